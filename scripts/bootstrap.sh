@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine. Safe to run again:
+# packages already present are skipped by apt, and the i386 architecture is added only once.
+set -euo pipefail
+
+packages=(
+  cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+  g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
+  wine wine32:i386 wine64 xvfb xauth 7zip fonts-wqy-microhei imagemagick
+  python3 time
+)
+
+sudo_cmd=""
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "bootstrap: all packages present"
+  exit 0
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo_cmd dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo_cmd apt-get update -q
+$sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+echo "bootstrap: installed ${missing[*]}"

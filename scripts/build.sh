@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Configures and builds the three build trees: build/native (tools, unit tests), build/asan (unit
+# tests with AddressSanitizer and UndefinedBehaviorSanitizer) and build/win32 (the Windows programs
+# and their tests under Wine). Usage: build.sh [native|asan|win32 ...] (default: all three)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+trees=("$@")
+[ ${#trees[@]} -gt 0 ] || trees=(native asan win32)
+jobs=$(nproc)
+for t in "${trees[@]}"; do
+  dir="$root/build/$t"
+  case $t in
+    native) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    asan) args=(-DCMAKE_BUILD_TYPE=Debug -DQEV_SANITIZE=ON -DQEV_TEST_PREFIX=asan.) ;;
+    win32) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQEV_TEST_PREFIX=win32.) ;;
+    *) echo "build.sh: unknown tree $t" >&2; exit 2 ;;
+  esac
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
+  fi
+  cmake --build "$dir" -j "$jobs"
+done

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The main job on the bundled example: build everything, then show what was built.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/bootstrap.sh"
+bash "$root/scripts/build.sh"
+echo
+echo "Built:"
+ls -l "$root"/build/win32/bin/*.exe "$root"/build/win32/bin/*.dll 2>/dev/null || true

@@ -1,0 +1,40 @@
+"""The built programs are 32-bit GUI programs with manifest, and setup carries its resources."""
+import os
+import sys
+
+from pe import PE
+
+bindir = sys.argv[1]
+failed = 0
+passed = 0
+
+
+def check(cond, what):
+    global failed, passed
+    print(("ok   " if cond else "FAIL ") + what)
+    if cond:
+        passed += 1
+    else:
+        failed += 1
+
+
+setup_bytes = open(os.path.join(bindir, "setup.exe"), "rb").read()
+uninst_bytes = open(os.path.join(bindir, "uninst.exe"), "rb").read()
+for name, data in (("setup.exe", setup_bytes), ("uninst.exe", uninst_bytes)):
+    pe = PE(data)
+    check(pe.machine == 0x14C and pe.magic == 0x10B, f"{name} is PE32 i386")
+    check(pe.subsystem == 2, f"{name} is a GUI program")
+    manifest = pe.resource(24, 1)
+    check(manifest is not None and b"Microsoft.Windows.Common-Controls" in manifest
+          and b"dpiAware" in manifest and b"requestedExecutionLevel" in manifest,
+          f"{name} has a manifest with common controls v6, DPI awareness and execution level")
+
+setup = PE(setup_bytes)
+check(setup.resource("UNINST_DAT", 100) == uninst_bytes, "setup.exe carries uninst.exe as UNINST_DAT/100")
+check(setup.resource("KEY", 250) == b"486", "setup.exe carries KEY/250 = \"486\"")
+dll_path = os.path.join(bindir, "7-zip32.dll")
+if os.path.exists(dll_path):
+    check(setup.resource("ARCHIVE_DLL", 100) == open(dll_path, "rb").read(),
+          "setup.exe carries 7-zip32.dll as ARCHIVE_DLL/100")
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes (once) an isolated Wine prefix: HOME lives inside it, and the user folders that Wine links
+# to the Linux home are replaced by real folders, so nothing a test does can leave the build tree.
+# Usage: prefix.sh PREFIX_DIR win64|win32
+set -euo pipefail
+prefix=$1
+arch=${2:-win64}
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$prefix/.qev-ready" ]; then exit 0; fi
+rm -rf "$prefix"
+mkdir -p "$prefix.home"
+export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "$arch" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+unset DISPLAY
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+for user_dir in "$prefix"/drive_c/users/*/; do
+  for entry in "$user_dir"* "$user_dir"AppData/Roaming/Microsoft/Windows/Templates; do
+    if [ -L "$entry" ]; then
+      rm -f "$entry"
+      mkdir -p "$entry"
+    fi
+  done
+done
+# Nothing in the prefix may point back into a Linux home any more.
+if find "$prefix/drive_c/users" -type l | grep -q .; then
+  echo "prefix.sh: symbolic links left in $prefix/drive_c/users" >&2
+  exit 1
+fi
+touch "$prefix/.qev-ready"
