@@ -1,0 +1,34 @@
+// System services: numbered special folders, unique temporary names, path normalisation, the
+// Windows version, the 64-bit test, file-system redirection and registry reflection switches, and
+// registry reads. The Windows implementation is in *_win32.cpp; the native build answers with
+// stand-ins (the temporary folder is $TMPDIR or /tmp/, other special folders are empty, the
+// registry is empty) so the logic above it runs in native tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/text.h"
+
+// Special folder numbers 1..11; the result ends with a backslash, or is empty on failure.
+std::string SpecialFolder(int number);
+constexpr int kFolderTemp = 11;
+
+// A full path in `folder` (default: the temporary folder) whose name is a lower-case hexadecimal
+// number followed by ".tmp" and that does not exist yet. Nothing is created.
+std::string UniqueTempName(const std::string& folder = std::string());
+
+// First character upper-cased, one trailing backslash removed.
+std::string NormalisePath(const std::string& path);
+
+double WindowsVersion();
+bool IsWindows64();
+
+// Wow64 file-system redirection, per thread. The token is opaque.
+bool DisableFsRedirection(void** token);
+void RevertFsRedirection(void* token);
+
+// Registry root codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU.
+// A value path is "key\path\value name"; ending in "\" names the default value.
+Bytes ReadRegistryBytes(int root, const std::string& value_path);
+std::string ReadRegistryText(int root, const std::string& value_path);
