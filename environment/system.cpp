@@ -21,11 +21,11 @@ size_t LastBackslash(const std::string& text) {
   return last;
 }
 
+}  // namespace
+
 bool EndsWithBackslash(const std::string& text) {
   return !text.empty() && LastBackslash(text) == text.size() - 1;
 }
-
-}  // namespace
 
 std::string NormalisePath(const std::string& path) {
   std::string result = path;

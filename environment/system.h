@@ -42,6 +42,9 @@ struct RegistryValuePath {
 };
 RegistryValuePath SplitValuePath(const std::string& value_path);
 
+// True when the last character (not a GBK trail byte 0x5C) is a backslash.
+bool EndsWithBackslash(const std::string& text);
+
 // Version number from the low word of GetVersion: low byte major, high byte minor.
 double VersionFromWord(uint16_t low_word);
 
