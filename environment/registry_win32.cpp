@@ -48,10 +48,7 @@ class ViewAccess {
 // where there is only one view.
 LONG DeleteKeyInView(HKEY root, const std::wstring& path, REGSAM flags) {
   using Fn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-  static Fn fn = [] {
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    return advapi ? reinterpret_cast<Fn>(GetProcAddress(advapi, "RegDeleteKeyExW")) : nullptr;
-  }();
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegDeleteKeyExW");
   if (fn && flags) return fn(root, path.c_str(), flags, 0);
   return RegDeleteKeyW(root, path.c_str());
 }

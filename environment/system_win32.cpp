@@ -36,12 +36,6 @@ std::string WithBackslash(std::string folder) {
   return folder;
 }
 
-FARPROC Lookup(const char* module, const char* name) {
-  HMODULE handle = GetModuleHandleA(module);
-  if (!handle) handle = LoadLibraryA(module);
-  return handle ? GetProcAddress(handle, name) : nullptr;
-}
-
 bool PathExistsWide(const std::string& path) {
   return GetFileAttributesW(WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -84,6 +78,11 @@ std::string GbkFromWide(const wchar_t* text, size_t length) {
   return out;
 }
 
+FARPROC LookupSystemFunction(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  return handle ? GetProcAddress(handle, name) : nullptr;
+}
+
 HKEY RootKeyOf(int root) {
   switch (root) {
     case 1: return HKEY_CLASSES_ROOT;
@@ -97,13 +96,13 @@ HKEY RootKeyOf(int root) {
 
 bool DisableReflection(HKEY key) {
   using Fn = LONG(WINAPI*)(HKEY);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegDisableReflectionKey"));
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegDisableReflectionKey");
   return fn && fn(key) == ERROR_SUCCESS;
 }
 
 bool EnableReflection(HKEY key) {
   using Fn = LONG(WINAPI*)(HKEY);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegEnableReflectionKey"));
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegEnableReflectionKey");
   return fn && fn(key) == ERROR_SUCCESS;
 }
 
@@ -151,19 +150,28 @@ bool IsWindows64() {
          info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
 }
 
+// A 64-bit build of the program (only made for tests) has no redirection: it sees the real
+// system already, so switching redirection off trivially succeeds there.
 bool DisableFsRedirection(void** token) {
+#ifdef _WIN64
+  if (token) *token = nullptr;
+  return true;
+#else
   using Fn = BOOL(WINAPI*)(PVOID*);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64DisableWow64FsRedirection"));
+  static Fn fn = LookupFunction<Fn>("kernel32.dll", "Wow64DisableWow64FsRedirection");
   void* value = nullptr;
   bool ok = fn && fn(&value);
   if (token) *token = value;
   return ok;
+#endif
 }
 
 void RevertFsRedirection(void* token) {
+#ifndef _WIN64
   using Fn = BOOL(WINAPI*)(PVOID);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64RevertWow64FsRedirection"));
+  static Fn fn = LookupFunction<Fn>("kernel32.dll", "Wow64RevertWow64FsRedirection");
   if (fn) fn(token);
+#endif
 }
 
 Bytes ReadRegistryBytes(int root, const std::string& value_path) {
