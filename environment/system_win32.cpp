@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "environment/system.h"
+#include "runtime/files.h"
+#include "runtime/wide_win32.h"
 
 namespace {
 
@@ -36,10 +38,6 @@ std::string WithBackslash(std::string folder) {
   return folder;
 }
 
-bool PathExistsWide(const std::string& path) {
-  return GetFileAttributesW(WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 Bytes QueryValue(HKEY key, const std::wstring& name) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     DWORD type = 0, size = 0;
@@ -51,7 +49,8 @@ Bytes QueryValue(HKEY key, const std::wstring& name) {
     if (result != ERROR_SUCCESS) return Bytes();
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
       // Texts come back as the code-page-936 ("A") registry functions would give them.
-      return GbkFromWide(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+      return Utf16ToGbk(
+          std::u16string_view(reinterpret_cast<const char16_t*>(data.data()), size / sizeof(wchar_t)));
     }
     return Bytes(reinterpret_cast<const char*>(data.data()), size);
   }
@@ -59,24 +58,6 @@ Bytes QueryValue(HKEY key, const std::wstring& name) {
 }
 
 }  // namespace
-
-std::wstring WideFromGbk(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int units = MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (units <= 0) return std::wstring();
-  std::wstring out(units, L'\0');
-  MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), &out[0], units);
-  return out;
-}
-
-std::string GbkFromWide(const wchar_t* text, size_t length) {
-  if (length == 0) return std::string();
-  int size = WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string out(size, '\0');
-  WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
-  return out;
-}
 
 FARPROC LookupSystemFunction(const char* module, const char* name) {
   HMODULE handle = GetModuleHandleA(module);
@@ -138,7 +119,7 @@ std::string UniqueTempName(const std::string& folder) {
   static uint32_t counter = 0;
   std::string base = folder.empty() ? SpecialFolder(kFolderTemp) : folder;
   if (base.empty()) return std::string();
-  return UniqueTempNameWith(base, GetTickCount(), counter, PathExistsWide);
+  return UniqueTempNameWith(base, GetTickCount(), counter, PathExists);
 }
 
 double WindowsVersion() { return VersionFromWord(LOWORD(GetVersion())); }
@@ -178,8 +159,8 @@ Bytes ReadRegistryBytes(int root, const std::string& value_path) {
   HKEY root_key = RootKeyOf(root);
   if (!root_key) return Bytes();
   RegistryValuePath split = SplitValuePath(value_path);
-  std::wstring key_path = WideFromGbk(split.key);
-  std::wstring name = WideFromGbk(split.name);
+  std::wstring key_path = ToWide(split.key);
+  std::wstring name = ToWide(split.name);
   Bytes data;
   HKEY key = nullptr;
   if (IsWindows64()) {
