@@ -182,6 +182,7 @@ TEST_F(RegistryTest, ValueTypesRoundTrip) {
       {"Text", kRegString, "hello", std::string("hello", 6)},
       {"TextWithNul", kRegString, std::string("hello", 6), std::string("hello", 6)},
       {"Empty", kRegString, "", std::string(1, '\0')},
+      {"Expand", REG_EXPAND_SZ, "%TEMP%\\中文", std::string("%TEMP%\\中文", 12)},
       {"Binary", kRegBinary, std::string("\x01\x00\xff\x02\x00", 5), std::string("\x01\x00\xff\x02\x00", 5)},
       {"EmptyBinary", kRegBinary, "", ""},
   };
@@ -198,6 +199,11 @@ TEST_F(RegistryTest, ValueTypesRoundTrip) {
   EXPECT_EQ(ReadRegistryBytes(4, std::string(kTestKey) + "\\Number"), std::string("\x2a\0\0\0", 4));
   ASSERT_TRUE(WriteRegistryDword(4, kTestKey, "", 0x01020304, true));  // the default value
   EXPECT_EQ(ReadRegistryBytes(4, std::string(kTestKey) + "\\"), std::string("\x04\x03\x02\x01", 4));
+  // Root codes outside 1..5 touch nothing.
+  EXPECT_FALSE(WriteRegistryValue(0, kTestKey, "x", kRegString, "1", false));
+  EXPECT_FALSE(WriteRegistryDword(6, kTestKey, "x", 1, true));
+  EXPECT_FALSE(DeleteRegistryValue(6, kTestKey, "Number", true));
+  EXPECT_FALSE(DeleteRegistryKey(-1, kTestKey, true));
 }
 
 TEST_F(RegistryTest, GbkNamesAndDataRoundTrip) {
