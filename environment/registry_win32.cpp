@@ -54,6 +54,11 @@ LONG DeleteKeyInView(HKEY root, const std::wstring& path, REGSAM flags) {
   return RegDeleteKeyW(root, path.c_str());
 }
 
+// Key paths arrive as the records hold them, sometimes with a trailing backslash.
+std::wstring KeyPath(const std::string& key) {
+  return ToWide(EndsWithBackslash(key) ? key.substr(0, key.size() - 1) : key);
+}
+
 bool SetValue(HKEY key, const std::wstring& name, uint32_t type, const Bytes& data) {
   if (type == REG_SZ || type == REG_EXPAND_SZ) {
     std::wstring text = ToWide(data);
@@ -79,7 +84,7 @@ bool WriteRegistryValue(int root, const std::string& key, const std::string& nam
   if (view.reflection()) DisableReflection(opened_root);
   bool written = false;
   HKEY sub = nullptr;
-  if (RegCreateKeyExW(opened_root, ToWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(opened_root, KeyPath(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       access, nullptr, &sub, nullptr) == ERROR_SUCCESS) {
     written = SetValue(sub, ToWide(name), type, data);
     RegCloseKey(sub);
@@ -103,7 +108,7 @@ bool DeleteRegistryValue(int root, const std::string& key, const std::string& na
   ViewAccess view(view64);
   if (!view.ok()) return false;
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root_key, ToWide(key).c_str(), 0, KEY_WRITE | view.flags(), &opened) !=
+  if (RegOpenKeyExW(root_key, KeyPath(key).c_str(), 0, KEY_WRITE | view.flags(), &opened) !=
       ERROR_SUCCESS)
     return false;
   if (view.reflection()) DisableReflection(opened);
@@ -116,9 +121,9 @@ bool DeleteRegistryValue(int root, const std::string& key, const std::string& na
 bool DeleteRegistryKey(int root, const std::string& key, bool view64) {
   HKEY root_key = RootKeyOf(root);
   // An empty path would name the root itself.
-  std::string path = EndsWithBackslash(key) ? key.substr(0, key.size() - 1) : key;
+  std::wstring path = KeyPath(key);
   if (!root_key || path.empty()) return false;
   ViewAccess view(view64);
   if (!view.ok()) return false;
-  return DeleteKeyInView(root_key, ToWide(path), view.flags()) == ERROR_SUCCESS;
+  return DeleteKeyInView(root_key, path, view.flags()) == ERROR_SUCCESS;
 }

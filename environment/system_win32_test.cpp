@@ -208,7 +208,7 @@ TEST_F(RegistryTest, ValueTypesRoundTrip) {
 
 TEST_F(RegistryTest, GbkNamesAndDataRoundTrip) {
   const std::string key = std::string(kTestKey) + "\\软件包";
-  ASSERT_TRUE(WriteRegistryValue(3, key, "名称", kRegString, "中文数据：安装", false));
+  ASSERT_TRUE(WriteRegistryValue(3, key + "\\", "名称", kRegString, "中文数据：安装", false));
   EXPECT_EQ(ReadRegistryText(3, key + "\\名称"), "中文数据：安装");
   // The system holds the same characters in UTF-16.
   HKEY opened = nullptr;
