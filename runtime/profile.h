@@ -2,11 +2,13 @@
 // the behaviour of the Windows profile-string functions on a code-page-936 system, so that the
 // texts mean the same whatever code page the machine runs with.
 //
-// Reading: section and key names match ASCII-case-insensitively after trimming blanks; the first
-// matching section is the one searched and its first matching key wins; blanks around a value are
-// dropped, then one pair of matching surrounding quotes ('…' or "…"); the value is cut to 10,239
-// bytes (never inside a double-byte character) as a 10,240-byte buffer would cut it. A missing
-// file, section or key gives the empty text.
+// Reading: a section header runs from '[' to the first ']' (or the line's end); lines starting with
+// ';' are comments. Section and key names match ASCII-case-insensitively, with blanks (space, tab,
+// vertical tab) trimmed in the file and spaces trimmed from the names asked for; the first
+// matching section is the only one searched and its first matching key wins. Blanks around a value
+// are dropped, then one pair of matching surrounding quotes ('…' or "…"); the value is cut to
+// 10,239 bytes (never inside a double-byte character) as a 10,240-byte buffer would cut it. A
+// missing file, section or key gives the empty text.
 // Writing: the rest of the file is kept byte for byte; a changed key keeps its line, a new key goes
 // after the last line of its section, a new section (and file) is added at the end, CR LF line ends.
 #pragma once

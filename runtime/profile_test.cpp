@@ -25,6 +25,8 @@ TEST(Profile, ReadRules) {
       "empty=\r\n"
       "noequals\r\n"
       "eq=a=b\r\n"
+      ";comment=1\r\n"
+      "  ;indented=2\r\n"
       "tabbed=\tv\t\r\n"
       "[ Spaced ]\n"  // LF only
       "k=lf line\n"
@@ -33,8 +35,10 @@ TEST(Profile, ReadRules) {
       "late=only in the duplicate\r\n"
       "[\xB0\x5D" "x]\r\n"  // a trail byte equal to ']' is not the bracket
       "k=trail bracket\r\n"
-      "[broken\r\n"
-      "k=still in the section before\r\n"
+      "[broken\r\n"       // a header without its bracket still opens a section
+      "k=in broken\r\n"
+      "[a]b] tail\r\n"    // the name ends at the first bracket
+      "k=in a\r\n"
       "[]\r\n"
       "k=nameless\r\n";
   ProfileText p(ini);
@@ -59,8 +63,12 @@ TEST(Profile, ReadRules) {
       {"SPACED", "k", "lf line"},
       {"spaced", "late", ""},                       // only the first of duplicate sections counts
       {"\xB0\x5D" "x", "k", "trail bracket"},
-      {"spaced", "[broken", ""},
-      {"\xB0\x5D" "x", "[broken", ""},
+      {"broken", "k", "in broken"},
+      {"a", "k", "in a"},
+      {"a]b", "k", ""},
+      {main, ";comment", ""},                       // comments are no keys
+      {main, ";indented", ""},
+      {main, "\tname", ""},                         // only spaces are trimmed from the name asked
       {"", "k", "nameless"},
       {"nosuch", "k", ""},
   };
@@ -68,13 +76,12 @@ TEST(Profile, ReadRules) {
     EXPECT_EQ(p.Get(c.section, c.key), c.want) << c.section << " / " << c.key;
     EXPECT_EQ(ProfileValue(ini, c.section, c.key), c.want);
   }
-  EXPECT_EQ(p.SectionNames(),
-            (std::vector<std::string>{main, "Spaced", "spaced", "\xB0\x5D" "x", ""}));
+  EXPECT_EQ(p.SectionNames(), (std::vector<std::string>{main, "Spaced", "spaced", "\xB0\x5D" "x",
+                                                       "broken", "a", ""}));
   EXPECT_EQ(p.KeyNames("spaced"), std::vector<std::string>{"k"});
   EXPECT_EQ(ProfileSectionNames("no sections\r\n"), std::vector<std::string>{});
   EXPECT_EQ(ProfileValue("", "a", "b"), "");
-  // "k" in "[\xB0\x5Dx]" reads the line "k=still…" as well; the broken header was only a key line.
-  EXPECT_EQ(p.KeyNames("\xB0\x5D" "x"), (std::vector<std::string>{"k", "[broken", "k"}));
+  EXPECT_EQ(p.KeyNames("\xB0\x5D" "x"), std::vector<std::string>{"k"});
 }
 
 TEST(Profile, ValuesAreCutAtTheBufferSize) {
