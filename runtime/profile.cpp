@@ -57,9 +57,41 @@ std::string ReadableValue(std::string_view value) {
   return std::string(value);
 }
 
+const char kUtf16Mark[2] = {'\xFF', '\xFE'};
+
+bool IsUtf16Profile(std::string_view content) {
+  return content.size() >= 2 && content[0] == kUtf16Mark[0] && content[1] == kUtf16Mark[1];
+}
+
+// A file that starts with the UTF-16LE byte-order mark is a Unicode profile; it is read as the
+// GBK text it converts to, and written back in UTF-16LE.
+std::string Utf16ProfileToGbk(std::string_view content) {
+  std::u16string wide((content.size() - 2) / 2, u'\0');
+  for (size_t i = 0; i < wide.size(); ++i) {
+    wide[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 + 2 * i]) |
+                                    (static_cast<unsigned char>(content[3 + 2 * i]) << 8));
+  }
+  return Utf16ToGbk(wide);
+}
+
+Bytes GbkToUtf16Profile(std::string_view gbk) {
+  std::u16string wide = GbkToUtf16(gbk);
+  Bytes out(kUtf16Mark, 2);
+  out.reserve(2 + wide.size() * 2);
+  for (char16_t c : wide) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
 }  // namespace
 
 ProfileText::ProfileText(std::string_view content) {
+  if (IsUtf16Profile(content)) {
+    converted_ = Utf16ProfileToGbk(content);
+    content = converted_;
+  }
   Section* current = nullptr;  // keys before the first section belong to none
   size_t pos = 0;
   while (pos < content.size()) {
@@ -145,6 +177,9 @@ std::vector<std::string> ProfileSectionNames(std::string_view content) {
 
 Bytes SetProfileValue(std::string_view content, std::string_view section, std::string_view key,
                       std::string_view value) {
+  if (IsUtf16Profile(content)) {
+    return GbkToUtf16Profile(SetProfileValue(Utf16ProfileToGbk(content), section, key, value));
+  }
   ProfileText profile(content);
   std::string_view key_name = TrimArgument(key);
   std::string_view section_name = TrimArgument(section);

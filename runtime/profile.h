@@ -9,6 +9,8 @@
 // are dropped, then one pair of matching surrounding quotes ('…' or "…"); the value is cut to
 // 10,239 bytes (never inside a double-byte character) as a 10,240-byte buffer would cut it. A
 // missing file, section or key gives the empty text.
+// A profile that starts with the UTF-16LE byte-order mark is read as its GBK conversion and written
+// back in UTF-16LE, as Windows does with Unicode profiles.
 // Writing: the rest of the file is kept byte for byte; a changed key keeps its line, a new key goes
 // after the last line of its section, a new section (and file) is added at the end, CR LF line ends.
 #pragma once
@@ -49,6 +51,7 @@ class ProfileText {
   const Section* FindSection(std::string_view section) const;
 
  private:
+  std::string converted_;  // the GBK form of a UTF-16LE profile
   std::vector<Section> sections_;
 };
 

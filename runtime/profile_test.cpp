@@ -128,6 +128,15 @@ TEST(Profile, EditsKeepTheRestOfTheFile) {
   }
 }
 
+TEST(Profile, Utf16Profiles) {
+  // "[节]\r\nk=值\r\n" in UTF-16LE with its byte-order mark.
+  const Bytes wide("\xFF\xFE[\0\x82\x82]\0\r\0\n\0k\0=\0\x3C\x50\r\0\n\0", 22);
+  EXPECT_EQ(ProfileValue(wide, "\xBD\xDA", "k"), "\xD6\xB5");
+  EXPECT_EQ(ProfileSectionNames(wide), std::vector<std::string>{"\xBD\xDA"});
+  Bytes edited = SetProfileValue(wide, "\xBD\xDA", "n", "1");
+  EXPECT_EQ(edited, wide + Bytes("n\0=\0" "1\0\r\0\n\0", 10));
+}
+
 TEST(Profile, FileForms) {
   const char* base = std::getenv("QEV_BINARY_DIR");
   std::string dir = std::string(base ? base : "/tmp") + "/qev_profile_test";
