@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Configures and builds the three build trees: build/native (tools, unit tests), build/asan (unit
-# tests with AddressSanitizer and UndefinedBehaviorSanitizer) and build/win32 (the Windows programs
-# and their tests under Wine). Usage: build.sh [native|asan|win32 ...] (default: all three)
+# tests with AddressSanitizer and UndefinedBehaviorSanitizer), build/win32 (the 32-bit Windows
+# programs that ship, and their tests under Wine where this machine can run 32-bit code) and
+# build/win64 (the same code built 64-bit, whose Windows tests run under wine64 on any machine).
+# Usage: build.sh [native|asan|win32|win64 ...] (default: all four)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 trees=("$@")
-[ ${#trees[@]} -gt 0 ] || trees=(native asan win32)
+[ ${#trees[@]} -gt 0 ] || trees=(native asan win32 win64)
 jobs=$(nproc)
 for t in "${trees[@]}"; do
   dir="$root/build/$t"
@@ -13,6 +15,7 @@ for t in "${trees[@]}"; do
     native) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
     asan) args=(-DCMAKE_BUILD_TYPE=Debug -DQEV_SANITIZE=ON -DQEV_TEST_PREFIX=asan.) ;;
     win32) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQEV_TEST_PREFIX=win32.) ;;
+    win64) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DQEV_TEST_PREFIX=win64.) ;;
     *) echo "build.sh: unknown tree $t" >&2; exit 2 ;;
   esac
   if [ ! -f "$dir/CMakeCache.txt" ]; then

@@ -16,7 +16,7 @@ export DISPLAY=$display
 status=0
 total_passed=0
 total_failed=0
-for t in native asan win32; do
+for t in native asan win32 win64; do
   log="$root/build/$t/ctest.log"
   (cd "$root/build/$t" && ctest --output-on-failure -j "$(nproc)" --timeout 900) 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
@@ -26,7 +26,7 @@ for t in native asan win32; do
   total_passed=$((total_passed + all - failed))
   total_failed=$((total_failed + failed))
 done
-for prefix in "$root"/build/win32/wine/win64 "$root"/build/win32/wine/win32; do
+for prefix in "$root"/build/win*/wine/win64 "$root"/build/win*/wine/win32; do
   [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
 done
 echo "tests: $total_passed passed, $total_failed failed"

@@ -12,9 +12,18 @@ if [ -f "$prefix/.qev-ready" ]; then exit 0; fi
 rm -rf "$prefix"
 mkdir -p "$prefix.home"
 export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$arch" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+if [ "$arch" = win32 ]; then
+  export WINEARCH=win32
+  loader=wine
+else
+  # The 64-bit loader runs 64-bit programs itself (no 32-bit code involved) and hands 32-bit
+  # ones on to the 32-bit loader where the machine can execute it.
+  export WINEARCH=win64
+  loader=/usr/lib/wine/wine64
+  [ -x "$loader" ] || loader=wine
+fi
 unset DISPLAY
-wineboot -i >/dev/null 2>&1 || true
+"$loader" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 for user_dir in "$prefix"/drive_c/users/*/; do
   for entry in "$user_dir"* "$user_dir"AppData/Roaming/Microsoft/Windows/Templates; do
