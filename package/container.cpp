@@ -103,6 +103,7 @@ class ForwardWindows {
 class Sink {
  public:
   virtual ~Sink() = default;
+  virtual bool Begin() { return true; }           // the searched file is open
   virtual bool Put(std::string_view bytes) = 0;  // false stops the search
 };
 
@@ -120,9 +121,12 @@ class MemorySink : public Sink {
   size_t limit_;
 };
 
+// Creates its file, named by `name` at that moment, only once the searched file has been opened:
+// a search that cannot start leaves nothing behind.
 class FileSink : public Sink {
  public:
-  explicit FileSink(File& file) : file_(file) {}
+  explicit FileSink(std::function<std::string()> name) : name_(std::move(name)) {}
+  bool Begin() override { return file_.Open(name_(), File::Mode::kCreate); }
   bool Put(std::string_view bytes) override {
     // A failed write does not stop the copy: the later extraction reports the damage.
     if (!bytes.empty()) file_.Write(bytes.data(), int64_t(bytes.size()));
@@ -130,7 +134,8 @@ class FileSink : public Sink {
   }
 
  private:
-  File& file_;
+  std::function<std::string()> name_;
+  File file_;
 };
 
 // The forward search. Passes the unit's bytes to `sink` as they are found: from the first byte of
@@ -141,7 +146,7 @@ bool ScanForward(const std::string& path, std::string_view start_text, std::stri
   const Bytes start = Marker(start_text), end = Marker(end_text);
   File file;
   const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return false;
+  if (size <= 0 || !sink.Begin()) return false;
   ForwardWindows windows(file, size, kPieceBytes, std::max(start.size(), end.size()) - 1);
   int64_t content = -1;  // file offset of the first byte to pass on; -1 until the start is found
   int64_t passed = -1;   // bytes before this offset have been passed to the sink
@@ -197,9 +202,13 @@ Bytes FindBlockForward(const std::string& path, std::string_view start_text,
                        std::string_view end_text, const ProgressRoutine& progress,
                        bool to_temp_file) {
   if (to_temp_file) {
-    std::string out = UniqueTempName() + ".7zqev";
-    Startup().data_source = out;
-    CopyBlockForward(path, start_text, end_text, progress, out);
+    // The copy becomes the data source as soon as it is made, whether or not its end is found.
+    FileSink sink([] {
+      std::string out = UniqueTempName() + ".7zqev";
+      Startup().data_source = out;
+      return out;
+    });
+    ScanForward(path, start_text, end_text, progress, true, sink);
     return Bytes();
   }
   MemorySink sink(Bytes().max_size());
@@ -210,12 +219,8 @@ Bytes FindBlockForward(const std::string& path, std::string_view start_text,
 bool CopyBlockForward(const std::string& path, std::string_view start_text,
                       std::string_view end_text, const ProgressRoutine& progress,
                       const std::string& out_path) {
-  File out;
-  if (!out.Open(out_path, File::Mode::kCreate)) return false;
-  FileSink sink(out);
-  bool found = ScanForward(path, start_text, end_text, progress, true, sink);
-  out.Close();
-  return found;
+  FileSink sink([&] { return out_path; });
+  return ScanForward(path, start_text, end_text, progress, true, sink);
 }
 
 Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
