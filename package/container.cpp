@@ -4,25 +4,21 @@
 #include "package/container.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include "environment/system.h"
 #include "package/marker_search.h"
 #include "package/startup.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 
 namespace {
 
 // Read through a volatile so the compiler cannot fold a complete marker into the program image.
 volatile char marker_tail = 0x01;
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Stand-in until the run-time's message pump is merged.
-void LetMessagesRun() {}
+void Pause(int ms) { SleepMilliseconds(unsigned(ms)); }
 
 // Opens `path` for reading and waits, for a bounded time, while it is empty (another process may
 // still be writing it). Size 0 or less means give up.
