@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "environment/system.h"
 #include "package/marker_search.h"
@@ -197,19 +198,23 @@ ContainerTiming& ContainerTimingSettings() {
 Bytes FindBlockForward(const std::string& path, std::string_view start_text,
                        std::string_view end_text, const ProgressRoutine& progress,
                        bool to_temp_file) {
-  if (to_temp_file) {
-    // The copy becomes the data source as soon as it is made, whether or not its end is found.
-    FileSink sink([] {
-      std::string out = UniqueTempName() + ".7zqev";
-      Startup().data_source = out;
-      return out;
-    });
-    ScanForward(path, start_text, end_text, progress, true, sink);
-    return Bytes();
+  try {
+    if (to_temp_file) {
+      // The copy becomes the data source as soon as it is made, whether or not its end is found.
+      FileSink sink([] {
+        std::string out = UniqueTempName() + ".7zqev";
+        Startup().data_source = out;
+        return out;
+      });
+      ScanForward(path, start_text, end_text, progress, true, sink);
+      return Bytes();
+    }
+    MemorySink sink(Bytes().max_size());
+    if (!ScanForward(path, start_text, end_text, progress, false, sink)) return Bytes();
+    return std::move(sink.out);
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  MemorySink sink(Bytes().max_size());
-  if (!ScanForward(path, start_text, end_text, progress, false, sink)) return Bytes();
-  return std::move(sink.out);
 }
 
 bool CopyBlockForward(const std::string& path, std::string_view start_text,
@@ -221,47 +226,51 @@ bool CopyBlockForward(const std::string& path, std::string_view start_text,
 
 Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
                         std::string_view start_text) {
-  const Bytes start = Marker(start_text), end = Marker(end_text);
-  File file;
-  const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return Bytes();
-  const int64_t keep = int64_t(std::max(start.size(), end.size()) - 1);
-  std::unique_ptr<char[]> buffer(new char[size_t(std::min(size, kPieceBytes + keep))]);
-  int64_t end_at = -1;  // file offset of the end marker once found
-  int64_t block_end = size;
-  while (block_end > 0) {
-    const int64_t block_start = std::max<int64_t>(0, block_end - kPieceBytes);
-    const int64_t window_end = std::min(size, block_end + keep);
-    if (!file.Seek(block_start)) return Bytes();
-    const int64_t got = ReadFully(file, buffer.get(), window_end - block_start);
-    if (got != window_end - block_start) return Bytes();
-    std::string_view view(buffer.get(), size_t(got));
-    if (end_at < 0) {
-      size_t at = FindLastMarker(view, end);
-      if (at != std::string_view::npos) end_at = block_start + int64_t(at);
-    }
-    if (end_at >= 0) {
-      // Only a start marker that ends at or before the end marker delimits a unit.
-      std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
-      size_t at = FindLastMarker(before, start);
-      if (at != std::string_view::npos) {
-        const int64_t content = block_start + int64_t(at + start.size());
-        if (end_at <= window_end) {
-          return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
-        }
-        // The content reaches into blocks already passed: read it once more, whole.
-        Bytes out;
-        out.resize(size_t(end_at - content));
-        if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
-                                       int64_t(out.size())) {
-          return Bytes();
-        }
-        return out;
+  try {
+    const Bytes start = Marker(start_text), end = Marker(end_text);
+    File file;
+    const int64_t size = OpenNonEmpty(file, path);
+    if (size <= 0) return Bytes();
+    const int64_t keep = int64_t(std::max(start.size(), end.size()) - 1);
+    std::unique_ptr<char[]> buffer(new char[size_t(std::min(size, kPieceBytes + keep))]);
+    int64_t end_at = -1;  // file offset of the end marker once found
+    int64_t block_end = size;
+    while (block_end > 0) {
+      const int64_t block_start = std::max<int64_t>(0, block_end - kPieceBytes);
+      const int64_t window_end = std::min(size, block_end + keep);
+      if (!file.Seek(block_start)) return Bytes();
+      const int64_t got = ReadFully(file, buffer.get(), window_end - block_start);
+      if (got != window_end - block_start) return Bytes();
+      std::string_view view(buffer.get(), size_t(got));
+      if (end_at < 0) {
+        size_t at = FindLastMarker(view, end);
+        if (at != std::string_view::npos) end_at = block_start + int64_t(at);
       }
+      if (end_at >= 0) {
+        // Only a start marker that ends at or before the end marker delimits a unit.
+        std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
+        size_t at = FindLastMarker(before, start);
+        if (at != std::string_view::npos) {
+          const int64_t content = block_start + int64_t(at + start.size());
+          if (end_at <= window_end) {
+            return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
+          }
+          // The content reaches into blocks already passed: read it once more, whole.
+          Bytes out;
+          out.resize(size_t(end_at - content));
+          if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
+                                         int64_t(out.size())) {
+            return Bytes();
+          }
+          return out;
+        }
+      }
+      block_end = block_start;
     }
-    block_end = block_start;
+    return Bytes();
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  return Bytes();
 }
 
 std::string ReadRunMode(const std::string& path) {
@@ -387,30 +396,34 @@ bool AppendModeRecord(const std::string& path, std::string_view mode_text) {
 }
 
 Bytes CutProgramImage(const std::string& path) {
-  const Bytes start = Marker(kModeStartText);
-  File file;
-  const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return Bytes();
-  ForwardWindows windows(file, size, kPieceBytes, start.size() - 1);
-  Bytes image;
-  while (windows.Next()) {
-    const std::string_view view = windows.View();
-    const int64_t base = windows.WindowStart();
-    const size_t at = FindMarker(view, start);
-    // Bytes before this offset are taken into the image once; the kept tail is taken next time.
-    const int64_t have = int64_t(image.size());
-    if (at != std::string_view::npos) {
-      const int64_t cut = base + int64_t(at) - 1;  // the 00 byte before the record stays out
-      if (cut < 0) return Bytes();
-      if (cut <= have) {
-        image.resize(size_t(cut));
-      } else {
-        image.append(view.substr(size_t(have - base), size_t(cut - have)));
+  try {
+    const Bytes start = Marker(kModeStartText);
+    File file;
+    const int64_t size = OpenNonEmpty(file, path);
+    if (size <= 0) return Bytes();
+    ForwardWindows windows(file, size, kPieceBytes, start.size() - 1);
+    Bytes image;
+    while (windows.Next()) {
+      const std::string_view view = windows.View();
+      const int64_t base = windows.WindowStart();
+      const size_t at = FindMarker(view, start);
+      // Bytes before this offset are taken into the image once; the kept tail is taken next time.
+      const int64_t have = int64_t(image.size());
+      if (at != std::string_view::npos) {
+        const int64_t cut = base + int64_t(at) - 1;  // the 00 byte before the record stays out
+        if (cut < 0) return Bytes();
+        if (cut <= have) {
+          image.resize(size_t(cut));
+        } else {
+          image.append(view.substr(size_t(have - base), size_t(cut - have)));
+        }
+        return image;
       }
-      return image;
+      const int64_t safe = windows.WindowEnd() - int64_t(start.size() - 1);
+      if (safe > have) image.append(view.substr(size_t(have - base), size_t(safe - have)));
     }
-    const int64_t safe = windows.WindowEnd() - int64_t(start.size() - 1);
-    if (safe > have) image.append(view.substr(size_t(have - base), size_t(safe - have)));
+    return Bytes();
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  return Bytes();
 }
