@@ -1,6 +1,6 @@
 // Searches, item access and writers of the package container (see container.h for the byte map).
-// Searches read the file in bounded blocks; consecutive blocks overlap by the longest marker
-// length minus one, so a marker that straddles two blocks is still found, exactly once.
+// Searches read the file in bounded pieces; consecutive search windows overlap by the longest
+// marker length minus one, so a marker that straddles two pieces is still found, exactly once.
 #include "package/container.h"
 
 #include <algorithm>
@@ -261,7 +261,8 @@ Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
           if (end_at <= window_end) {
             return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
           }
-          // The content reaches into blocks already passed: read it once more, whole.
+          // The content reaches into pieces already passed: read it once more, whole.
+          if (uint64_t(end_at - content) > Bytes().max_size()) return Bytes();
           Bytes out;
           out.resize(size_t(end_at - content));
           if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
