@@ -32,3 +32,24 @@ void RevertFsRedirection(void* token);
 // A value path is "key\path\value name"; ending in "\" names the default value.
 Bytes ReadRegistryBytes(int root, const std::string& value_path);
 std::string ReadRegistryText(int root, const std::string& value_path);
+
+// ---- Pieces of the services above that hold no system call (shared by both builds) ----
+
+// A value path split at its last backslash; a path without backslash is all key, empty name.
+struct RegistryValuePath {
+  std::string key;
+  std::string name;
+};
+RegistryValuePath SplitValuePath(const std::string& value_path);
+
+// True when the last character (not a GBK trail byte 0x5C) is a backslash.
+bool EndsWithBackslash(const std::string& text);
+
+// Version number from the low word of GetVersion: low byte major, high byte minor.
+double VersionFromWord(uint16_t low_word);
+
+// The unique-name search over a given clock and existence test. `counter` is the process-wide
+// counter; it moves past every number handed out or skipped, so no two calls of one process
+// ever return the same name, even when nothing was created in between.
+std::string UniqueTempNameWith(const std::string& folder, uint32_t tick, uint32_t& counter,
+                               bool (*exists)(const std::string& path));

@@ -1,0 +1,12 @@
+// The native build has no registry: every write and delete fails.
+#include "environment/registry.h"
+
+bool WriteRegistryValue(int, const std::string&, const std::string&, uint32_t, const Bytes&, bool) {
+  return false;
+}
+
+bool WriteRegistryDword(int, const std::string&, const std::string&, uint32_t, bool) { return false; }
+
+bool DeleteRegistryValue(int, const std::string&, const std::string&, bool) { return false; }
+
+bool DeleteRegistryKey(int, const std::string&, bool) { return false; }

@@ -1,0 +1,195 @@
+// The system services on Windows: shell folders, temporary names, version and 64-bit tests, the
+// Wow64 switches (looked up by name so the program starts on systems without them) and registry
+// reads through the wide API with code-page-936 conversion.
+#include "environment/system_win32.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+#include "environment/system.h"
+
+namespace {
+
+constexpr UINT kGbk = 936;
+
+// A path from the system as GBK. A path with characters GBK cannot hold is useless to the rest
+// of the program, so its short (8.3) form is tried instead, and failing that the answer is empty.
+std::string GbkPathFromWide(const wchar_t* path) {
+  int units = lstrlenW(path);
+  if (units == 0) return std::string();
+  BOOL lossy = FALSE;
+  int size = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, path, units, nullptr, 0, nullptr, &lossy);
+  if (size > 0 && !lossy) {
+    std::string out(size, '\0');
+    WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, path, units, &out[0], size, nullptr, nullptr);
+    return out;
+  }
+  wchar_t short_path[MAX_PATH * 2];
+  DWORD got = GetShortPathNameW(path, short_path, MAX_PATH * 2);
+  if (got == 0 || got >= MAX_PATH * 2 || lstrcmpW(short_path, path) == 0) return std::string();
+  return GbkPathFromWide(short_path);
+}
+
+std::string WithBackslash(std::string folder) {
+  if (!folder.empty() && !EndsWithBackslash(folder)) folder += '\\';
+  return folder;
+}
+
+FARPROC Lookup(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  if (!handle) handle = LoadLibraryA(module);
+  return handle ? GetProcAddress(handle, name) : nullptr;
+}
+
+bool PathExistsWide(const std::string& path) {
+  return GetFileAttributesW(WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Bytes QueryValue(HKEY key, const std::wstring& name) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      return Bytes();
+    std::vector<BYTE> data(size + 2, 0);
+    LONG result = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
+    if (result == ERROR_MORE_DATA) continue;  // the value grew between the two queries
+    if (result != ERROR_SUCCESS) return Bytes();
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+      // Texts come back as the code-page-936 ("A") registry functions would give them.
+      return GbkFromWide(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+    }
+    return Bytes(reinterpret_cast<const char*>(data.data()), size);
+  }
+  return Bytes();
+}
+
+}  // namespace
+
+std::wstring WideFromGbk(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int units = MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (units <= 0) return std::wstring();
+  std::wstring out(units, L'\0');
+  MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), &out[0], units);
+  return out;
+}
+
+std::string GbkFromWide(const wchar_t* text, size_t length) {
+  if (length == 0) return std::string();
+  int size = WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string out(size, '\0');
+  WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+HKEY RootKeyOf(int root) {
+  switch (root) {
+    case 1: return HKEY_CLASSES_ROOT;
+    case 2: return HKEY_CURRENT_CONFIG;
+    case 3: return HKEY_CURRENT_USER;
+    case 4: return HKEY_LOCAL_MACHINE;
+    case 5: return HKEY_USERS;
+    default: return nullptr;
+  }
+}
+
+bool DisableReflection(HKEY key) {
+  using Fn = LONG(WINAPI*)(HKEY);
+  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegDisableReflectionKey"));
+  return fn && fn(key) == ERROR_SUCCESS;
+}
+
+bool EnableReflection(HKEY key) {
+  using Fn = LONG(WINAPI*)(HKEY);
+  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegEnableReflectionKey"));
+  return fn && fn(key) == ERROR_SUCCESS;
+}
+
+std::string SpecialFolder(int number) {
+  static const int kCsidl[] = {0,
+                               CSIDL_PERSONAL,
+                               CSIDL_FAVORITES,
+                               CSIDL_DESKTOPDIRECTORY,
+                               CSIDL_FONTS,
+                               CSIDL_STARTMENU,
+                               CSIDL_PROGRAMS,
+                               CSIDL_STARTUP,
+                               CSIDL_APPDATA};
+  wchar_t path[MAX_PATH + 2] = {0};
+  if (number >= 1 && number <= 8) {
+    if (!SHGetSpecialFolderPathW(nullptr, path, kCsidl[number], FALSE)) return std::string();
+  } else if (number == 9) {
+    UINT got = GetWindowsDirectoryW(path, MAX_PATH + 1);
+    if (got == 0 || got > MAX_PATH) return std::string();
+  } else if (number == 10) {
+    UINT got = GetSystemDirectoryW(path, MAX_PATH + 1);
+    if (got == 0 || got > MAX_PATH) return std::string();
+  } else if (number == kFolderTemp) {
+    DWORD got = GetTempPathW(MAX_PATH + 1, path);
+    if (got == 0 || got > MAX_PATH) return std::string();
+  } else {
+    return std::string();
+  }
+  return WithBackslash(GbkPathFromWide(path));
+}
+
+std::string UniqueTempName(const std::string& folder) {
+  static uint32_t counter = 0;
+  std::string base = folder.empty() ? SpecialFolder(kFolderTemp) : folder;
+  if (base.empty()) return std::string();
+  return UniqueTempNameWith(base, GetTickCount(), counter, PathExistsWide);
+}
+
+double WindowsVersion() { return VersionFromWord(LOWORD(GetVersion())); }
+
+bool IsWindows64() {
+  SYSTEM_INFO info;
+  GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+         info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+bool DisableFsRedirection(void** token) {
+  using Fn = BOOL(WINAPI*)(PVOID*);
+  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64DisableWow64FsRedirection"));
+  void* value = nullptr;
+  bool ok = fn && fn(&value);
+  if (token) *token = value;
+  return ok;
+}
+
+void RevertFsRedirection(void* token) {
+  using Fn = BOOL(WINAPI*)(PVOID);
+  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64RevertWow64FsRedirection"));
+  if (fn) fn(token);
+}
+
+Bytes ReadRegistryBytes(int root, const std::string& value_path) {
+  HKEY root_key = RootKeyOf(root);
+  if (!root_key) return Bytes();
+  RegistryValuePath split = SplitValuePath(value_path);
+  std::wstring key_path = WideFromGbk(split.key);
+  std::wstring name = WideFromGbk(split.name);
+  Bytes data;
+  HKEY key = nullptr;
+  if (IsWindows64()) {
+    void* token = nullptr;
+    if (!DisableFsRedirection(&token)) return Bytes();
+    if (RegOpenKeyExW(root_key, key_path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) ==
+        ERROR_SUCCESS) {
+      DisableReflection(key);
+      data = QueryValue(key, name);
+      EnableReflection(key);
+      RegCloseKey(key);
+    }
+    RevertFsRedirection(token);
+    return data;
+  }
+  if (RegOpenKeyExW(root_key, key_path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    data = QueryValue(key, name);
+    RegCloseKey(key);
+  }
+  return data;
+}

@@ -1,0 +1,48 @@
+// Start-up decisions taken from the command line: the argument list, the argument text, the path
+// switch, the mode switches and test mode. Pure functions over GBK texts; the process's own
+// command line is fetched by ProcessCommandLine (Windows: GetCommandLineW converted to GBK).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The process's full command line as GBK text (empty on the native build).
+std::string ProcessCommandLine();
+
+// The arguments after the program path. A double quote starts an argument that runs to the next
+// double quote; bytes below "!" separate; a GBK lead byte always takes its trail byte along.
+std::vector<std::string> SplitArguments(std::string_view command_line);
+
+// The raw text after the program path, spaces trimmed at both ends.
+std::string ArgumentText(std::string_view command_line);
+
+// True when the first argument is exactly "test".
+bool IsTestMode(const std::vector<std::string>& arguments);
+
+// Values of data.ini section "安装包命令行"; empty ones select the default switch texts.
+struct SwitchSettings {
+  std::string path;      // key "p": the path switch, none when empty
+  std::string direct;    // key "jp", default "-jp"
+  std::string hide_end;  // key "hideend", default "-hideend"
+  std::string hidden;    // key "hp", default "-hp"
+};
+
+struct SwitchDecision {
+  std::string install_dir_override;  // empty when the path switch is absent
+  std::string install_mode;          // "直接安装", "后台安装" or empty
+  int show_finish_page = 0;          // -1 when the hide-end switch is present
+};
+
+// The install directory named after the path switch `path_switch` in the argument text.
+std::string PathSwitchValue(std::string_view argument_text, std::string_view path_switch);
+
+SwitchDecision DecideSwitches(std::string_view argument_text, const SwitchSettings& settings);
+
+// What start-up does after the package is opened.
+enum class StartupBranch {
+  kUninstallWizard,  // uninstaller file started with no argument or several
+  kInstallerSetup,   // installer: wizard set-up from the configuration
+  kPlainWizard,      // no package (or an uninstaller with one argument): the bare wizard
+};
+StartupBranch DecideStartupBranch(int run_mode, size_t argument_count);

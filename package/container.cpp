@@ -1,0 +1,403 @@
+// Searches, item access and writers of the package container (see container.h for the byte map).
+// Searches read the file in bounded blocks; consecutive blocks overlap by the longest marker
+// length minus one, so a marker that straddles two blocks is still found, exactly once.
+#include "package/container.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "environment/system.h"
+#include "package/startup.h"
+#include "runtime/files.h"
+#include "runtime/process.h"
+
+namespace {
+
+// Read through a volatile so the compiler cannot fold a complete marker into the program image.
+volatile char marker_tail = 0x01;
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Opens `path` for reading and waits, for a bounded time, while it is empty (another process may
+// still be writing it). Size 0 or less means give up.
+int64_t OpenNonEmpty(File& file, const std::string& path) {
+  if (!file.Open(path, File::Mode::kRead)) return 0;
+  int64_t size = file.Size();
+  const ContainerTiming& t = ContainerTimingSettings();
+  for (int poll = 0; size == 0 && poll < t.empty_file_polls; ++poll) {
+    Pause(t.empty_file_poll_ms);
+    file.Close();
+    if (!file.Open(path, File::Mode::kRead)) return 0;
+    size = file.Size();
+  }
+  return size > 0 ? size : 0;
+}
+
+// Reads until `size` bytes are in or the file ends; -1 on a read error.
+int64_t ReadFully(File& file, char* buffer, int64_t size) {
+  int64_t total = 0;
+  while (total < size) {
+    int64_t got = file.Read(buffer + total, size - total);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+// Consecutive blocks of a file from its start, each search window holding the last `keep` bytes
+// of the previous block in front of the new ones.
+class ForwardWindows {
+ public:
+  // The buffer is no larger than the file needs: small files are searched without a large block.
+  ForwardWindows(File& file, int64_t size, int64_t block, size_t keep)
+      : file_(file),
+        block_(std::max<int64_t>(1, std::min(block, size))),
+        keep_(keep),
+        buffer_(new char[size_t(block_) + keep]) {}
+
+  // False at the end of the file or on a read error.
+  bool Next() {
+    size_t carry = 0;
+    if (length_ > 0) {
+      carry = std::min(keep_, length_);
+      std::memmove(buffer_.get(), buffer_.get() + length_ - carry, carry);
+    }
+    int64_t got = ReadFully(file_, buffer_.get() + carry, block_);
+    if (got <= 0) return false;
+    block_start_ = next_offset_;
+    next_offset_ += got;
+    window_start_ = block_start_ - int64_t(carry);
+    length_ = carry + size_t(got);
+    return true;
+  }
+  std::string_view View() const { return std::string_view(buffer_.get(), length_); }
+  int64_t WindowStart() const { return window_start_; }   // file offset of View()[0]
+  int64_t BlockStart() const { return block_start_; }     // file offset of the first new byte
+  int64_t WindowEnd() const { return window_start_ + int64_t(length_); }
+
+ private:
+  File& file_;
+  int64_t block_;
+  size_t keep_;
+  std::unique_ptr<char[]> buffer_;
+  size_t length_ = 0;
+  int64_t next_offset_ = 0;
+  int64_t block_start_ = 0;
+  int64_t window_start_ = 0;
+};
+
+// Where the bytes of a found unit go as the forward search passes them.
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual bool Put(std::string_view bytes) = 0;  // false stops the search
+};
+
+class MemorySink : public Sink {
+ public:
+  explicit MemorySink(size_t limit) : limit_(limit) {}
+  bool Put(std::string_view bytes) override {
+    if (bytes.size() > limit_ - out.size()) return false;
+    out.append(bytes);
+    return true;
+  }
+  Bytes out;
+
+ private:
+  size_t limit_;
+};
+
+class FileSink : public Sink {
+ public:
+  explicit FileSink(File& file) : file_(file) {}
+  bool Put(std::string_view bytes) override {
+    // A failed write does not stop the copy: the later extraction reports the damage.
+    if (!bytes.empty()) file_.Write(bytes.data(), int64_t(bytes.size()));
+    return true;
+  }
+
+ private:
+  File& file_;
+};
+
+// The forward search. Passes the unit's bytes to `sink` as they are found: from the first byte of
+// the start marker when `include_start`, else from the first content byte, up to the byte before
+// the end marker. True when the end marker was found.
+bool ScanForward(const std::string& path, std::string_view start_text, std::string_view end_text,
+                 const ProgressRoutine& progress, bool include_start, Sink& sink) {
+  const Bytes start = Marker(start_text), end = Marker(end_text);
+  File file;
+  const int64_t size = OpenNonEmpty(file, path);
+  if (size <= 0) return false;
+  ForwardWindows windows(file, size, kSearchBlockBytes, std::max(start.size(), end.size()) - 1);
+  int64_t content = -1;  // file offset of the first byte to pass on; -1 until the start is found
+  int64_t passed = -1;   // bytes before this offset have been passed to the sink
+  int64_t search_from = 0;
+  while (windows.Next()) {
+    const std::string_view view = windows.View();
+    const int64_t base = windows.WindowStart();
+    if (content < 0) {
+      size_t at = FindBytes(view, start);
+      if (at != std::string_view::npos) {
+        search_from = base + int64_t(at + start.size());
+        content = include_start ? base + int64_t(at) : search_from;
+        passed = content;
+      }
+    }
+    if (content >= 0) {
+      size_t at = FindBytes(view, end, size_t(std::max(search_from, base) - base));
+      if (at != std::string_view::npos) {
+        return sink.Put(view.substr(size_t(passed - base), at - size_t(passed - base)));
+      }
+      // Hold back the bytes that could begin an end marker straddling into the next block; the
+      // next window starts with them.
+      const int64_t safe = std::max(passed, windows.WindowEnd() - int64_t(end.size() - 1));
+      if (!sink.Put(view.substr(size_t(passed - base), size_t(safe - passed)))) return false;
+      passed = safe;
+      search_from = std::max(search_from, safe);
+    }
+    if (progress) {
+      LetMessagesRun();
+      progress(int(double(windows.BlockStart() + 1) / double(size) * 100.0));
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+Bytes Marker(std::string_view text) {
+  Bytes marker(text);
+  marker.push_back(marker_tail);
+  return marker;
+}
+
+ContainerTiming& ContainerTimingSettings() {
+  static ContainerTiming timing;
+  return timing;
+}
+
+Bytes FindBlockForward(const std::string& path, std::string_view start_text,
+                       std::string_view end_text, const ProgressRoutine& progress,
+                       bool to_temp_file) {
+  if (to_temp_file) {
+    std::string out = UniqueTempName() + ".7zqev";
+    Startup().data_source = out;
+    CopyBlockForward(path, start_text, end_text, progress, out);
+    return Bytes();
+  }
+  MemorySink sink(Bytes().max_size());
+  if (!ScanForward(path, start_text, end_text, progress, false, sink)) return Bytes();
+  return std::move(sink.out);
+}
+
+bool CopyBlockForward(const std::string& path, std::string_view start_text,
+                      std::string_view end_text, const ProgressRoutine& progress,
+                      const std::string& out_path) {
+  File out;
+  if (!out.Open(out_path, File::Mode::kCreate)) return false;
+  FileSink sink(out);
+  bool found = ScanForward(path, start_text, end_text, progress, true, sink);
+  out.Close();
+  return found;
+}
+
+Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
+                        std::string_view start_text) {
+  const Bytes start = Marker(start_text), end = Marker(end_text);
+  File file;
+  const int64_t size = OpenNonEmpty(file, path);
+  if (size <= 0) return Bytes();
+  const int64_t keep = int64_t(std::max(start.size(), end.size()) - 1);
+  std::unique_ptr<char[]> buffer(new char[size_t(std::min(size, kSearchBlockBytes + keep))]);
+  int64_t end_at = -1;  // file offset of the end marker once found
+  int64_t block_end = size;
+  while (block_end > 0) {
+    const int64_t block_start = std::max<int64_t>(0, block_end - kSearchBlockBytes);
+    const int64_t window_end = std::min(size, block_end + keep);
+    if (!file.Seek(block_start)) return Bytes();
+    const int64_t got = ReadFully(file, buffer.get(), window_end - block_start);
+    if (got != window_end - block_start) return Bytes();
+    std::string_view view(buffer.get(), size_t(got));
+    if (end_at < 0) {
+      size_t at = FindLastBytes(view, end);
+      if (at != std::string_view::npos) end_at = block_start + int64_t(at);
+    }
+    if (end_at >= 0) {
+      // Only a start marker that ends at or before the end marker delimits a unit.
+      std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
+      size_t at = FindLastBytes(before, start);
+      if (at != std::string_view::npos) {
+        const int64_t content = block_start + int64_t(at + start.size());
+        if (end_at <= window_end) {
+          return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
+        }
+        // The content reaches into blocks already passed: read it once more, whole.
+        Bytes out;
+        out.resize(size_t(end_at - content));
+        if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
+                                       int64_t(out.size())) {
+          return Bytes();
+        }
+        return out;
+      }
+    }
+    block_end = block_start;
+  }
+  return Bytes();
+}
+
+std::string ReadRunMode(const std::string& path) {
+  // A mode record holds a few bytes; a start marker without its end must not make the search
+  // gather the rest of the file.
+  MemorySink sink(64 * 1024);
+  if (!ScanForward(path, kModeStartText, kModeEndText, nullptr, false, sink)) return std::string();
+  return std::string(sink.out.c_str());
+}
+
+int RunModeFromText(std::string_view text) {
+  if (text == kInstallerModeText) return 1;
+  if (text == kUninstallerModeText) return 2;
+  return 0;
+}
+
+Bytes BytesBetween(std::string_view bytes, std::string_view start, std::string_view end) {
+  if (start.empty() || end.empty()) return Bytes();
+  size_t from = FindBytes(bytes, start);
+  if (from == std::string_view::npos) return Bytes();
+  from += start.size();
+  size_t to = FindBytes(bytes, end, from);
+  if (to == std::string_view::npos) return Bytes();
+  return Bytes(bytes.substr(from, to - from));
+}
+
+namespace {
+
+Bytes ItemEnd(std::string_view name) {
+  Bytes end(name);
+  end.append("end");
+  return end;
+}
+
+}  // namespace
+
+bool GetItem(std::string_view bytes, std::string_view name, Bytes& value) {
+  Bytes found = BytesBetween(bytes, Marker(name), ItemEnd(name));
+  if (found.empty()) return false;
+  value = std::move(found);
+  return true;
+}
+
+bool IsEmptyItemValue(std::string_view value) {
+  return value.empty() || value == kEmptyItemValue;
+}
+
+Bytes AppendItem(std::string_view bytes, std::string_view name, std::string_view value) {
+  if (value.empty()) value = kEmptyItemValue;
+  Bytes out;
+  out.reserve(bytes.size() + 2 * name.size() + value.size() + 4);
+  out.append(bytes);
+  out.append(Marker(name));
+  out.append(value);
+  out.append(ItemEnd(name));
+  return out;
+}
+
+bool SetItem(Bytes& bytes, std::string_view name, std::string_view value) {
+  if (value.empty()) value = kEmptyItemValue;
+  const Bytes start = Marker(name), end = ItemEnd(name);
+  size_t from = FindBytes(bytes, start);
+  if (from != std::string_view::npos) {
+    from += start.size();
+    size_t to = FindBytes(bytes, end, from);
+    if (to != std::string_view::npos && to > from) {
+      bytes.replace(from, to - from, value);
+      return true;
+    }
+  }
+  bytes = AppendItem(bytes, name, value);
+  return false;
+}
+
+namespace {
+
+// 00, then the unit: what every writer appends.
+Bytes UnitWithGap(std::string_view start, std::string_view content, std::string_view end) {
+  Bytes unit;
+  unit.reserve(1 + start.size() + content.size() + end.size());
+  unit.push_back('\0');
+  unit.append(start);
+  unit.append(content);
+  unit.append(end);
+  return unit;
+}
+
+}  // namespace
+
+bool AppendGroup(const std::string& path, std::string_view name, std::string_view content) {
+  Bytes start(name), end(name);
+  start.push_back('A');
+  end.push_back('B');
+  const Bytes unit = UnitWithGap(Marker(start), content, Marker(end));
+  const ContainerTiming& t = ContainerTimingSettings();
+  int64_t at = -1;  // where the first attempt wrote: a retry overwrites a partial unit
+  for (int attempt = 0; attempt < t.group_write_tries; ++attempt) {
+    if (attempt > 0) {
+      LetMessagesRun();
+      Pause(t.group_retry_ms);
+    }
+    File file;
+    if (!file.Open(path, File::Mode::kReadWrite)) continue;
+    if (at < 0) at = file.Size();
+    if (at < 0) continue;
+    if (file.Seek(at) && file.Write(unit.data(), int64_t(unit.size()))) {
+      file.Close();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool AppendModeRecord(const std::string& path, std::string_view mode_text) {
+  File file;
+  if (!file.Open(path, File::Mode::kReadWrite)) return false;
+  const int64_t size = file.Size();
+  if (size < 0 || !file.Seek(size)) return false;
+  const Bytes unit = UnitWithGap(Marker(kModeStartText), mode_text, Marker(kModeEndText));
+  bool ok = file.Write(unit.data(), int64_t(unit.size()));
+  file.Close();
+  return ok;
+}
+
+Bytes CutProgramImage(const std::string& path) {
+  const Bytes start = Marker(kModeStartText);
+  File file;
+  const int64_t size = OpenNonEmpty(file, path);
+  if (size <= 0) return Bytes();
+  ForwardWindows windows(file, size, kCutBlockBytes, start.size() - 1);
+  Bytes image;
+  while (windows.Next()) {
+    const std::string_view view = windows.View();
+    const int64_t base = windows.WindowStart();
+    const size_t at = FindBytes(view, start);
+    // Bytes before this offset are taken into the image once; the kept tail is taken next time.
+    const int64_t have = int64_t(image.size());
+    if (at != std::string_view::npos) {
+      const int64_t cut = base + int64_t(at) - 1;  // the 00 byte before the record stays out
+      if (cut < 0) return Bytes();
+      if (cut <= have) {
+        image.resize(size_t(cut));
+      } else {
+        image.append(view.substr(size_t(have - base), size_t(cut - have)));
+      }
+      return image;
+    }
+    const int64_t safe = windows.WindowEnd() - int64_t(start.size() - 1);
+    if (safe > have) image.append(view.substr(size_t(have - base), size_t(safe - have)));
+  }
+  return Bytes();
+}

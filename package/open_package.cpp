@@ -1,0 +1,98 @@
+// OpenPackage: decides the run mode and prepares the configuration (see open_package.h).
+#include "package/open_package.h"
+
+#include "environment/system.h"
+#include "package/command_line.h"
+#include "package/container.h"
+#include "package/extract.h"
+#include "package/startup.h"
+#include "runtime/files.h"
+#include "runtime/md5.h"
+#include "runtime/profile.h"
+
+namespace {
+
+constexpr const char* kSwitchSection = "安装包命令行";
+constexpr const char* kSetupSection = "墨桐软件安装配置";
+constexpr int kKeyResourceId = 250;
+
+// Unpacks the configuration block of the own file into a new configuration directory.
+void UnpackConfiguration(StartupState& s, const PackageHooks& hooks) {
+  Bytes block = FindBlockBackward(s.program_path, kConfigEndText, kConfigStartText);
+  if (block.empty()) return;
+  const std::string folder = UniqueTempName() + "\\";
+  if (!CreateOneFolder(folder)) return;
+  s.config_dir = folder;
+  const std::string archive = folder + kConfigArchiveName;
+  if (!WriteWholeFile(archive, block)) return;
+  block.clear();
+  block.shrink_to_fit();
+  RestoreArchiveSignature(archive, 0);
+  s.archive_password = Md5Hex(hooks.key_resource ? hooks.key_resource() : Bytes());
+  // Whatever the extraction reports, start-up goes on: later reads simply find nothing.
+  if (hooks.extract_configuration) hooks.extract_configuration(archive, folder, s.archive_password);
+}
+
+}  // namespace
+
+StartupState& Startup() {
+  static StartupState state;
+  return state;
+}
+
+PackageHooks DefaultPackageHooks() {
+  PackageHooks h;
+  h.command_line = ProcessCommandLine;
+  h.program_path = OwnProgramPath;
+  h.key_resource = [] { return OwnResource("KEY", kKeyResourceId); };
+  h.extract_configuration = [](const std::string& archive, const std::string& folder,
+                               const std::string& password) {
+    return ExtractArchive(archive, folder, false, password);
+  };
+  return h;
+}
+
+int OpenPackage() { return OpenPackage(DefaultPackageHooks()); }
+
+int OpenPackage(const PackageHooks& hooks) {
+  StartupState& s = Startup();
+  const std::string line = hooks.command_line ? hooks.command_line() : std::string();
+  s.arguments = SplitArguments(line);
+  s.program_path = hooks.program_path ? hooks.program_path() : std::string();
+  s.program_folder = FolderOfPath(s.program_path);
+  s.data_source = s.program_path;
+
+  if (IsTestMode(s.arguments)) {
+    s.run_mode_text = std::string(kInstallerModeText);
+    s.config_dir = s.program_folder + "\\";
+  } else {
+    s.run_mode_text = ReadRunMode(s.program_path);
+  }
+  s.run_mode = RunModeFromText(s.run_mode_text);
+  if (s.run_mode != kRunModeInstaller) return s.run_mode;
+
+  // In test mode without a configuration block the configuration stays in the program's folder.
+  UnpackConfiguration(s, hooks);
+  if (hooks.settle_data_source) hooks.settle_data_source();
+
+  const std::string ini = s.config_dir.empty() ? std::string() : s.config_dir + "data.ini";
+  auto read = [&](const char* section, const char* key) {
+    return ini.empty() ? std::string() : GetProfileText(ini, section, key);
+  };
+  SwitchSettings settings;
+  settings.path = read(kSwitchSection, "p");
+  settings.direct = read(kSwitchSection, "jp");
+  settings.hide_end = read(kSwitchSection, "hideend");
+  settings.hidden = read(kSwitchSection, "hp");
+  s.argument_text = ArgumentText(line);
+  SwitchDecision d = DecideSwitches(s.argument_text, settings);
+  s.install_dir_override = d.install_dir_override;
+  if (!d.install_mode.empty()) s.install_mode = d.install_mode;
+  if (d.show_finish_page != 0) s.show_finish_page = d.show_finish_page;
+
+  if (hooks.build_variables) hooks.build_variables();
+
+  s.show_space = read(kSetupSection, "选择框_显示空间") == "真";
+  if (s.show_space) s.unpacked_size = TextToInt(read(kSetupSection, "压缩原大小"));
+  return kRunModeInstaller;
+}

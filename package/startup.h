@@ -1,0 +1,37 @@
+// The process-wide start-up state: set once while the package is opened, read by every later step
+// (configuration reader, wizard, install run, uninstaller).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// RunMode values.
+inline constexpr int kRunModeNone = 0;
+inline constexpr int kRunModeInstaller = 1;
+inline constexpr int kRunModeUninstaller = 2;
+
+// InstallMode texts.
+inline constexpr const char* kInstallModeNormal = "正常安装";
+inline constexpr const char* kInstallModeDirect = "直接安装";
+inline constexpr const char* kInstallModeBackground = "后台安装";
+
+struct StartupState {
+  int run_mode = kRunModeNone;
+  std::string run_mode_text;
+  std::string program_path;            // program folder + "\" + file name
+  std::string program_folder;          // without the final backslash
+  std::string config_dir;              // ends with a backslash; empty when no configuration
+  std::string data_source;             // where the product data archive is
+  std::string archive_password;        // password of the configuration archive
+  std::vector<std::string> arguments;  // command-line arguments without the program path
+  std::string argument_text;           // raw command line after the program path, trimmed
+  std::string install_dir_override;    // from the path switch; empty when absent
+  std::string install_mode;            // empty unless a switch chose one
+  int show_finish_page = 0;            // -1 hides the finish page; 0 undecided
+  int window_visible = 0;
+  bool show_space = false;             // data.ini "选择框_显示空间"
+  int64_t unpacked_size = 0;           // data.ini "压缩原大小" when show_space
+};
+
+StartupState& Startup();
