@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <map>
 
+#include "package/container.h"
 #include "tools/ini_document.h"
 
 namespace {
 
 const char kMainSection[] = "墨桐软件安装配置";
 const char kLicenceItem[] = "自述文本_开始";
-const char kEmptyValue[] = "\x01\x02\x03";
 const char kPluginSeparator[] = "墨桐DLL分割标记";
 
 std::string Flag(bool b) { return b ? "真" : "假"; }
@@ -29,14 +29,6 @@ bool FindItem(const std::string& bytes, const std::string& name, std::string& va
   if (begin) *begin = s;
   if (end) *end = e + name.size() + 3;
   return true;
-}
-
-// Replaces the item's value in place, or appends the item.
-void SetItemValue(std::string& bytes, const std::string& name, const std::string& value) {
-  std::string old;
-  size_t b = 0, e = 0;
-  if (FindItem(bytes, name, old, &b, &e)) bytes.replace(b, e - b, ItemBytes(name, value));
-  else bytes += ItemBytes(name, value);
 }
 
 void RemoveItem(std::string& bytes, const std::string& name) {
@@ -92,7 +84,7 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
 }  // namespace
 
 std::string ItemBytes(const std::string& name, const std::string& value) {
-  return name + '\x01' + (value.empty() ? std::string(kEmptyValue) : value) + name + "end";
+  return AppendItem("", name, value);
 }
 
 std::string CrLfLines(const std::string& text) {
@@ -297,14 +289,14 @@ std::string BuildVarData(const ProductDescription& d, const std::vector<std::str
                          const std::string& given, const GbkConvert& gbk) {
   std::string out = given;
   for (size_t i = 0; i < d.resources.size() && i < data.size(); ++i)
-    SetItemValue(out, ResourcePrefix() + gbk(d.resources[i].first), data[i]);
+    SetItem(out, ResourcePrefix() + gbk(d.resources[i].first), data[i]);
   return out;
 }
 
 std::string BuildGuiText(const ProductDescription& d, const std::string& given,
                          const GbkConvert& gbk) {
   std::string out = given;
-  for (const auto& t : d.texts) SetItemValue(out, gbk(t.first), gbk(Unescape(t.second)));
+  for (const auto& t : d.texts) SetItem(out, gbk(t.first), gbk(Unescape(t.second)));
   return out;
 }
 
