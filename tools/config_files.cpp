@@ -1,8 +1,6 @@
 // Making the configuration files of a package from the product description (GBK results).
 #include "tools/config_files.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <map>
 
@@ -420,22 +418,4 @@ PluginFiles BuildPluginFiles(const ProductDescription& d, const std::vector<std:
                       "DLLparam" + args + "DLLparam_end";
   }
   return files;
-}
-
-std::string CompressPackageFile(const std::string& plain) {
-  if (plain.size() > 0xFFFFFFFFull) return "";
-  uLongf bound = compressBound(static_cast<uLong>(plain.size()));
-  std::string out(8 + bound, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(&out[8]), &bound,
-                reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()),
-                Z_BEST_COMPRESSION) != Z_OK)
-    return "";
-  out.resize(8 + bound);
-  const unsigned char magic[4] = {0x0D, 0x0F, 0x3E, 0x03};
-  const uint32_t n = static_cast<uint32_t>(plain.size());
-  for (int i = 0; i < 4; ++i) {
-    out[i] = static_cast<char>(magic[i]);
-    out[4 + i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  }
-  return out;
 }

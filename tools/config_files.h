@@ -67,7 +67,3 @@ struct PluginFiles {
 };
 PluginFiles BuildPluginFiles(const ProductDescription& d, const std::vector<std::string>& images,
                              const GbkConvert& gbk);
-
-// The compressed form of QEVREG.db and QEVDLL.db: magic 0D 0F 3E 03, the 32-bit little-endian
-// length, a zlib stream. Empty when the data does not fit the 32-bit length.
-std::string CompressPackageFile(const std::string& plain);

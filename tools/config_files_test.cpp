@@ -2,7 +2,6 @@
 #include "tools/config_files.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "package/container.h"
 #include "runtime/text.h"
@@ -181,21 +180,7 @@ TEST(SmallFiles, ExceptVariablesTextsAndResources) {
   EXPECT_EQ(Item(texts, "协议0"), "L");
 }
 
-TEST(SmallFiles, CompressedFormInflates) {
-  std::string plain;
-  for (int i = 0; i < 5000; ++i) plain += "REGpath" + std::to_string(i);
-  const std::string packed = CompressPackageFile(plain);
-  ASSERT_GT(packed.size(), 8u);
-  EXPECT_EQ(packed.substr(0, 4), "\x0D\x0F\x3E\x03");
-  uint32_t n = 0;
-  for (int i = 0; i < 4; ++i) n |= static_cast<uint32_t>(static_cast<unsigned char>(packed[4 + i])) << (8 * i);
-  EXPECT_EQ(n, plain.size());
-  std::string out(n, '\0');
-  uLongf out_len = n;
-  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(&out[0]), &out_len,
-                       reinterpret_cast<const Bytef*>(packed.data() + 8), packed.size() - 8),
-            Z_OK);
-  EXPECT_EQ(out, plain);
+TEST(SmallFiles, LineEnds) {
   EXPECT_EQ(CrLfLines("a\nb\r\nc\n"), "a\r\nb\r\nc\r\n");
 }
 

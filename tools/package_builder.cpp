@@ -10,6 +10,7 @@
 #include <set>
 
 #include "package/package_keys.h"
+#include "runtime/compressed_file.h"
 #include "runtime/data_cipher.h"
 #include "runtime/md5.h"
 #include "runtime/text.h"
@@ -262,7 +263,7 @@ void Builder::StageConfigFiles(const DataLayout& layout) {
       reg_files.push_back(bytes);
     }
     const std::string db = BuildRegistryDb(d_, reg_files, registry, gbk);
-    if (!db.empty()) Stage("QEVREG.db", CompressPackageFile(db));
+    if (!db.empty()) Stage("QEVREG.db", DeflateCompressedFile(db));
   }
 
   std::string plugin_images = take_given("QEVDLL.db");
@@ -286,7 +287,7 @@ void Builder::StageConfigFiles(const DataLayout& layout) {
   }
   if (!plugin_images.empty())
     Stage("QEVDLL.db", StartsWithMagic(plugin_images) ? plugin_images
-                                                      : CompressPackageFile(plugin_images));
+                                                      : DeflateCompressedFile(plugin_images));
   if (!plugin_settings.empty()) Stage("QEVDLL_s.ini", plugin_settings);
 
   for (const auto& pic : d_.pictures) {
