@@ -91,7 +91,7 @@ const std::map<std::string, std::set<std::string>>& KnownKeys() {
       {"package",
        {"setup", "output", "mode", "progress_mib", "volume_size", "volume_naming", "volume_base",
         "data_options", "config_options", "key", "config_password", "alter_signature",
-        "alter_data_signature", "product_folder", "config_folder"}},
+        "alter_data_signature", "product_folder", "config_folder", "empty_folders"}},
       {"shortcut",
        {"name", "target", "arguments", "location", "remove_on_uninstall", "icon", "description"}},
       {"run", {"command", "external", "hidden", "wait", "when"}},
@@ -275,6 +275,13 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
     d.alter_data_signature = ParseFlag(*p, "alter_data_signature", false, errors);
     d.product_folder = p->Get("product_folder", d.product_folder);
     d.config_folder = p->Get("config_folder", d.config_folder);
+    for (const auto& f : p->All("empty_folders"))
+      for (auto& part : SplitCommas(f)) {
+        if (part.find("..") != std::string::npos || part[0] == '/' || part[0] == '\\')
+          errors.push_back(Where(*p) + "empty_folders must lie inside the product folder");
+        else
+          d.empty_folders.push_back(part);
+      }
   }
   if (d.volume_size.empty() || !std::isdigit(static_cast<unsigned char>(d.volume_size[0])))
     errors.push_back("[package] volume_size must be a size such as 1m or 700k");

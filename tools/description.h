@@ -104,6 +104,9 @@ struct ProductDescription {
   std::string config_password;  // explicit password of the configuration archive
   bool alter_signature = false, alter_data_signature = false;
   std::string product_folder = "files", config_folder = "config";
+  // Folders (inside the product folder) made when missing before the data is archived: a
+  // version-control system keeps no empty folders.
+  std::vector<std::string> empty_folders;
 
   std::vector<ShortcutDescription> shortcuts;
   std::vector<RunDescription> runs;

@@ -117,6 +117,13 @@ void Builder::ReadGivenConfig() {
 bool Builder::MakeDataArchive(DataLayout& layout, fs::path& appended_archive) {
   const fs::path product = FromSource(d_.product_folder);
   std::error_code ec;
+  if (d_.packaging != DataPackaging::kNone) {
+    for (const auto& f : d_.empty_folders) {
+      std::string p = f;
+      std::replace(p.begin(), p.end(), '\\', '/');
+      fs::create_directories(product / fs::u8path(p), ec);
+    }
+  }
   bool has_files = fs::is_directory(product, ec) && !fs::is_empty(product, ec);
   if (d_.packaging != DataPackaging::kNone && !has_files) {
     Warn("no product files in " + product.u8string() + ": the installer carries no data");
