@@ -35,11 +35,6 @@ void UnpackConfiguration(StartupState& s, const PackageHooks& hooks) {
 
 }  // namespace
 
-StartupState& Startup() {
-  static StartupState state;
-  return state;
-}
-
 PackageHooks DefaultPackageHooks() {
   PackageHooks h;
   h.command_line = ProcessCommandLine;

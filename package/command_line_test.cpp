@@ -1,0 +1,107 @@
+// Tests of the start-up decisions taken from the command line.
+#include "package/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "package/startup.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CommandLine, SplitsArgumentsAfterTheProgramPath) {
+  struct Case {
+    std::string line;
+    Args args;
+  };
+  const Case cases[] = {
+      {"\"C:\\Program Files\\setup.exe\"", {}},
+      {"\"C:\\Program Files\\setup.exe\" test", {"test"}},
+      {"C:\\setup.exe test", {"test"}},
+      {"C:\\setup.exe", {}},
+      {"\"C:\\a b\\setup.exe\"  -jp\t-hp ", {"-jp", "-hp"}},
+      {"\"C:\\setup.exe\" \"D:\\my folder\\x\" two", {"D:\\my folder\\x", "two"}},
+      {"\"C:\\setup.exe\" a\"b c\"d", {"a", "b c", "d"}},
+      {"\"C:\\setup.exe\" \"\" x", {"", "x"}},
+      {"\"C:\\setup.exe\" \"unclosed arg", {"unclosed arg"}},
+      {"\"C:\\setup.exe\" a\x01" "b", {"a", "b"}},
+      // A GBK lead byte keeps its trail byte, even one below "!" or a quote.
+      {"\"C:\\setup.exe\" \xB0\x20x \xC4\x22y", {"\xB0\x20x", "\xC4\x22y"}},
+      {"\"C:\\setup.exe\" 安装 \"目录 名\"", {"安装", "目录 名"}},
+      {"\"C:\\setup.exe\" end\xB0", {"end\xB0"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitArguments(c.line), c.args) << c.line;
+}
+
+TEST(CommandLine, ArgumentTextAndTestMode) {
+  struct Case {
+    std::string line;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"\"C:\\setup.exe\"   -jp  /D=\"C:\\x y\"  ", "-jp  /D=\"C:\\x y\""},
+      {"C:\\setup.exe -hp", "-hp"},
+      {"C:\\setup.exe", ""},
+      {"\"C:\\setup.exe\"", ""},
+      {"\"C:\\my setup.exe\" a", "a"},
+      // An unquoted program path ends at its first space even when a quote follows.
+      {"C:\\setup.exe /D=\"C:\\x y\"", "/D=\"C:\\x y\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ArgumentText(c.line), c.text) << c.line;
+
+  EXPECT_TRUE(IsTestMode({"test"}));
+  EXPECT_TRUE(IsTestMode({"test", "more"}));
+  EXPECT_FALSE(IsTestMode({"Test"}));
+  EXPECT_FALSE(IsTestMode({"TEST"}));
+  EXPECT_FALSE(IsTestMode({"tests"}));
+  EXPECT_FALSE(IsTestMode({}));
+}
+
+TEST(CommandLine, SwitchesAndTheirConfiguredTexts) {
+  struct Case {
+    const char* what;
+    std::string text;
+    SwitchSettings settings;
+    std::string dir;
+    std::string mode;
+    int finish;
+  };
+  const SwitchSettings defaults;
+  const SwitchSettings path_d{"/D=", "", "", ""};
+  const Case cases[] = {
+      {"nothing", "", defaults, "", "", 0},
+      {"direct", "-jp", defaults, "", kInstallModeDirect, 0},
+      {"hidden wins over direct", "-hp -jp", defaults, "", kInstallModeBackground, 0},
+      {"hide end", "-hideend", defaults, "", "", -1},
+      {"switch texts are case-sensitive", "-JP -HP -HIDEEND", defaults, "", "", 0},
+      {"configured direct text replaces -jp", "-jp", {"", "/auto", "", ""}, "", "", 0},
+      {"configured direct text selects", "/auto", {"", "/auto", "", ""}, "", kInstallModeDirect, 0},
+      {"configured hidden and end", "/q /noend", {"", "", "/noend", "/q"}, "", kInstallModeBackground, -1},
+      {"quoted path then hidden", "/D=\"C:\\Program Files\\产品 名\" -hp", path_d,
+       "C:\\Program Files\\产品 名", kInstallModeBackground, 0},
+      {"unquoted path last", "-jp /D=C:\\Apps\\Tool", path_d, "C:\\Apps\\Tool", kInstallModeDirect, 0},
+      {"unquoted path then switch", "/D=C:\\Apps -hp", path_d, "C:\\Apps", kInstallModeBackground, 0},
+      {"path switch absent", "-hp", path_d, "", kInstallModeBackground, 0},
+      {"no path switch configured", "/D=C:\\Apps", defaults, "", "", 0},
+      {"path switch is case-sensitive", "/d=C:\\Apps", path_d, "", "", 0},
+      {"stray quotes are dropped", "/D=\"C:\\a\"b\"", path_d, "C:\\ab", "", 0},
+      {"lone quote", "/D=\"", path_d, "", "", 0},
+      {"empty value", "/D=", path_d, "", "", 0},
+  };
+  for (const Case& c : cases) {
+    SwitchDecision d = DecideSwitches(c.text, c.settings);
+    EXPECT_EQ(d.install_dir_override, c.dir) << c.what;
+    EXPECT_EQ(d.install_mode, c.mode) << c.what;
+    EXPECT_EQ(d.show_finish_page, c.finish) << c.what;
+  }
+}
+
+TEST(CommandLine, StartupBranch) {
+  EXPECT_EQ(DecideStartupBranch(kRunModeUninstaller, 0), StartupBranch::kUninstallWizard);
+  EXPECT_EQ(DecideStartupBranch(kRunModeUninstaller, 2), StartupBranch::kUninstallWizard);
+  EXPECT_EQ(DecideStartupBranch(kRunModeUninstaller, 1), StartupBranch::kPlainWizard);
+  EXPECT_EQ(DecideStartupBranch(kRunModeInstaller, 3), StartupBranch::kInstallerSetup);
+  EXPECT_EQ(DecideStartupBranch(kRunModeNone, 0), StartupBranch::kPlainWizard);
+}
+
+}  // namespace
