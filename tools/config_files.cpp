@@ -128,7 +128,7 @@ std::string BuildDataIni(const ProductDescription& d, const DataLayout& layout,
   if (d.install_mode == "normal") ini.Set(m, "安装模式", "正常安装");
   if (d.install_mode == "direct") ini.Set(m, "安装模式", "直接安装");
   if (d.install_mode == "background") ini.Set(m, "安装模式", "后台安装");
-  if (d.finish_page != 0) ini.Set(m, "安装后是否显示完成界面", Flag(d.finish_page > 0));
+  ini.Set(m, "安装后是否显示完成界面", Flag(d.finish_page));
   ini.Set(m, "同意条款k", Flag(d.agree_preset));
   ini.Set(m, "I_reg", Flag(d.registry_64));
   ini.Set(m, "任务栏进度", Flag(d.taskbar_progress));

@@ -35,7 +35,7 @@ TEST(DataIni, MergesGivenFileAndKeepsOneLicence) {
   d.name = u8"你好";
   d.version = "2.0";
   d.install_password = "pw";
-  d.finish_page = -1;
+  d.finish_page = false;
   d.shortcuts.push_back({"Hello", "hello.exe", "", "%Desktop%", "", "", true});
   d.runs.push_back({"**tool.exe** -s", false, true, true, false});
   const std::string given =

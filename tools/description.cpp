@@ -221,7 +221,7 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
     if (!d.install_mode.empty() && d.install_mode != "normal" && d.install_mode != "direct" &&
         d.install_mode != "background")
       errors.push_back(Where(*p) + "install_mode must be normal, direct or background");
-    if (p->Has("finish_page")) d.finish_page = ParseFlag(*p, "finish_page", true, errors) ? 1 : -1;
+    d.finish_page = ParseFlag(*p, "finish_page", true, errors);
     d.agree_preset = ParseFlag(*p, "agree_preset", false, errors);
     const std::string view = p->Get("registry_view", "32");
     if (view != "32" && view != "64") errors.push_back(Where(*p) + "registry_view must be 32 or 64");
@@ -287,9 +287,16 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
     errors.push_back("[package] volume_size must be a size such as 1m or 700k");
   if (d.alter_data_signature && d.packaging != DataPackaging::kAppended)
     errors.push_back("[package] alter_data_signature needs mode = appended");
+  // Names of files the builder writes: no folder parts, nothing Windows refuses in a name.
+  const char kNotInNames[] = "/\\:*?\"<>|";
+  const std::string output = d.output_name.empty() ? d.name + "-setup.exe" : d.output_name;
+  if (output.find_first_of(kNotInNames) != std::string::npos)
+    errors.push_back("the installer's name \"" + output + "\" is not a file name: set [package] output");
   if (d.packaging == DataPackaging::kVolumes) {
     // The installer joins unordered volumes with "copy /b a+b ...": a blank would split a name.
     const std::string base = d.volume_base.empty() ? d.name : d.volume_base;
+    if (base.find_first_of(kNotInNames) != std::string::npos)
+      errors.push_back("volume names must be file names: set volume_base");
     if (base.find_first_of(" +\"") != std::string::npos)
       errors.push_back("volume names may not contain blanks, \"+\" or quotes: set volume_base");
     if (d.volume_naming == VolumeNaming::kCounted && !d.volume_base.empty() &&

@@ -76,7 +76,7 @@ struct ProductDescription {
   std::string uninstall_mode;
   std::string data_password, install_password;
   std::string install_mode;   // "", "normal", "direct" or "background"
-  int finish_page = 0;        // 1 shown, -1 not shown, 0 key not written
+  bool finish_page = true;    // the installer hides the finish page unless told to show it
   bool agree_preset = false;
   bool registry_64 = false;
   bool taskbar_progress = false;

@@ -37,7 +37,7 @@ TEST(Description, FullDescriptionIsRead) {
   EXPECT_EQ(d.name, "Hello");
   EXPECT_FALSE(d.uninstaller);
   EXPECT_EQ(d.install_mode, "direct");
-  EXPECT_EQ(d.finish_page, -1);
+  EXPECT_FALSE(d.finish_page);
   EXPECT_TRUE(d.registry_64);
   EXPECT_EQ(d.packaging, DataPackaging::kVolumes);
   EXPECT_EQ(d.volume_naming, VolumeNaming::kCounted);
@@ -80,6 +80,8 @@ TEST(Description, ProblemsAreReported) {
       {"[product]\nname = a b\n[package]\nmode = volumes\n", "may not contain blanks"},
       {"[product]\nname = a\n[package]\nalter_data_signature = yes\nmode = volumes\n",
        "needs mode = appended"},
+      {"[product]\nname = a/b\n", "not a file name"},
+      {"[product]\nname = a\n[package]\nmode = volumes\nvolume_base = x:y\n", "must be file names"},
       {"[product]\nname = a\n[plugin]\nfile = p.dll\nexport = E\nparam = 5\n", "param must be"},
   };
   for (const auto& c : cases) {
@@ -95,7 +97,7 @@ TEST(Description, DefaultsWhenKeysAreAbsent) {
   EXPECT_TRUE(errors.empty());
   EXPECT_TRUE(d.uninstaller);
   EXPECT_EQ(d.packaging, DataPackaging::kAppended);
-  EXPECT_EQ(d.finish_page, 0);
+  EXPECT_TRUE(d.finish_page);
   EXPECT_EQ(d.previous_location, 0);
   EXPECT_EQ(d.product_folder, "files");
   EXPECT_EQ(d.config_folder, "config");

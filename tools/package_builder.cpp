@@ -43,6 +43,43 @@ const std::set<std::string>& TextConfigNames() {
   return names;
 }
 
+// Strict UTF-8 (no overlong forms, no surrogates): a given file that is not UTF-8 is taken to be
+// GBK already, as files made for the installer by other means are.
+bool IsUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n;
+    uint32_t cp;
+    if ((c >> 5) == 6) {
+      n = 1;
+      cp = c & 0x1F;
+    } else if ((c >> 4) == 14) {
+      n = 2;
+      cp = c & 0x0F;
+    } else if ((c >> 3) == 30) {
+      n = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + n >= s.size()) return false;
+    for (size_t k = 1; k <= n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(s[i + k]);
+      if ((t >> 6) != 2) return false;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    const uint32_t least = n == 1 ? 0x80 : n == 2 ? 0x800 : 0x10000;
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
 bool StartsWithMagic(const std::string& bytes) {
   return bytes.size() >= 4 && bytes.compare(0, 4, "\x0D\x0F\x3E\x03") == 0;
 }
@@ -104,11 +141,17 @@ void Builder::ReadGivenConfig() {
       Error("cannot read " + entry.path().u8string());
       continue;
     }
-    if (TextConfigNames().count(name)) {
-      if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-      bytes = CrLfLines(Gbk(bytes));
-    } else if (name == "QEVREG.db" && !StartsWithMagic(bytes)) {
-      bytes = Gbk(bytes);  // plain records written as UTF-8 text
+    const bool text = TextConfigNames().count(name) != 0;
+    if (text && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+    if (text || (name == "QEVREG.db" && !StartsWithMagic(bytes))) {
+      if (!IsUtf8(bytes)) {
+        Warn(entry.path().u8string() + " is not UTF-8: taken as GBK unchanged");
+      } else {
+        std::string gbk = Utf8ToGbk(bytes);
+        if (GbkToUtf8(gbk) != bytes) Error(entry.path().u8string() + " holds text GBK cannot hold");
+        bytes = gbk;
+      }
+      if (text) bytes = CrLfLines(bytes);
     }
     given_[name] = bytes;
   }

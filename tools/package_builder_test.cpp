@@ -90,6 +90,7 @@ TEST_F(Build, AppendedPackageReadsBackUnitByUnit) {
   WriteFile(src_ / "art" / "small.png", "\x89PNG small");
   WriteFile(src_ / "config" / "extra.bin", std::string("\0\1\2", 3));
   WriteFile(src_ / "config" / "data.ini", u8"[ml]\nch=禁止\n");
+  WriteFile(src_ / "config" / "Except.ini", "%InstallPath%\\文档,-1\nb.txt,0");  // GBK already
   BuildResult r = Run(u8R"(
 [product]
 name = 你好
@@ -174,7 +175,9 @@ small = art/small.png
   const std::string store = DecipherData(ReadFile(cfg / "choomarlowe.ini"), kScriptStorePassword);
   EXPECT_NE(store.find("Main\r\n｛\r\nInstall(){[真]setdesktop()\r\n}"), std::string::npos);
   EXPECT_EQ(DecipherData(ReadFile(cfg / "Except.ini"), kExceptPassword),
-            "%InstallPath%\\bin,-1\r\na.dll,0\r\n");
+            "%InstallPath%\\文档,-1\r\nb.txt,0\r\n%InstallPath%\\bin,-1\r\na.dll,0\r\n");
+  ASSERT_EQ(r.warnings.size(), 1u);
+  EXPECT_NE(r.warnings[0].find("Except.ini is not UTF-8"), std::string::npos);
 
   const Bytes registry = InflateCompressedFile(ReadFile(cfg / "QEVREG.db"));
   Bytes value;
