@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <string_view>
 
 #include "package/container.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -115,19 +117,26 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
         buffer[1] = 'E';
       }
       first = false;
-      std::string window = tail + std::string(buffer.get(), static_cast<size_t>(n));
+      // The block itself, and the seam with the previous block's last bytes.
+      const std::string_view block(buffer.get(), static_cast<size_t>(n));
+      const size_t keep = std::max(data_end.size(), config_end.size()) - 1;
+      const std::string seam = tail + std::string(block.substr(0, keep));
       // The configuration block is found from the end of the file, so its end marker may not
       // appear behind it either.
-      if (window.find(data_end) != std::string::npos ||
-          window.find(config_end) != std::string::npos) {
+      bool marker = false;
+      for (const Bytes& m : {data_end, config_end})
+        marker = marker || FindBytes(block, m) != std::string::npos ||
+                 FindBytes(seam, m) != std::string::npos;
+      if (marker) {
         out.close();
         std::remove(output_path.c_str());
         error = "the data archive contains a package marker (a stored installer?); "
                 "use mode = volumes or compress the data";
         return false;
       }
-      const size_t keep = std::max(data_end.size(), config_end.size()) - 1;
-      tail = window.substr(window.size() > keep ? window.size() - keep : 0);
+      const std::string last =
+          tail + std::string(block.substr(block.size() > keep ? block.size() - keep : 0));
+      tail = last.substr(last.size() > keep ? last.size() - keep : 0);
       out.write(buffer.get(), n);
     }
     if (in.bad()) {
