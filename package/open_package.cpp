@@ -91,3 +91,14 @@ int OpenPackage(const PackageHooks& hooks) {
   if (s.show_space) s.unpacked_size = TextToInt(read(kSetupSection, "压缩原大小"));
   return kRunModeInstaller;
 }
+
+int PrepareStartup(const PackageHooks& hooks) {
+  // Plug-ins of an earlier run must not be loaded: the folder is made and removed with all in it.
+  const std::string plugins = SpecialFolder(kFolderTemp) + "qev_dll";
+  CreateOneFolder(plugins);
+  RemoveFolderTree(plugins);
+  const int mode = OpenPackage(hooks);
+  WritePhaseText(kPhaseOpened);
+  Startup().window_visible = 1;
+  return mode;
+}

@@ -33,3 +33,7 @@ inline constexpr const char* kConfigArchiveName = "data.7z";
 // no resources).
 std::string OwnProgramPath();
 Bytes OwnResource(const char* type, int id);
+
+// The start-up handler's steps before any window of the wizard: a fresh (absent) plug-in folder,
+// OpenPackage, the first phase text, the window made visible. Returns the RunMode.
+int PrepareStartup(const PackageHooks& hooks);

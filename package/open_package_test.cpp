@@ -134,4 +134,25 @@ TEST_F(OpenPackageTest, TestModeReadsSwitchesFromProgramFolder) {
   EXPECT_EQ(Startup().show_finish_page, 0);
 }
 
+TEST_F(OpenPackageTest, StartupClearsPluginFolderAndWritesPhaseTexts) {
+  const char* old = getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  setenv("TMPDIR", folder_.c_str(), 1);
+  const std::string plugins = folder_ + "/qev_dll";
+  ASSERT_TRUE(CreateOneFolder(plugins));
+  ASSERT_TRUE(WriteWholeFile(plugins + "/old.dll", "x"));
+  ASSERT_TRUE(WriteWholeFile(program_, WithModeRecord("qev-2")));
+
+  EXPECT_EQ(PrepareStartup(Hooks("\"C:\\setup.exe\"")), 2);
+  EXPECT_FALSE(PathExists(plugins));  // and the phase text went nowhere
+  EXPECT_EQ(Startup().window_visible, 1);
+  ASSERT_TRUE(CreateOneFolder(plugins));
+  EXPECT_TRUE(WritePhaseText(kPhaseWizardShown));
+  Bytes phase;
+  ASSERT_TRUE(ReadWholeFile(plugins + "/ct.ini", phase));
+  EXPECT_EQ(phase, "\xB0\xB2\xD7\xB0\xB0\xFC\xB1\xEA\xCA\xB6 \xA3\xBD 1_end");
+
+  if (old) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+}
+
 }  // namespace

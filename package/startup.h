@@ -35,3 +35,11 @@ struct StartupState {
 };
 
 StartupState& Startup();
+
+// The plug-in status file "qev_dll\ct.ini" in the temporary folder receives one phase text at a
+// time; nothing is written while the plug-in folder does not exist.
+bool WritePhaseText(const std::string& text);
+inline constexpr const char* kPhaseOpened = "调用临时命令_end";
+inline constexpr const char* kPhasePluginsLoaded = "加载配置DLL_end";
+inline constexpr const char* kPhaseComponentsFilled = "文本组 [i]_end";
+inline constexpr const char* kPhaseWizardShown = "安装包标识 ＝ 1_end";

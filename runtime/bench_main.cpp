@@ -45,6 +45,13 @@ int main() {
   Measure("ReplaceAll, 15 MiB GBK text", gbk_text.size(), 5,
           [&] { return ReplaceAll(gbk_text, "\\", "\\\\").size(); });
 
+  std::string lines;
+  while (lines.size() < (4 << 20)) lines += "C:\\Program Files\\\xB0\x5C\\file.dll\r\n";
+  Measure("SplitText, 4 MiB of CR LF lines", lines.size(), 5,
+          [&] { return SplitText(lines, "\r\n").size(); });
+  Measure("FindLastText, 4 MiB, many matches", lines.size(), 5,
+          [&] { return FindLastText(lines, "\\"); });
+
   std::string mib4 = block.substr(0, 4 << 20);
   Measure("Md5Hex, 4 MiB", mib4.size(), 5, [&] { return Md5Hex(mib4).size(); });
   std::string mib1 = block.substr(0, 1 << 20);

@@ -10,11 +10,6 @@ const uint8_t kInitialPermutation[64] = {
     57, 49, 41, 33, 25, 17, 9,  1, 59, 51, 43, 35, 27, 19, 11, 3,
     61, 53, 45, 37, 29, 21, 13, 5, 63, 55, 47, 39, 31, 23, 15, 7};
 
-const uint8_t kExpansion[48] = {
-    32, 1,  2,  3,  4,  5,  4,  5,  6,  7,  8,  9,  8,  9,  10, 11,
-    12, 13, 12, 13, 14, 15, 16, 17, 16, 17, 18, 19, 20, 21, 20, 21,
-    22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
-
 const uint8_t kRoundPermutation[32] = {
     16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
     2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
@@ -80,17 +75,78 @@ uint32_t RotateLeft28(uint32_t half, int n) {
   return ((half << n) | (half >> (28 - n))) & 0x0FFFFFFFu;
 }
 
-uint32_t RoundFunction(uint32_t right, uint64_t subkey) {
-  uint64_t x = Permute(right, 32, kExpansion, 48) ^ subkey;
-  uint32_t s_out = 0;
-  for (int box = 0; box < 8; ++box) {
-    unsigned six = static_cast<unsigned>((x >> (42 - 6 * box)) & 0x3F);
-    // Outer bits choose the row, the middle four the column.
-    unsigned row = ((six & 0x20) >> 4) | (six & 1);
-    unsigned col = (six >> 1) & 0xF;
-    s_out = (s_out << 4) | kSBoxes[box][row * 16 + col];
+// S-box outputs already passed through the round permutation P, per box and six-bit input.
+struct SpTables {
+  uint32_t sp[8][64];
+  SpTables() {
+    for (int box = 0; box < 8; ++box) {
+      for (unsigned six = 0; six < 64; ++six) {
+        // Outer bits choose the row, the middle four the column.
+        unsigned row = ((six & 0x20) >> 4) | (six & 1);
+        unsigned col = (six >> 1) & 0xF;
+        uint64_t placed = static_cast<uint64_t>(kSBoxes[box][row * 16 + col]) << (28 - 4 * box);
+        sp[box][six] = static_cast<uint32_t>(Permute(placed, 32, kRoundPermutation, 32));
+      }
+    }
   }
-  return static_cast<uint32_t>(Permute(s_out, 32, kRoundPermutation, 32));
+};
+
+// A 64-bit permutation as eight byte-indexed tables: the output is the OR of one entry per byte.
+struct ByteTables {
+  uint64_t part[8][256];
+  // `source[i]` is the 1-based input bit that becomes output bit i + 1.
+  explicit ByteTables(const uint8_t* source) {
+    for (int byte = 0; byte < 8; ++byte) {
+      for (unsigned v = 0; v < 256; ++v) {
+        uint64_t in = static_cast<uint64_t>(v) << (56 - 8 * byte);
+        part[byte][v] = Permute(in, 64, source, 64);
+      }
+    }
+  }
+  uint64_t Apply(uint64_t x) const {
+    uint64_t out = 0;
+    for (int byte = 0; byte < 8; ++byte) out |= part[byte][(x >> (56 - 8 * byte)) & 0xFF];
+    return out;
+  }
+};
+
+// The final permutation undoes the initial one.
+const uint8_t* FinalPermutation() {
+  static uint8_t table[64];
+  static const bool ready = [] {
+    for (int i = 0; i < 64; ++i) table[kInitialPermutation[i] - 1] = static_cast<uint8_t>(i + 1);
+    return true;
+  }();
+  (void)ready;
+  return table;
+}
+
+const ByteTables& Initial() {
+  static const ByteTables tables(kInitialPermutation);
+  return tables;
+}
+
+const ByteTables& Final() {
+  static const ByteTables tables(FinalPermutation());
+  return tables;
+}
+
+const SpTables& Sp() {
+  static const SpTables tables;
+  return tables;
+}
+
+uint32_t RoundFunction(uint32_t right, uint64_t subkey, const SpTables& t) {
+  // The expansion E takes six overlapping bits per box, wrapping around the 32-bit half:
+  // r32 r1 .. r32 r1 as a 34-bit value gives box i at shift 28 - 4i.
+  uint64_t wrapped = (static_cast<uint64_t>(right & 1) << 33) | (static_cast<uint64_t>(right) << 1) |
+                     (right >> 31);
+  uint32_t out = 0;
+  for (int box = 0; box < 8; ++box) {
+    unsigned six = static_cast<unsigned>(((wrapped >> (28 - 4 * box)) ^ (subkey >> (42 - 6 * box))) & 0x3F);
+    out |= t.sp[box][six];
+  }
+  return out;
 }
 
 uint64_t Load(const uint8_t b[8]) {
@@ -121,24 +177,18 @@ Des::Des(const uint8_t key[8]) {
 }
 
 uint64_t Des::Run(uint64_t block, bool decipher) const {
-  uint64_t permuted = Permute(block, 64, kInitialPermutation, 64);
+  uint64_t permuted = Initial().Apply(block);
   uint32_t left = static_cast<uint32_t>(permuted >> 32);
   uint32_t right = static_cast<uint32_t>(permuted);
+  const SpTables& sp = Sp();
   for (int round = 0; round < 16; ++round) {
     uint64_t k = subkeys_[decipher ? 15 - round : round];
-    uint32_t next = left ^ RoundFunction(right, k);
+    uint32_t next = left ^ RoundFunction(right, k, sp);
     left = right;
     right = next;
   }
-  // The halves are swapped before the final permutation, which undoes the initial one.
-  uint64_t preoutput = (static_cast<uint64_t>(right) << 32) | left;
-  uint64_t out = 0;
-  for (int i = 0; i < 64; ++i) {
-    // Bit i+1 of the pre-output goes back to where the initial permutation took it from.
-    uint64_t bit = (preoutput >> (63 - i)) & 1;
-    out |= bit << (64 - kInitialPermutation[i]);
-  }
-  return out;
+  // The halves are swapped once more before the final permutation.
+  return Final().Apply((static_cast<uint64_t>(right) << 32) | left);
 }
 
 void Des::EncipherBlock(uint8_t block[8]) const { Store(Run(Load(block), false), block); }

@@ -5,10 +5,8 @@
 
 namespace {
 
-// The blanks Windows strips around names and values (Ctrl-Z included, an old end-of-file mark).
-inline bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a';
-}
+// The blanks stripped around names and values in the file.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\r'; }
 
 std::string_view TrimBlanks(std::string_view s) {
   size_t b = 0, e = s.size();
@@ -17,19 +15,26 @@ std::string_view TrimBlanks(std::string_view s) {
   return s.substr(b, e - b);
 }
 
-// Last ']' of the line that is a character of its own, or npos.
-size_t LastClosingBracket(std::string_view line) {
-  size_t found = std::string_view::npos;
+// Names passed by the caller lose their spaces only (a tab stays part of the name).
+std::string_view TrimArgument(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return s.substr(b, e - b);
+}
+
+// First ']' of the line that is a character of its own (not a GBK trail byte), or the line's end.
+size_t ClosingBracket(std::string_view line) {
   for (size_t i = 0; i < line.size();) {
     unsigned char c = static_cast<unsigned char>(line[i]);
     if (IsLeadByte(c) && i + 1 < line.size()) {
       i += 2;
       continue;
     }
-    if (c == ']') found = i;
+    if (c == ']') return i;
     ++i;
   }
-  return found;
+  return line.size();
 }
 
 // The value as a read returns it: surrounding quotes dropped, cut at a NUL byte (the result is a
@@ -52,9 +57,41 @@ std::string ReadableValue(std::string_view value) {
   return std::string(value);
 }
 
+const char kUtf16Mark[2] = {'\xFF', '\xFE'};
+
+bool IsUtf16Profile(std::string_view content) {
+  return content.size() >= 2 && content[0] == kUtf16Mark[0] && content[1] == kUtf16Mark[1];
+}
+
+// A file that starts with the UTF-16LE byte-order mark is a Unicode profile; it is read as the
+// GBK text it converts to, and written back in UTF-16LE.
+std::string Utf16ProfileToGbk(std::string_view content) {
+  std::u16string wide((content.size() - 2) / 2, u'\0');
+  for (size_t i = 0; i < wide.size(); ++i) {
+    wide[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 + 2 * i]) |
+                                    (static_cast<unsigned char>(content[3 + 2 * i]) << 8));
+  }
+  return Utf16ToGbk(wide);
+}
+
+Bytes GbkToUtf16Profile(std::string_view gbk) {
+  std::u16string wide = GbkToUtf16(gbk);
+  Bytes out(kUtf16Mark, 2);
+  out.reserve(2 + wide.size() * 2);
+  for (char16_t c : wide) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
 }  // namespace
 
 ProfileText::ProfileText(std::string_view content) {
+  if (IsUtf16Profile(content)) {
+    converted_ = Utf16ProfileToGbk(content);
+    content = converted_;
+  }
   Section* current = nullptr;  // keys before the first section belong to none
   size_t pos = 0;
   while (pos < content.size()) {
@@ -66,19 +103,18 @@ ProfileText::ProfileText(std::string_view content) {
     std::string_view line = TrimBlanks(raw);
     size_t line_offset = pos + static_cast<size_t>(line.data() - raw.data());
     if (!line.empty() && line[0] == '[') {
-      size_t close = LastClosingBracket(line.substr(1));
-      if (close != std::string_view::npos) {
-        sections_.emplace_back();
-        current = &sections_.back();
-        current->name = std::string(TrimBlanks(line.substr(1, close)));
-        current->last_line_end = end;
-        current->last_line_next = next;
-        pos = next;
-        continue;
-      }
-      // A header without its bracket is an ordinary line.
+      // The name ends at the first ']', or at the line's end when the bracket is missing.
+      std::string_view inner = line.substr(1);
+      sections_.emplace_back();
+      current = &sections_.back();
+      current->name = std::string(TrimBlanks(inner.substr(0, ClosingBracket(inner))));
+      current->last_line_end = end;
+      current->last_line_next = next;
+      pos = next;
+      continue;
     }
-    if (!line.empty() && current != nullptr) {
+    // A line starting with ';' is a comment, never a key.
+    if (!line.empty() && line[0] != ';' && current != nullptr) {
       Entry entry;
       entry.line_begin = pos;
       entry.content_end = end;
@@ -99,7 +135,7 @@ ProfileText::ProfileText(std::string_view content) {
 }
 
 const ProfileText::Section* ProfileText::FindSection(std::string_view section) const {
-  std::string_view wanted = TrimBlanks(section);
+  std::string_view wanted = TrimArgument(section);
   for (const Section& s : sections_) {
     if (EqualsIgnoreAsciiCase(s.name, wanted)) return &s;
   }
@@ -109,7 +145,7 @@ const ProfileText::Section* ProfileText::FindSection(std::string_view section) c
 std::string ProfileText::Get(std::string_view section, std::string_view key) const {
   const Section* s = FindSection(section);
   if (s == nullptr) return std::string();
-  std::string_view wanted = TrimBlanks(key);
+  std::string_view wanted = TrimArgument(key);
   for (const Entry& e : s->entries) {
     if (EqualsIgnoreAsciiCase(e.key, wanted)) return ReadableValue(e.value);
   }
@@ -141,9 +177,12 @@ std::vector<std::string> ProfileSectionNames(std::string_view content) {
 
 Bytes SetProfileValue(std::string_view content, std::string_view section, std::string_view key,
                       std::string_view value) {
+  if (IsUtf16Profile(content)) {
+    return GbkToUtf16Profile(SetProfileValue(Utf16ProfileToGbk(content), section, key, value));
+  }
   ProfileText profile(content);
-  std::string_view key_name = TrimBlanks(key);
-  std::string_view section_name = TrimBlanks(section);
+  std::string_view key_name = TrimArgument(key);
+  std::string_view section_name = TrimArgument(section);
   const ProfileText::Section* s = profile.FindSection(section_name);
   Bytes out;
   out.reserve(content.size() + section_name.size() + key_name.size() + value.size() + 8);

@@ -2,11 +2,15 @@
 // the behaviour of the Windows profile-string functions on a code-page-936 system, so that the
 // texts mean the same whatever code page the machine runs with.
 //
-// Reading: section and key names match ASCII-case-insensitively after trimming blanks; the first
-// matching section is the one searched and its first matching key wins; blanks around a value are
-// dropped, then one pair of matching surrounding quotes ('…' or "…"); the value is cut to 10,239
-// bytes (never inside a double-byte character) as a 10,240-byte buffer would cut it. A missing
-// file, section or key gives the empty text.
+// Reading: a section header runs from '[' to the first ']' (or the line's end); lines starting with
+// ';' are comments. Section and key names match ASCII-case-insensitively, with blanks (space, tab,
+// vertical tab) trimmed in the file and spaces trimmed from the names asked for; the first
+// matching section is the only one searched and its first matching key wins. Blanks around a value
+// are dropped, then one pair of matching surrounding quotes ('…' or "…"); the value is cut to
+// 10,239 bytes (never inside a double-byte character) as a 10,240-byte buffer would cut it. A
+// missing file, section or key gives the empty text.
+// A profile that starts with the UTF-16LE byte-order mark is read as its GBK conversion and written
+// back in UTF-16LE, as Windows does with Unicode profiles.
 // Writing: the rest of the file is kept byte for byte; a changed key keeps its line, a new key goes
 // after the last line of its section, a new section (and file) is added at the end, CR LF line ends.
 #pragma once
@@ -47,6 +51,7 @@ class ProfileText {
   const Section* FindSection(std::string_view section) const;
 
  private:
+  std::string converted_;  // the GBK form of a UTF-16LE profile
   std::vector<Section> sections_;
 };
 

@@ -25,6 +25,8 @@ TEST(Profile, ReadRules) {
       "empty=\r\n"
       "noequals\r\n"
       "eq=a=b\r\n"
+      ";comment=1\r\n"
+      "  ;indented=2\r\n"
       "tabbed=\tv\t\r\n"
       "[ Spaced ]\n"  // LF only
       "k=lf line\n"
@@ -33,8 +35,10 @@ TEST(Profile, ReadRules) {
       "late=only in the duplicate\r\n"
       "[\xB0\x5D" "x]\r\n"  // a trail byte equal to ']' is not the bracket
       "k=trail bracket\r\n"
-      "[broken\r\n"
-      "k=still in the section before\r\n"
+      "[broken\r\n"       // a header without its bracket still opens a section
+      "k=in broken\r\n"
+      "[a]b] tail\r\n"    // the name ends at the first bracket
+      "k=in a\r\n"
       "[]\r\n"
       "k=nameless\r\n";
   ProfileText p(ini);
@@ -59,8 +63,12 @@ TEST(Profile, ReadRules) {
       {"SPACED", "k", "lf line"},
       {"spaced", "late", ""},                       // only the first of duplicate sections counts
       {"\xB0\x5D" "x", "k", "trail bracket"},
-      {"spaced", "[broken", ""},
-      {"\xB0\x5D" "x", "[broken", ""},
+      {"broken", "k", "in broken"},
+      {"a", "k", "in a"},
+      {"a]b", "k", ""},
+      {main, ";comment", ""},                       // comments are no keys
+      {main, ";indented", ""},
+      {main, "\tname", ""},                         // only spaces are trimmed from the name asked
       {"", "k", "nameless"},
       {"nosuch", "k", ""},
   };
@@ -68,13 +76,12 @@ TEST(Profile, ReadRules) {
     EXPECT_EQ(p.Get(c.section, c.key), c.want) << c.section << " / " << c.key;
     EXPECT_EQ(ProfileValue(ini, c.section, c.key), c.want);
   }
-  EXPECT_EQ(p.SectionNames(),
-            (std::vector<std::string>{main, "Spaced", "spaced", "\xB0\x5D" "x", ""}));
+  EXPECT_EQ(p.SectionNames(), (std::vector<std::string>{main, "Spaced", "spaced", "\xB0\x5D" "x",
+                                                       "broken", "a", ""}));
   EXPECT_EQ(p.KeyNames("spaced"), std::vector<std::string>{"k"});
   EXPECT_EQ(ProfileSectionNames("no sections\r\n"), std::vector<std::string>{});
   EXPECT_EQ(ProfileValue("", "a", "b"), "");
-  // "k" in "[\xB0\x5Dx]" reads the line "k=still…" as well; the broken header was only a key line.
-  EXPECT_EQ(p.KeyNames("\xB0\x5D" "x"), (std::vector<std::string>{"k", "[broken", "k"}));
+  EXPECT_EQ(p.KeyNames("\xB0\x5D" "x"), std::vector<std::string>{"k"});
 }
 
 TEST(Profile, ValuesAreCutAtTheBufferSize) {
@@ -119,6 +126,15 @@ TEST(Profile, EditsKeepTheRestOfTheFile) {
     EXPECT_EQ(after, c.after) << c.before;
     EXPECT_EQ(ProfileValue(after, c.section, c.key), c.value) << c.before;
   }
+}
+
+TEST(Profile, Utf16Profiles) {
+  // "[节]\r\nk=值\r\n" in UTF-16LE with its byte-order mark.
+  const Bytes wide("\xFF\xFE[\0\x82\x82]\0\r\0\n\0k\0=\0\x3C\x50\r\0\n\0", 22);
+  EXPECT_EQ(ProfileValue(wide, "\xBD\xDA", "k"), "\xD6\xB5");
+  EXPECT_EQ(ProfileSectionNames(wide), std::vector<std::string>{"\xBD\xDA"});
+  Bytes edited = SetProfileValue(wide, "\xBD\xDA", "n", "1");
+  EXPECT_EQ(edited, wide + Bytes("n\0=\0" "1\0\r\0\n\0", 10));
 }
 
 TEST(Profile, FileForms) {

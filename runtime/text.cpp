@@ -154,20 +154,38 @@ size_t FindLastBytes(std::string_view data, std::string_view needle) {
   return std::string_view::npos;
 }
 
-size_t FindText(std::string_view text, std::string_view needle, size_t from) {
-  BoundaryWalker walker(text);
-  size_t pos = FindBytes(text, needle, from);
-  while (pos != std::string_view::npos) {
-    if (walker.IsBoundary(pos)) return pos;
-    pos = FindBytes(text, needle, pos + 1);
+namespace {
+
+// Successive matches of a needle at character starts. Each search continues from a later position
+// than the one before, so the whole text is walked once however many matches there are.
+class TextMatcher {
+ public:
+  TextMatcher(std::string_view text, std::string_view needle)
+      : text_(text), needle_(needle), walker_(text) {}
+  size_t Next(size_t from) {
+    size_t pos = FindBytes(text_, needle_, from);
+    while (pos != std::string_view::npos && !walker_.IsBoundary(pos)) {
+      pos = FindBytes(text_, needle_, pos + 1);
+    }
+    return pos;
   }
-  return std::string_view::npos;
+
+ private:
+  std::string_view text_;
+  std::string_view needle_;
+  BoundaryWalker walker_;
+};
+
+}  // namespace
+
+size_t FindText(std::string_view text, std::string_view needle, size_t from) {
+  return TextMatcher(text, needle).Next(from);
 }
 
 size_t FindLastText(std::string_view text, std::string_view needle) {
+  TextMatcher matcher(text, needle);
   size_t last = std::string_view::npos;
-  for (size_t pos = FindText(text, needle); pos != std::string_view::npos;
-       pos = FindText(text, needle, pos + 1)) {
+  for (size_t pos = matcher.Next(0); pos != std::string_view::npos; pos = matcher.Next(pos + 1)) {
     last = pos;
   }
   return last;
@@ -179,21 +197,16 @@ bool ContainsText(std::string_view text, std::string_view needle) {
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   if (from.empty()) return std::string(text);
+  TextMatcher matcher(text, from);
+  size_t pos = matcher.Next(0);
+  if (pos == std::string_view::npos) return std::string(text);
   std::string out;
-  BoundaryWalker walker(text);
   size_t copied = 0;
-  size_t pos = FindBytes(text, from, 0);
-  while (pos != std::string_view::npos) {
-    if (walker.IsBoundary(pos)) {
-      out.append(text.data() + copied, pos - copied);
-      out.append(to.data(), to.size());
-      copied = pos + from.size();
-      pos = FindBytes(text, from, copied);
-    } else {
-      pos = FindBytes(text, from, pos + 1);
-    }
+  for (; pos != std::string_view::npos; pos = matcher.Next(copied)) {
+    out.append(text.data() + copied, pos - copied);
+    out.append(to.data(), to.size());
+    copied = pos + from.size();
   }
-  if (copied == 0) return std::string(text);
   out.append(text.data() + copied, text.size() - copied);
   return out;
 }
@@ -205,9 +218,9 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
     pieces.emplace_back(text);
     return pieces;
   }
+  TextMatcher matcher(text, separator);
   size_t start = 0;
-  for (size_t pos = FindText(text, separator); pos != std::string_view::npos;
-       pos = FindText(text, separator, start)) {
+  for (size_t pos = matcher.Next(0); pos != std::string_view::npos; pos = matcher.Next(start)) {
     pieces.emplace_back(text.substr(start, pos - start));
     start = pos + separator.size();
   }
