@@ -11,9 +11,12 @@
 
 #include "package/container.h"
 #include "package/extract.h"
+#include "package/open_package.h"
+#include "package/startup.h"
 #include "package/package_keys.h"
 #include "runtime/compressed_file.h"
 #include "runtime/data_cipher.h"
+#include "runtime/files.h"
 #include "runtime/md5.h"
 #include "runtime/profile.h"
 #include "tools/archiver.h"
@@ -263,6 +266,37 @@ TEST_F(Build, SetupCarryingAPackageIsCut) {
   WriteFile(root_ / "b.7z", FindBlockBackward(b, kConfigEndText, kConfigStartText));
   ASSERT_TRUE(Extract(root_ / "b.7z", root_ / "b", Md5Hex("486")));
   EXPECT_EQ(ProfileValue(ReadFile(root_ / "b" / "data.ini"), "墨桐软件安装配置", "墨桐软件名称"), "B");
+}
+
+TEST_F(Build, InstallerOpensWithThePackageReader) {
+  BuildResult r = Run(u8"[product]\nname = 你好\n[package]\noutput = a.exe\nalter_signature = yes\n");
+  ASSERT_TRUE(r.ok) << r.errors.front();
+  const std::string installer = (out_ / "a.exe").string();
+  PackageHooks hooks;
+  hooks.command_line = [&] { return "\"" + installer + "\""; };
+  hooks.program_path = [&] { return installer; };
+  // The password comes from the resource setup.exe really carries.
+  hooks.key_resource = [] { return ReadFile(fs::path(QEV_SOURCE_DIR) / "resources" / "key.bin"); };
+  hooks.extract_configuration = [](const std::string& archive, const std::string& folder,
+                                   const std::string& password) {
+    auto native = [](std::string p) {
+      std::replace(p.begin(), p.end(), '\\', '/');
+      return fs::path(p);
+    };
+    return Extract(native(archive), native(folder), password);
+  };
+  hooks.settle_data_source = [] {};
+  hooks.build_variables = [] {};
+  Startup() = StartupState();
+  EXPECT_EQ(OpenPackage(hooks), kRunModeInstaller);
+  const std::string config_dir = Startup().config_dir;
+  ASSERT_FALSE(config_dir.empty());
+  EXPECT_EQ(Startup().archive_password, r.config_password);
+  Bytes data_ini;
+  EXPECT_TRUE(ReadWholeFile(config_dir + "data.ini", data_ini));
+  EXPECT_EQ(ProfileValue(data_ini, "墨桐软件安装配置", "墨桐软件名称"), "你好");
+  RemoveFolderTree(config_dir);
+  Startup() = StartupState();
 }
 
 TEST_F(Build, UnsafeInputsAreRefused) {
