@@ -185,9 +185,12 @@ bool Builder::MakeDataArchive(DataLayout& layout, fs::path& appended_archive) {
   };
   if (!d_.main_program.empty() && !present(d_.main_program))
     Warn("main_program " + d_.main_program + " is not in the product folder");
-  for (const auto& s : d_.shortcuts)
+  for (const auto& s : d_.shortcuts) {
+    if (s.target == "%Uninst.exe%" && !d_.uninstaller)
+      Warn("shortcut " + s.name + " points at the uninstaller, but none is generated");
     if (s.target != "%Uninst.exe%" && !present(s.target))
       Warn("shortcut target " + s.target + " is not in the product folder");
+  }
 
   ArchiveRequest request;
   request.sevenzip = opt_.sevenzip;
@@ -293,9 +296,30 @@ void Builder::StageConfigFiles(const DataLayout& layout) {
       for (const auto& l : *lines)
         if (l.rfind("}", 0) == 0 || l.find(u8"｛") != std::string::npos ||
             l.find(u8"｝") != std::string::npos)
-          Error("component \"" + c.name + "\": a line may not start with } or hold ｛ ｝");
+          Error("component \"" + c.name + u8"\": a line may not start with } or hold ｛ ｝");
     if (c.name.find("$,") != std::string::npos || c.name.find(u8"｛") != std::string::npos)
-      Error("component \"" + c.name + "\": the name may not hold $, or ｛");
+      Error("component \"" + c.name + u8"\": the name may not hold $, or ｛");
+  }
+  // Lines the installer would skip without a word: warn while the publisher can still fix them.
+  for (const auto& c : d_.components) {
+    for (const auto* lines : {&c.install, &c.unzip, &c.finish}) {
+      for (const auto& l : *lines) {
+        if (l.find("setdesktop()") != std::string::npos ||
+            l.find("setstartmenu()") != std::string::npos ||
+            l.find("setquicklaunch()") != std::string::npos)
+          continue;
+        const bool conditioned = l.rfind(u8"[真]", 0) == 0 || l.rfind(u8"[假]", 0) == 0;
+        const size_t close = l.find(']');
+        const std::string command = close == std::string::npos ? l : l.substr(close + 1);
+        const size_t paren = command.find('(');
+        const std::string name = paren == std::string::npos ? "" : command.substr(0, paren);
+        if (!conditioned)
+          Warn("component \"" + c.name + "\": \"" + l + u8"\" should start with [真] or [假]");
+        else if (paren != std::string::npos && name != "assignzip" && name != "removezip" &&
+                 name != "removedump")
+          Warn("component \"" + c.name + "\": \"" + name + "\" is no script command; the line is skipped");
+      }
+    }
   }
   encipher("choomarlowe.ini", store, kScriptStorePassword);
 

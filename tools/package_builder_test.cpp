@@ -299,6 +299,36 @@ TEST_F(Build, InstallerOpensWithThePackageReader) {
   Startup() = StartupState();
 }
 
+TEST_F(Build, WarningsNameWhatTheInstallerWouldSkip) {
+  BuildResult r = Run(u8R"([product]
+name = A
+uninstaller = no
+[component]
+name = C
+install = [真]asignzip(a.dll)
+install = assignzip(b.dll)
+install = [假]removezip(c.dll)
+install = setdesktop()
+[shortcut]
+name = Remove
+target = %Uninst.exe%
+location = %Desktop%
+[shortcut]
+name = Run
+target = missing.exe
+location = %Desktop%
+)");
+  ASSERT_TRUE(r.ok) << r.errors.front();
+  const char* expected[] = {"points at the uninstaller", "missing.exe is not in the product",
+                            "\"asignzip\" is no script command", u8"should start with [真] or [假]"};
+  ASSERT_EQ(r.warnings.size(), 4u);
+  for (const char* part : expected) {
+    bool found = false;
+    for (const auto& w : r.warnings) found = found || w.find(part) != std::string::npos;
+    EXPECT_TRUE(found) << part;
+  }
+}
+
 TEST_F(Build, UnsafeInputsAreRefused) {
   // A product that stores an installer uncompressed would end the data block inside itself.
   ASSERT_TRUE(Run("[product]\nname = A\n[package]\noutput = a.exe\n").ok);
