@@ -246,6 +246,12 @@ bool Builder::MakeDataArchive(DataLayout& layout, fs::path& appended_archive) {
     }
     r_.volume_paths.push_back(target.u8string());
   }
+  // Volumes left from an earlier, longer build would only confuse whoever ships the folder.
+  for (size_t i = parts.size() + 1;; ++i) {
+    const fs::path stale =
+        out_ / fs::u8path(VolumeNames(d_.volume_naming, base, i).back());
+    if (!fs::remove(stale, ec)) break;
+  }
   return true;
 }
 
@@ -284,6 +290,11 @@ void Builder::StageConfigFiles(const DataLayout& layout) {
   const std::string var_data = BuildVarData(d_, resources, take_given("var_data.ini"), gbk);
   if (!var_data.empty()) Stage("var_data.ini", var_data);
 
+  static const std::set<std::string> kTextKeys = {
+      u8"窗口标题", u8"欢迎0", u8"欢迎1", u8"协议0", u8"协议1", u8"组件0", u8"组件1", u8"组件2",
+      u8"组件3",    u8"目录0", u8"目录1", u8"目录2", u8"安装0", u8"安装1", u8"完成0", u8"完成1"};
+  for (const auto& t : d_.texts)
+    if (!kTextKeys.count(t.first)) Warn("[texts] " + t.first + " is no wizard text key");
   encipher("GUItext.ini", BuildGuiText(d_, take_given("GUItext.ini"), gbk), kGuiTextPassword);
 
   std::string store = take_given("choomarlowe.ini");

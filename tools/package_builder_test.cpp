@@ -232,6 +232,7 @@ TEST_F(Build, VolumesAreNamedByMode) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.naming);
     fs::remove_all(out_);
+    WriteFile(out_ / "App.005", "left from a longer build");
     BuildResult r = Run(std::string("[product]\nname = App\n[package]\nmode = volumes\n"
                                     "volume_size = 8k\ndata_options = -mx=0\nvolume_naming = ") +
                             c.naming + "\n",
@@ -240,6 +241,7 @@ TEST_F(Build, VolumesAreNamedByMode) {
     std::vector<std::string> made;
     for (const auto& v : r.volume_paths) made.push_back(fs::u8path(v).filename().u8string());
     EXPECT_EQ(made, c.names);
+    EXPECT_EQ(fs::exists(out_ / "App.005"), std::string(c.naming) == "unordered");
     const std::string data_ini = ReadFile(out_ / ".qevpack-work" / "config" / "data.ini");
     EXPECT_EQ(ProfileValue(data_ini, "墨桐软件安装配置", "压缩分卷数"), "4");
     EXPECT_EQ(ProfileValue(data_ini, "墨桐软件安装配置", "压缩分卷文件名"), c.listed);
