@@ -39,15 +39,19 @@ int ParseNumber(const DescriptionSection& s, const std::string& key, int fallbac
                 std::vector<std::string>& errors) {
   if (!s.Has(key)) return fallback;
   const std::string v = s.Get(key);
-  bool ok = !v.empty();
-  size_t i = (ok && v[0] == '-') ? 1 : 0;
-  if (i == v.size()) ok = false;
-  for (; ok && i < v.size(); ++i) ok = std::isdigit(static_cast<unsigned char>(v[i])) != 0;
+  const bool negative = !v.empty() && v[0] == '-';
+  size_t i = negative ? 1 : 0;
+  bool ok = i < v.size();
+  long long n = 0;
+  for (; ok && i < v.size(); ++i) {
+    ok = std::isdigit(static_cast<unsigned char>(v[i])) != 0 && n < 100000000;
+    n = n * 10 + (v[i] - '0');
+  }
   if (!ok) {
-    errors.push_back(Where(s) + key + " must be a number, not \"" + v + "\"");
+    errors.push_back(Where(s) + key + " must be a number below 100000000, not \"" + v + "\"");
     return fallback;
   }
-  return std::stoi(v);
+  return static_cast<int>(negative ? -n : n);
 }
 
 std::vector<std::string> SplitWords(const std::string& text) {
@@ -428,6 +432,8 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
     if (!c.parent.empty() && !seen.count(c.parent))
       errors.push_back("component \"" + c.name + "\": parent \"" + c.parent +
                        "\" must be described before it");
+    if (c.name == "Treelists")
+      errors.push_back("component name \"Treelists\" is taken by the tree itself");
     if (!seen.insert(c.name).second)
       errors.push_back("component \"" + c.name + "\" is described twice");
   }

@@ -81,6 +81,8 @@ TEST(Description, ProblemsAreReported) {
       {"[product]\nname = a\n[package]\nalter_data_signature = yes\nmode = volumes\n",
        "needs mode = appended"},
       {"[product]\nname = a/b\n", "not a file name"},
+      {"[product]\nname = a\nlog_display = 99999999999999999999\n", "must be a number"},
+      {"[product]\nname = a\nlog_display = -\n", "must be a number"},
       {"[product]\nname = a\n[package]\nmode = volumes\nvolume_base = x:y\n", "must be file names"},
       {"[product]\nname = a\n[plugin]\nfile = p.dll\nexport = E\nparam = 5\n", "param must be"},
   };
