@@ -6,6 +6,7 @@
 
 #include "environment/system.h"
 #include "environment/system_win32.h"
+#include "runtime/wide_win32.h"
 
 namespace {
 
@@ -48,17 +49,19 @@ class ViewAccess {
 // where there is only one view.
 LONG DeleteKeyInView(HKEY root, const std::wstring& path, REGSAM flags) {
   using Fn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-  static Fn fn = [] {
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    return advapi ? reinterpret_cast<Fn>(GetProcAddress(advapi, "RegDeleteKeyExW")) : nullptr;
-  }();
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegDeleteKeyExW");
   if (fn && flags) return fn(root, path.c_str(), flags, 0);
   return RegDeleteKeyW(root, path.c_str());
 }
 
+// Key paths arrive as the records hold them, sometimes with a trailing backslash.
+std::wstring KeyPath(const std::string& key) {
+  return ToWide(EndsWithBackslash(key) ? key.substr(0, key.size() - 1) : key);
+}
+
 bool SetValue(HKEY key, const std::wstring& name, uint32_t type, const Bytes& data) {
   if (type == REG_SZ || type == REG_EXPAND_SZ) {
-    std::wstring text = WideFromGbk(data);
+    std::wstring text = ToWide(data);
     if (text.empty() || text.back() != L'\0') text.push_back(L'\0');
     return RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.data()),
                           static_cast<DWORD>(text.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -81,9 +84,9 @@ bool WriteRegistryValue(int root, const std::string& key, const std::string& nam
   if (view.reflection()) DisableReflection(opened_root);
   bool written = false;
   HKEY sub = nullptr;
-  if (RegCreateKeyExW(opened_root, WideFromGbk(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(opened_root, KeyPath(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       access, nullptr, &sub, nullptr) == ERROR_SUCCESS) {
-    written = SetValue(sub, WideFromGbk(name), type, data);
+    written = SetValue(sub, ToWide(name), type, data);
     RegCloseKey(sub);
   }
   // Reflection comes back on only after the key is closed, so this write is not copied across.
@@ -105,11 +108,11 @@ bool DeleteRegistryValue(int root, const std::string& key, const std::string& na
   ViewAccess view(view64);
   if (!view.ok()) return false;
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root_key, WideFromGbk(key).c_str(), 0, KEY_WRITE | view.flags(), &opened) !=
+  if (RegOpenKeyExW(root_key, KeyPath(key).c_str(), 0, KEY_WRITE | view.flags(), &opened) !=
       ERROR_SUCCESS)
     return false;
   if (view.reflection()) DisableReflection(opened);
-  bool deleted = RegDeleteValueW(opened, WideFromGbk(name).c_str()) == ERROR_SUCCESS;
+  bool deleted = RegDeleteValueW(opened, ToWide(name).c_str()) == ERROR_SUCCESS;
   if (view.reflection()) EnableReflection(opened);
   RegCloseKey(opened);
   return deleted;
@@ -118,9 +121,9 @@ bool DeleteRegistryValue(int root, const std::string& key, const std::string& na
 bool DeleteRegistryKey(int root, const std::string& key, bool view64) {
   HKEY root_key = RootKeyOf(root);
   // An empty path would name the root itself.
-  std::string path = EndsWithBackslash(key) ? key.substr(0, key.size() - 1) : key;
+  std::wstring path = KeyPath(key);
   if (!root_key || path.empty()) return false;
   ViewAccess view(view64);
   if (!view.ok()) return false;
-  return DeleteKeyInView(root_key, WideFromGbk(path), view.flags()) == ERROR_SUCCESS;
+  return DeleteKeyInView(root_key, path, view.flags()) == ERROR_SUCCESS;
 }

@@ -6,20 +6,8 @@
 
 namespace {
 
-// Offsets of the backslashes that are characters of their own: a GBK trail byte may be 0x5C too,
-// so the text is walked from its start.
-size_t LastBackslash(const std::string& text) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(c) && i + 1 < text.size()) {
-      ++i;
-    } else if (c == '\\') {
-      last = i;
-    }
-  }
-  return last;
-}
+// A GBK trail byte may be 0x5C too; only a backslash that is a character of its own counts.
+size_t LastBackslash(const std::string& text) { return FindLastText(text, "\\"); }
 
 }  // namespace
 

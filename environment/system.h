@@ -2,7 +2,8 @@
 // Windows version, the 64-bit test, file-system redirection and registry reflection switches, and
 // registry reads. The Windows implementation is in *_win32.cpp; the native build answers with
 // stand-ins (the temporary folder is $TMPDIR or /tmp/, other special folders are empty, the
-// registry is empty) so the logic above it runs in native tests.
+// machine is 32-bit Windows 6.1, the registry is empty and registry writes fail; see
+// registry.h) so the logic above it runs in native tests.
 #pragma once
 
 #include <cstdint>

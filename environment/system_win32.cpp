@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "environment/system.h"
+#include "runtime/files.h"
+#include "runtime/wide_win32.h"
 
 namespace {
 
@@ -36,16 +38,6 @@ std::string WithBackslash(std::string folder) {
   return folder;
 }
 
-FARPROC Lookup(const char* module, const char* name) {
-  HMODULE handle = GetModuleHandleA(module);
-  if (!handle) handle = LoadLibraryA(module);
-  return handle ? GetProcAddress(handle, name) : nullptr;
-}
-
-bool PathExistsWide(const std::string& path) {
-  return GetFileAttributesW(WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 Bytes QueryValue(HKEY key, const std::wstring& name) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     DWORD type = 0, size = 0;
@@ -57,7 +49,8 @@ Bytes QueryValue(HKEY key, const std::wstring& name) {
     if (result != ERROR_SUCCESS) return Bytes();
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
       // Texts come back as the code-page-936 ("A") registry functions would give them.
-      return GbkFromWide(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+      return Utf16ToGbk(
+          std::u16string_view(reinterpret_cast<const char16_t*>(data.data()), size / sizeof(wchar_t)));
     }
     return Bytes(reinterpret_cast<const char*>(data.data()), size);
   }
@@ -66,22 +59,9 @@ Bytes QueryValue(HKEY key, const std::wstring& name) {
 
 }  // namespace
 
-std::wstring WideFromGbk(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int units = MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (units <= 0) return std::wstring();
-  std::wstring out(units, L'\0');
-  MultiByteToWideChar(kGbk, 0, text.data(), static_cast<int>(text.size()), &out[0], units);
-  return out;
-}
-
-std::string GbkFromWide(const wchar_t* text, size_t length) {
-  if (length == 0) return std::string();
-  int size = WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string out(size, '\0');
-  WideCharToMultiByte(kGbk, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
-  return out;
+FARPROC LookupSystemFunction(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  return handle ? GetProcAddress(handle, name) : nullptr;
 }
 
 HKEY RootKeyOf(int root) {
@@ -97,13 +77,13 @@ HKEY RootKeyOf(int root) {
 
 bool DisableReflection(HKEY key) {
   using Fn = LONG(WINAPI*)(HKEY);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegDisableReflectionKey"));
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegDisableReflectionKey");
   return fn && fn(key) == ERROR_SUCCESS;
 }
 
 bool EnableReflection(HKEY key) {
   using Fn = LONG(WINAPI*)(HKEY);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("advapi32.dll", "RegEnableReflectionKey"));
+  static Fn fn = LookupFunction<Fn>("advapi32.dll", "RegEnableReflectionKey");
   return fn && fn(key) == ERROR_SUCCESS;
 }
 
@@ -139,7 +119,7 @@ std::string UniqueTempName(const std::string& folder) {
   static uint32_t counter = 0;
   std::string base = folder.empty() ? SpecialFolder(kFolderTemp) : folder;
   if (base.empty()) return std::string();
-  return UniqueTempNameWith(base, GetTickCount(), counter, PathExistsWide);
+  return UniqueTempNameWith(base, GetTickCount(), counter, PathExists);
 }
 
 double WindowsVersion() { return VersionFromWord(LOWORD(GetVersion())); }
@@ -151,27 +131,36 @@ bool IsWindows64() {
          info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
 }
 
+// A 64-bit build of the program (only made for tests) has no redirection: it sees the real
+// system already, so switching redirection off trivially succeeds there.
 bool DisableFsRedirection(void** token) {
+#ifdef _WIN64
+  if (token) *token = nullptr;
+  return true;
+#else
   using Fn = BOOL(WINAPI*)(PVOID*);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64DisableWow64FsRedirection"));
+  static Fn fn = LookupFunction<Fn>("kernel32.dll", "Wow64DisableWow64FsRedirection");
   void* value = nullptr;
   bool ok = fn && fn(&value);
   if (token) *token = value;
   return ok;
+#endif
 }
 
 void RevertFsRedirection(void* token) {
+#ifndef _WIN64
   using Fn = BOOL(WINAPI*)(PVOID);
-  static Fn fn = reinterpret_cast<Fn>(Lookup("kernel32.dll", "Wow64RevertWow64FsRedirection"));
+  static Fn fn = LookupFunction<Fn>("kernel32.dll", "Wow64RevertWow64FsRedirection");
   if (fn) fn(token);
+#endif
 }
 
 Bytes ReadRegistryBytes(int root, const std::string& value_path) {
   HKEY root_key = RootKeyOf(root);
   if (!root_key) return Bytes();
   RegistryValuePath split = SplitValuePath(value_path);
-  std::wstring key_path = WideFromGbk(split.key);
-  std::wstring name = WideFromGbk(split.name);
+  std::wstring key_path = ToWide(split.key);
+  std::wstring name = ToWide(split.name);
   Bytes data;
   HKEY key = nullptr;
   if (IsWindows64()) {

@@ -13,36 +13,50 @@ namespace {
 
 const char kTestKey[] = "Software\\QevEnvironmentTest";
 
-bool RunsUnderWow64() {
+// Whether the registry has two views, told apart from the code under test: a 32-bit program
+// runs under WOW64 exactly on 64-bit Windows; a 64-bit test build is on 64-bit Windows anyway.
+bool TwoViews() {
+  if (sizeof(void*) == 8) return true;
   BOOL wow64 = FALSE;
   return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-// Runs reg.exe with `arguments`; its exit code (0 found/done, 1 not), or -1 when it did not run.
-int Reg(const std::wstring& arguments) {
-  std::wstring command = L"reg.exe " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process))
-    return -1;
-  WaitForSingleObject(process.hProcess, 30000);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+// The test's own view of the registry, through the API with explicit view flags, so that what
+// the code under test wrote is checked by other means than its own reads.
+REGSAM ViewFlag(bool view64) {
+  if (!TwoViews()) return 0;
+  return view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-// The view switch of reg.exe; in a 32-bit prefix there is only one view and no switch.
-std::wstring RegView(bool view64) {
-  if (!RunsUnderWow64()) return L"";
-  return view64 ? L" /reg:64" : L" /reg:32";
+const wchar_t kTestKeyWide[] = L"Software\\QevEnvironmentTest";
+
+bool Plant(const wchar_t* name, const wchar_t* data, bool view64) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKeyWide, 0, nullptr, 0,
+                      KEY_SET_VALUE | ViewFlag(view64), nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                               (lstrlenW(data) + 1) * sizeof(wchar_t));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
 }
 
-bool RegHasValue(const std::wstring& key, const std::wstring& value, bool view64) {
-  return Reg(L"query \"HKLM\\" + key + L"\" /v " + value + RegView(view64)) == 0;
+bool HasValue(const wchar_t* name, bool view64) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKeyWide, 0, KEY_QUERY_VALUE | ViewFlag(view64), &key) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG result = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+void RemoveTestKey(HKEY root, REGSAM view) {
+  HKEY software = nullptr;
+  if (RegOpenKeyExW(root, L"Software", 0, KEY_ALL_ACCESS | view, &software) != ERROR_SUCCESS) return;
+  RegDeleteTreeW(software, L"QevEnvironmentTest");
+  RegDeleteKeyW(software, L"QevEnvironmentTest");
+  RegCloseKey(software);
 }
 
 class RegistryTest : public ::testing::Test {
@@ -50,9 +64,9 @@ class RegistryTest : public ::testing::Test {
   void SetUp() override { Clean(); }
   void TearDown() override { Clean(); }
   static void Clean() {
-    Reg(L"delete HKLM\\Software\\QevEnvironmentTest /f" + RegView(true));
-    Reg(L"delete HKLM\\Software\\QevEnvironmentTest /f" + RegView(false));
-    Reg(L"delete HKCU\\Software\\QevEnvironmentTest /f");
+    RemoveTestKey(HKEY_LOCAL_MACHINE, ViewFlag(true));
+    RemoveTestKey(HKEY_LOCAL_MACHINE, ViewFlag(false));
+    RemoveTestKey(HKEY_CURRENT_USER, 0);
   }
 };
 
@@ -87,7 +101,7 @@ TEST(SystemWin32, UniqueTempNamesAreFreshAndDistinct) {
 }
 
 TEST(SystemWin32, SixtyFourBitTestAndRedirection) {
-  EXPECT_EQ(IsWindows64(), RunsUnderWow64());
+  EXPECT_EQ(IsWindows64(), TwoViews());
   EXPECT_GE(WindowsVersion(), 5.0);
   void* token = nullptr;
   if (IsWindows64()) {
@@ -112,18 +126,18 @@ TEST(SystemWin32, SixtyFourBitTestAndRedirection) {
 }
 
 TEST_F(RegistryTest, ReadsOnlyTheSixtyFourBitViewOnSixtyFourBitWindows) {
-  ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /v Both /d view32 /f" + RegView(false)), 0);
-  ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /ve /d default /f" + RegView(false)), 0);
-  if (RunsUnderWow64()) {
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /v Both /d view64 /f /reg:64"), 0);
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /v Only64 /d x64 /f /reg:64"), 0);
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /v Only32 /d x86 /f /reg:32"), 0);
+  ASSERT_TRUE(Plant(L"Both", L"view32", false));
+  ASSERT_TRUE(Plant(L"", L"default", false));
+  if (TwoViews()) {
+    ASSERT_TRUE(Plant(L"Both", L"view64", true));
+    ASSERT_TRUE(Plant(L"Only64", L"x64", true));
+    ASSERT_TRUE(Plant(L"Only32", L"x86", false));
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Both"), "view64");
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Only64"), "x64");
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Only32"), "");
     // The default value was planted in the 32-bit view only.
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\"), "");
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\QevEnvironmentTest /ve /d default64 /f /reg:64"), 0);
+    ASSERT_TRUE(Plant(L"", L"default64", true));
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\"), "default64");
   } else {
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Both"), "view32");
@@ -131,7 +145,7 @@ TEST_F(RegistryTest, ReadsOnlyTheSixtyFourBitViewOnSixtyFourBitWindows) {
   }
   // Bytes of a text value keep the terminating NUL the system stores.
   EXPECT_EQ(ReadRegistryBytes(4, "Software\\QevEnvironmentTest\\Both"),
-            std::string(RunsUnderWow64() ? "view64" : "view32", 7));
+            std::string(TwoViews() ? "view64" : "view32", 7));
   EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Missing"), "");
   EXPECT_EQ(ReadRegistryText(4, "Software\\QevNoSuchKey\\Both"), "");
   EXPECT_EQ(ReadRegistryText(7, "Software\\QevEnvironmentTest\\Both"), "");
@@ -140,21 +154,21 @@ TEST_F(RegistryTest, ReadsOnlyTheSixtyFourBitViewOnSixtyFourBitWindows) {
 TEST_F(RegistryTest, WritesLandInTheChosenView) {
   ASSERT_TRUE(WriteRegistryValue(4, kTestKey, "Written64", kRegString, "a", true));
   ASSERT_TRUE(WriteRegistryValue(4, kTestKey, "Written32", kRegString, "b", false));
-  EXPECT_TRUE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written64", true));
-  EXPECT_TRUE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written32", false));
-  if (RunsUnderWow64()) {
-    EXPECT_FALSE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written64", false));
-    EXPECT_FALSE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written32", true));
+  EXPECT_TRUE(HasValue(L"Written64", true));
+  EXPECT_TRUE(HasValue(L"Written32", false));
+  if (TwoViews()) {
+    EXPECT_FALSE(HasValue(L"Written64", false));
+    EXPECT_FALSE(HasValue(L"Written32", true));
   }
   // Deleting in one view leaves the other alone.
-  if (RunsUnderWow64()) {
+  if (TwoViews()) {
     ASSERT_TRUE(WriteRegistryValue(4, kTestKey, "Written32", kRegString, "c", true));
     EXPECT_TRUE(DeleteRegistryValue(4, kTestKey, "Written32", true));
-    EXPECT_FALSE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written32", true));
-    EXPECT_TRUE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written32", false));
+    EXPECT_FALSE(HasValue(L"Written32", true));
+    EXPECT_TRUE(HasValue(L"Written32", false));
   }
   EXPECT_TRUE(DeleteRegistryValue(4, kTestKey, "Written32", false));
-  EXPECT_FALSE(RegHasValue(L"Software\\QevEnvironmentTest", L"Written32", false));
+  EXPECT_FALSE(HasValue(L"Written32", false));
   EXPECT_FALSE(DeleteRegistryValue(4, kTestKey, "Written32", false));
 }
 
@@ -168,6 +182,7 @@ TEST_F(RegistryTest, ValueTypesRoundTrip) {
       {"Text", kRegString, "hello", std::string("hello", 6)},
       {"TextWithNul", kRegString, std::string("hello", 6), std::string("hello", 6)},
       {"Empty", kRegString, "", std::string(1, '\0')},
+      {"Expand", REG_EXPAND_SZ, "%TEMP%\\中文", std::string("%TEMP%\\中文", 12)},
       {"Binary", kRegBinary, std::string("\x01\x00\xff\x02\x00", 5), std::string("\x01\x00\xff\x02\x00", 5)},
       {"EmptyBinary", kRegBinary, "", ""},
   };
@@ -175,19 +190,25 @@ TEST_F(RegistryTest, ValueTypesRoundTrip) {
     for (const Case& c : cases) {
       ASSERT_TRUE(WriteRegistryValue(4, kTestKey, c.name, c.type, c.data, view64)) << c.name;
       // Reads see the 64-bit view on 64-bit Windows.
-      if (view64 || !RunsUnderWow64())
+      if (view64 || !TwoViews()) {
         EXPECT_EQ(ReadRegistryBytes(4, std::string(kTestKey) + "\\" + c.name), c.read_back) << c.name;
+      }
     }
   }
   ASSERT_TRUE(WriteRegistryDword(4, kTestKey, "Number", 42, true));
   EXPECT_EQ(ReadRegistryBytes(4, std::string(kTestKey) + "\\Number"), std::string("\x2a\0\0\0", 4));
   ASSERT_TRUE(WriteRegistryDword(4, kTestKey, "", 0x01020304, true));  // the default value
   EXPECT_EQ(ReadRegistryBytes(4, std::string(kTestKey) + "\\"), std::string("\x04\x03\x02\x01", 4));
+  // Root codes outside 1..5 touch nothing.
+  EXPECT_FALSE(WriteRegistryValue(0, kTestKey, "x", kRegString, "1", false));
+  EXPECT_FALSE(WriteRegistryDword(6, kTestKey, "x", 1, true));
+  EXPECT_FALSE(DeleteRegistryValue(6, kTestKey, "Number", true));
+  EXPECT_FALSE(DeleteRegistryKey(-1, kTestKey, true));
 }
 
 TEST_F(RegistryTest, GbkNamesAndDataRoundTrip) {
   const std::string key = std::string(kTestKey) + "\\软件包";
-  ASSERT_TRUE(WriteRegistryValue(3, key, "名称", kRegString, "中文数据：安装", false));
+  ASSERT_TRUE(WriteRegistryValue(3, key + "\\", "名称", kRegString, "中文数据：安装", false));
   EXPECT_EQ(ReadRegistryText(3, key + "\\名称"), "中文数据：安装");
   // The system holds the same characters in UTF-16.
   HKEY opened = nullptr;

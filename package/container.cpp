@@ -4,25 +4,22 @@
 #include "package/container.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <memory>
-#include <thread>
+#include <stdexcept>
 
 #include "environment/system.h"
 #include "package/marker_search.h"
 #include "package/startup.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 
 namespace {
 
 // Read through a volatile so the compiler cannot fold a complete marker into the program image.
 volatile char marker_tail = 0x01;
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Stand-in until the run-time's message pump is merged.
-void LetMessagesRun() {}
+void Pause(int ms) { SleepMilliseconds(unsigned(ms)); }
 
 // Opens `path` for reading and waits, for a bounded time, while it is empty (another process may
 // still be writing it). Size 0 or less means give up.
@@ -58,7 +55,9 @@ constexpr int64_t kPieceBytes = 256 * 1024;
 static_assert(kSearchBlockBytes % kPieceBytes == 0 && kCutBlockBytes % kPieceBytes == 0);
 
 // Consecutive pieces of a file from its start, each search window holding the last `keep` bytes
-// of the previous block in front of the new ones.
+// of the previous piece in front of the new ones. New bytes are always read to the same aligned
+// place in the buffer (the kept bytes go just before it): the copy out of the system's cache runs
+// markedly slower into an unaligned buffer.
 class ForwardWindows {
  public:
   // The buffer is no larger than the file needs: small files are searched without a large block.
@@ -66,33 +65,37 @@ class ForwardWindows {
       : file_(file),
         block_(std::max<int64_t>(1, std::min(block, size))),
         keep_(keep),
-        buffer_(new char[size_t(block_) + keep]) {}
+        head_((keep + 63) / 64 * 64),
+        buffer_(new char[head_ + size_t(block_)]) {}
 
   // False at the end of the file or on a read error.
   bool Next() {
+    char* const fresh = buffer_.get() + head_;
     size_t carry = 0;
     if (length_ > 0) {
       carry = std::min(keep_, length_);
-      std::memmove(buffer_.get(), buffer_.get() + length_ - carry, carry);
+      std::memmove(fresh - carry, view_ + length_ - carry, carry);
     }
-    int64_t got = ReadFully(file_, buffer_.get() + carry, block_);
+    int64_t got = ReadFully(file_, fresh, block_);
     if (got <= 0) return false;
     block_start_ = next_offset_;
     next_offset_ += got;
     window_start_ = block_start_ - int64_t(carry);
+    view_ = fresh - carry;
     length_ = carry + size_t(got);
     return true;
   }
-  std::string_view View() const { return std::string_view(buffer_.get(), length_); }
+  std::string_view View() const { return std::string_view(view_, length_); }
   int64_t WindowStart() const { return window_start_; }   // file offset of View()[0]
-  int64_t BlockStart() const { return block_start_; }     // file offset of the first new byte
   int64_t WindowEnd() const { return window_start_ + int64_t(length_); }
 
  private:
   File& file_;
   int64_t block_;
   size_t keep_;
+  size_t head_;
   std::unique_ptr<char[]> buffer_;
+  const char* view_ = nullptr;
   size_t length_ = 0;
   int64_t next_offset_ = 0;
   int64_t block_start_ = 0;
@@ -103,6 +106,7 @@ class ForwardWindows {
 class Sink {
  public:
   virtual ~Sink() = default;
+  virtual bool Begin() { return true; }           // the searched file is open
   virtual bool Put(std::string_view bytes) = 0;  // false stops the search
 };
 
@@ -120,9 +124,12 @@ class MemorySink : public Sink {
   size_t limit_;
 };
 
+// Creates its file, named by `name` at that moment, only once the searched file has been opened:
+// a search that cannot start leaves nothing behind.
 class FileSink : public Sink {
  public:
-  explicit FileSink(File& file) : file_(file) {}
+  explicit FileSink(std::function<std::string()> name) : name_(std::move(name)) {}
+  bool Begin() override { return file_.Open(name_(), File::Mode::kCreate); }
   bool Put(std::string_view bytes) override {
     // A failed write does not stop the copy: the later extraction reports the damage.
     if (!bytes.empty()) file_.Write(bytes.data(), int64_t(bytes.size()));
@@ -130,7 +137,8 @@ class FileSink : public Sink {
   }
 
  private:
-  File& file_;
+  std::function<std::string()> name_;
+  File file_;
 };
 
 // The forward search. Passes the unit's bytes to `sink` as they are found: from the first byte of
@@ -141,7 +149,7 @@ bool ScanForward(const std::string& path, std::string_view start_text, std::stri
   const Bytes start = Marker(start_text), end = Marker(end_text);
   File file;
   const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return false;
+  if (size <= 0 || !sink.Begin()) return false;
   ForwardWindows windows(file, size, kPieceBytes, std::max(start.size(), end.size()) - 1);
   int64_t content = -1;  // file offset of the first byte to pass on; -1 until the start is found
   int64_t passed = -1;   // bytes before this offset have been passed to the sink
@@ -196,71 +204,79 @@ ContainerTiming& ContainerTimingSettings() {
 Bytes FindBlockForward(const std::string& path, std::string_view start_text,
                        std::string_view end_text, const ProgressRoutine& progress,
                        bool to_temp_file) {
-  if (to_temp_file) {
-    std::string out = UniqueTempName() + ".7zqev";
-    Startup().data_source = out;
-    CopyBlockForward(path, start_text, end_text, progress, out);
-    return Bytes();
+  try {
+    if (to_temp_file) {
+      // The copy becomes the data source as soon as it is made, whether or not its end is found.
+      FileSink sink([] {
+        std::string out = UniqueTempName() + ".7zqev";
+        Startup().data_source = out;
+        return out;
+      });
+      ScanForward(path, start_text, end_text, progress, true, sink);
+      return Bytes();
+    }
+    MemorySink sink(Bytes().max_size());
+    if (!ScanForward(path, start_text, end_text, progress, false, sink)) return Bytes();
+    return std::move(sink.out);
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  MemorySink sink(Bytes().max_size());
-  if (!ScanForward(path, start_text, end_text, progress, false, sink)) return Bytes();
-  return std::move(sink.out);
 }
 
 bool CopyBlockForward(const std::string& path, std::string_view start_text,
                       std::string_view end_text, const ProgressRoutine& progress,
                       const std::string& out_path) {
-  File out;
-  if (!out.Open(out_path, File::Mode::kCreate)) return false;
-  FileSink sink(out);
-  bool found = ScanForward(path, start_text, end_text, progress, true, sink);
-  out.Close();
-  return found;
+  FileSink sink([&] { return out_path; });
+  return ScanForward(path, start_text, end_text, progress, true, sink);
 }
 
 Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
                         std::string_view start_text) {
-  const Bytes start = Marker(start_text), end = Marker(end_text);
-  File file;
-  const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return Bytes();
-  const int64_t keep = int64_t(std::max(start.size(), end.size()) - 1);
-  std::unique_ptr<char[]> buffer(new char[size_t(std::min(size, kPieceBytes + keep))]);
-  int64_t end_at = -1;  // file offset of the end marker once found
-  int64_t block_end = size;
-  while (block_end > 0) {
-    const int64_t block_start = std::max<int64_t>(0, block_end - kPieceBytes);
-    const int64_t window_end = std::min(size, block_end + keep);
-    if (!file.Seek(block_start)) return Bytes();
-    const int64_t got = ReadFully(file, buffer.get(), window_end - block_start);
-    if (got != window_end - block_start) return Bytes();
-    std::string_view view(buffer.get(), size_t(got));
-    if (end_at < 0) {
-      size_t at = FindLastMarker(view, end);
-      if (at != std::string_view::npos) end_at = block_start + int64_t(at);
-    }
-    if (end_at >= 0) {
-      // Only a start marker that ends at or before the end marker delimits a unit.
-      std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
-      size_t at = FindLastMarker(before, start);
-      if (at != std::string_view::npos) {
-        const int64_t content = block_start + int64_t(at + start.size());
-        if (end_at <= window_end) {
-          return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
-        }
-        // The content reaches into blocks already passed: read it once more, whole.
-        Bytes out;
-        out.resize(size_t(end_at - content));
-        if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
-                                       int64_t(out.size())) {
-          return Bytes();
-        }
-        return out;
+  try {
+    const Bytes start = Marker(start_text), end = Marker(end_text);
+    File file;
+    const int64_t size = OpenNonEmpty(file, path);
+    if (size <= 0) return Bytes();
+    const int64_t keep = int64_t(std::max(start.size(), end.size()) - 1);
+    std::unique_ptr<char[]> buffer(new char[size_t(std::min(size, kPieceBytes + keep))]);
+    int64_t end_at = -1;  // file offset of the end marker once found
+    int64_t block_end = size;
+    while (block_end > 0) {
+      const int64_t block_start = std::max<int64_t>(0, block_end - kPieceBytes);
+      const int64_t window_end = std::min(size, block_end + keep);
+      if (!file.Seek(block_start)) return Bytes();
+      const int64_t got = ReadFully(file, buffer.get(), window_end - block_start);
+      if (got != window_end - block_start) return Bytes();
+      std::string_view view(buffer.get(), size_t(got));
+      if (end_at < 0) {
+        size_t at = FindLastMarker(view, end);
+        if (at != std::string_view::npos) end_at = block_start + int64_t(at);
       }
+      if (end_at >= 0) {
+        // Only a start marker that ends at or before the end marker delimits a unit.
+        std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
+        size_t at = FindLastMarker(before, start);
+        if (at != std::string_view::npos) {
+          const int64_t content = block_start + int64_t(at + start.size());
+          if (end_at <= window_end) {
+            return Bytes(view.substr(size_t(content - block_start), size_t(end_at - content)));
+          }
+          // The content reaches into blocks already passed: read it once more, whole.
+          Bytes out;
+          out.resize(size_t(end_at - content));
+          if (!file.Seek(content) || ReadFully(file, out.data(), int64_t(out.size())) !=
+                                         int64_t(out.size())) {
+            return Bytes();
+          }
+          return out;
+        }
+      }
+      block_end = block_start;
     }
-    block_end = block_start;
+    return Bytes();
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  return Bytes();
 }
 
 std::string ReadRunMode(const std::string& path) {
@@ -386,30 +402,34 @@ bool AppendModeRecord(const std::string& path, std::string_view mode_text) {
 }
 
 Bytes CutProgramImage(const std::string& path) {
-  const Bytes start = Marker(kModeStartText);
-  File file;
-  const int64_t size = OpenNonEmpty(file, path);
-  if (size <= 0) return Bytes();
-  ForwardWindows windows(file, size, kPieceBytes, start.size() - 1);
-  Bytes image;
-  while (windows.Next()) {
-    const std::string_view view = windows.View();
-    const int64_t base = windows.WindowStart();
-    const size_t at = FindMarker(view, start);
-    // Bytes before this offset are taken into the image once; the kept tail is taken next time.
-    const int64_t have = int64_t(image.size());
-    if (at != std::string_view::npos) {
-      const int64_t cut = base + int64_t(at) - 1;  // the 00 byte before the record stays out
-      if (cut < 0) return Bytes();
-      if (cut <= have) {
-        image.resize(size_t(cut));
-      } else {
-        image.append(view.substr(size_t(have - base), size_t(cut - have)));
+  try {
+    const Bytes start = Marker(kModeStartText);
+    File file;
+    const int64_t size = OpenNonEmpty(file, path);
+    if (size <= 0) return Bytes();
+    ForwardWindows windows(file, size, kPieceBytes, start.size() - 1);
+    Bytes image;
+    while (windows.Next()) {
+      const std::string_view view = windows.View();
+      const int64_t base = windows.WindowStart();
+      const size_t at = FindMarker(view, start);
+      // Bytes before this offset are taken into the image once; the kept tail is taken next time.
+      const int64_t have = int64_t(image.size());
+      if (at != std::string_view::npos) {
+        const int64_t cut = base + int64_t(at) - 1;  // the 00 byte before the record stays out
+        if (cut < 0) return Bytes();
+        if (cut <= have) {
+          image.resize(size_t(cut));
+        } else {
+          image.append(view.substr(size_t(have - base), size_t(cut - have)));
+        }
+        return image;
       }
-      return image;
+      const int64_t safe = windows.WindowEnd() - int64_t(start.size() - 1);
+      if (safe > have) image.append(view.substr(size_t(have - base), size_t(safe - have)));
     }
-    const int64_t safe = windows.WindowEnd() - int64_t(start.size() - 1);
-    if (safe > have) image.append(view.substr(size_t(have - base), size_t(safe - have)));
+    return Bytes();
+  } catch (const std::exception&) {
+    return Bytes();  // a unit too large for the memory of the process
   }
-  return Bytes();
 }

@@ -277,7 +277,10 @@ TEST_F(ContainerTest, WritersAppendAfterOneZeroByte) {
 TEST_F(ContainerTest, TemporaryFileModeRecordsTheDataSource) {
   const std::string path = Made("setup.bin");
   ASSERT_TRUE(WriteWholeFile(path, "image" + Marker(kDataStartText) + "7z-data" + Marker(kDataEndText)));
+  // A source that cannot be opened leaves the data source as it was.
   Startup().data_source = path;
+  EXPECT_EQ(FindBlockForward(TempPath("missing"), kDataStartText, kDataEndText, nullptr, true), "");
+  EXPECT_EQ(Startup().data_source, path);
   EXPECT_EQ(FindBlockForward(path, kDataStartText, kDataEndText, nullptr, true), "");
   const std::string out = Startup().data_source;
   made_.push_back(out);

@@ -3,8 +3,6 @@
 // candidate in 65,536 positions, so the scan runs close to memory speed.
 #include "package/marker_search.h"
 
-#include <cstring>
-
 #include "runtime/text.h"
 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
@@ -25,8 +23,13 @@ bool HaveSse2() {
 #endif
 }
 
+// A plain loop rather than memcmp: markers are short, and a call inside the scanning loop would
+// make the compiler keep the vector constants in memory.
 inline bool RestMatches(const char* at, std::string_view needle) {
-  return std::memcmp(at + 1, needle.data() + 1, needle.size() - 2) == 0;
+  for (size_t k = 1; k + 1 < needle.size(); ++k) {
+    if (at[k] != needle[k]) return false;
+  }
+  return true;
 }
 
 __attribute__((target("sse2"))) size_t FindForward(std::string_view data, std::string_view needle,

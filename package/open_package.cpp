@@ -16,6 +16,10 @@ constexpr const char* kSwitchSection = "安装包命令行";
 constexpr const char* kSetupSection = "墨桐软件安装配置";
 constexpr int kKeyResourceId = 250;
 
+// The interface template identification text that every program file carries; start-up holds it
+// and does nothing else with it.
+const char* volatile template_mark = "★枢栎模版标识—传统界面模版—☆";
+
 // Unpacks the configuration block of the own file into a new configuration directory.
 void UnpackConfiguration(StartupState& s, const PackageHooks& hooks) {
   Bytes block = FindBlockBackward(s.program_path, kConfigEndText, kConfigStartText);
@@ -93,6 +97,8 @@ int OpenPackage(const PackageHooks& hooks) {
 }
 
 int PrepareStartup(const PackageHooks& hooks) {
+  const char* held = template_mark;
+  (void)held;
   // Plug-ins of an earlier run must not be loaded: the folder is made and removed with all in it.
   const std::string plugins = SpecialFolder(kFolderTemp) + "qev_dll";
   CreateOneFolder(plugins);

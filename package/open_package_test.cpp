@@ -13,6 +13,19 @@
 
 namespace {
 
+// Points the temporary folder of this process at `folder` (empty: back to `saved`).
+void SetTempFolder(const std::string& value) {
+#ifdef _WIN32
+  _putenv_s("TMP", value.c_str());
+#else
+  if (value.empty()) {
+    unsetenv("TMPDIR");
+  } else {
+    setenv("TMPDIR", value.c_str(), 1);
+  }
+#endif
+}
+
 class OpenPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,12 +148,17 @@ TEST_F(OpenPackageTest, TestModeReadsSwitchesFromProgramFolder) {
 }
 
 TEST_F(OpenPackageTest, StartupClearsPluginFolderAndWritesPhaseTexts) {
-  const char* old = getenv("TMPDIR");
+#ifdef _WIN32
+  const char* variable = "TMP";
+#else
+  const char* variable = "TMPDIR";
+#endif
+  const char* old = getenv(variable);
   const std::string saved = old ? old : "";
-  setenv("TMPDIR", folder_.c_str(), 1);
-  const std::string plugins = folder_ + "/qev_dll";
+  SetTempFolder(folder_);
+  const std::string plugins = folder_ + "\\qev_dll";
   ASSERT_TRUE(CreateOneFolder(plugins));
-  ASSERT_TRUE(WriteWholeFile(plugins + "/old.dll", "x"));
+  ASSERT_TRUE(WriteWholeFile(plugins + "\\old.dll", "x"));
   ASSERT_TRUE(WriteWholeFile(program_, WithModeRecord("qev-2")));
 
   EXPECT_EQ(PrepareStartup(Hooks("\"C:\\setup.exe\"")), 2);
@@ -149,10 +167,10 @@ TEST_F(OpenPackageTest, StartupClearsPluginFolderAndWritesPhaseTexts) {
   ASSERT_TRUE(CreateOneFolder(plugins));
   EXPECT_TRUE(WritePhaseText(kPhaseWizardShown));
   Bytes phase;
-  ASSERT_TRUE(ReadWholeFile(plugins + "/ct.ini", phase));
+  ASSERT_TRUE(ReadWholeFile(plugins + "\\ct.ini", phase));
   EXPECT_EQ(phase, "\xB0\xB2\xD7\xB0\xB0\xFC\xB1\xEA\xCA\xB6 \xA3\xBD 1_end");
 
-  if (old) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+  SetTempFolder(saved);
 }
 
 }  // namespace
