@@ -7,3 +7,10 @@ bash "$root/scripts/build.sh"
 echo
 echo "Built:"
 ls -l "$root"/build/win32/bin/*.exe "$root"/build/win32/bin/*.dll 2>/dev/null || true
+
+# The bundled example product made into an installer by the package builder.
+setup="$root/build/win32/bin/setup.exe"
+if [ -x "$root/build/native/bin/qevpack" ] && [ -f "$setup" ]; then
+  echo
+  "$root/build/native/bin/qevpack" "$root/examples/hello" -o "$root/out" --setup "$setup"
+fi
