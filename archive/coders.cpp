@@ -2,6 +2,7 @@
 // own files and are joined in as they become available.
 #include <algorithm>
 
+#include "archive/coders.h"
 #include "archive/stream.h"
 
 namespace sz {
@@ -36,6 +37,15 @@ std::unique_ptr<InStream> Fail(Result* result, Result r) {
 }
 
 }  // namespace
+
+bool IsMethodSupported(uint64_t method_id) {
+  switch (method_id) {
+    case method::kCopy:
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::unique_ptr<InStream> CreateDecoder(uint64_t method_id, const std::vector<uint8_t>& properties,
                                         std::vector<std::unique_ptr<InStream>> inputs,
