@@ -1,0 +1,25 @@
+// AES-256 block cipher (FIPS-197), table-driven, with CBC decryption of whole blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sz {
+
+class Aes256 {
+ public:
+  void SetKey(const uint8_t key[32]);
+  void EncryptBlock(const uint8_t in[16], uint8_t out[16]) const;
+  void DecryptBlock(const uint8_t in[16], uint8_t out[16]) const;
+  // Decrypts `blocks` 16-byte blocks in place in CBC mode; `iv` is updated to the last cipher block.
+  void DecryptCbc(uint8_t* data, size_t blocks, uint8_t iv[16]) const;
+  // Encrypts in place in CBC mode (for building test data).
+  void EncryptCbc(uint8_t* data, size_t blocks, uint8_t iv[16]) const;
+
+ private:
+  static constexpr int kRounds = 14;
+  uint32_t enc_[4 * (kRounds + 1)];
+  uint32_t dec_[4 * (kRounds + 1)];  // round keys of the equivalent inverse cipher
+};
+
+}  // namespace sz

@@ -1,0 +1,1 @@
+# Programs and fuzz targets of the filter, BCJ2, AES and other decoders.
