@@ -1,5 +1,6 @@
 // Fuzz target: any bytes as an archive. Open must fail cleanly or list members; extraction of
-// whatever opened must end without crash, bounded in output.
+// whatever opened must end without crash, bounded in output. No password is given: key derivation
+// would cost most of the run while the header parser is what is tested here.
 #include <cstring>
 
 #include "archive/archive_reader.h"
@@ -40,7 +41,7 @@ class CountingSink : public sz::ExtractSink {
 void Run(const uint8_t* data, size_t size) {
   MemorySource source(data, size);
   sz::ArchiveReader reader;
-  if (reader.Open(&source, u"pw", true) != sz::Result::kOk) return;
+  if (reader.Open(&source, u"", false) != sz::Result::kOk) return;
   std::vector<bool> all(reader.members().size(), true);
   CountingSink sink;
   reader.Extract(all, &sink);
