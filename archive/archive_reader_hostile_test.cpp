@@ -182,6 +182,26 @@ INSTANTIATE_TEST_SUITE_P(, HostileHeaders, ::testing::ValuesIn(kCases), [](const
   return n;
 });
 
+// A folder holding two members may carry a CRC of its whole output besides theirs.
+TEST(FolderCrc, IsCheckedWhenTheFolderIsDecodedToItsEnd) {
+  for (bool folder_crc_right : {true, false}) {
+    Pieces p;
+    p.folder_crc = B({0x0A, 0x01}) + U32(Crc(folder_crc_right ? "hi" : "hx"));
+    p.substreams = B({0x08, 0x0D, 0x02, 0x09, 0x01, 0x0A, 0x01}) + U32(Crc("h")) + U32(Crc("i")) + B({0x00});
+    p.files = B({0x05, 0x02, 0x11, 0x09, 0x00, 'a', 0, 0, 0, 'b', 0, 0, 0, 0x00});
+    MemorySource source(p.Build());
+    ArchiveReader reader;
+    ASSERT_EQ(reader.Open(&source, u"", false), Result::kOk);
+    ASSERT_EQ(reader.members().size(), 2u);
+    EXPECT_EQ(reader.members()[1].size, 1u);
+    RecordingSink first_only;
+    EXPECT_EQ(reader.Extract({true, false}, &first_only), Result::kOk);
+    RecordingSink both;
+    EXPECT_EQ(reader.Extract({true, true}, &both), folder_crc_right ? Result::kOk : Result::kCrcError);
+    EXPECT_EQ(both.entries[1].crc_ok, folder_crc_right);
+  }
+}
+
 // The signature header: its own CRC, the bounds of the next header, the version.
 TEST(SignatureHeader, IsCheckedBeforeAnythingIsRead) {
   const std::string good = Pieces().Build();
