@@ -314,6 +314,26 @@ TEST_F(SevenZipArchives, SkipsFoldersWithoutSelectedMembers) {
   EXPECT_LT(source.bytes_read, 100u * 1024);
 }
 
+// Only directories and empty files: the header has no streams at all.
+TEST_F(SevenZipArchives, ArchiveWithoutStreams) {
+  const fs::path src = folder_->path() / "nostreams";
+  fs::create_directories(src / "d1" / "d2");
+  WriteFileBytes(src / "e.txt", "");
+  const fs::path path = folder_->path() / "nostreams.7z";
+  ASSERT_TRUE(Make7z(src, path.string(), "-mhc=off", "d1 e.txt"));
+  MemorySource source(ReadFileBytes(path));
+  ArchiveReader reader;
+  ASSERT_EQ(reader.Open(&source, u"", false), Result::kOk);
+  ASSERT_EQ(reader.members().size(), 3u);
+  for (const auto& m : reader.members()) {
+    EXPECT_FALSE(m.has_stream);
+    EXPECT_EQ(m.is_directory, m.name != u"e.txt");
+  }
+  RecordingSink sink;
+  EXPECT_EQ(reader.Extract({true, true, true}, &sink), Result::kOk);
+  EXPECT_EQ(sink.order.size(), 3u);
+}
+
 // Every prefix of an archive is refused cleanly: the header lies at the end.
 TEST_F(SevenZipArchives, TruncatedArchivesFailToOpen) {
   const std::string bytes = Archive("copy", "-m0=Copy -mhc=off");
