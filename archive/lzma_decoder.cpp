@@ -465,9 +465,8 @@ class LzmaStream : public InStream {
     return Result::kOk;
   }
 
+  // Bytes decoded before an error are still handed out; the error follows on the next call.
   Result Read(uint8_t* buffer, size_t size, size_t* got) override {
-    *got = 0;
-    if (error_ != Result::kOk) return error_;
     size_t done = 0;
     while (done < size) {
       size_t pending = core_.pos - out_pos_;
@@ -478,17 +477,13 @@ class LzmaStream : public InStream {
         done += n;
         continue;
       }
-      if (decoded_ == unpack_size_) break;
-      Result r = DecodeMore(size - done);
-      if (r != Result::kOk) {
-        error_ = r;
-        *got = done;
-        return done != 0 ? Result::kOk : r;
-      }
+      if (error_ != Result::kOk || decoded_ == unpack_size_) break;
+      error_ = DecodeMore(size - done);
     }
     *got = done;
-    return Result::kOk;
+    return done != 0 ? Result::kOk : error_;
   }
+
 
  private:
   Result DecodeMore(size_t wanted) {
