@@ -1,5 +1,6 @@
 // Fuzz target of the LZMA decoder. Input: 5 property bytes, unpacked size (4 bytes LE, capped at
-// 4 MiB), 4 bytes whose first picks the input piece size, then the packed stream.
+// 1 MiB), 4 bytes whose first picks the input piece size, then the packed stream.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -11,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 13) return 0;
   std::vector<uint8_t> props(data, data + 5);
   uint32_t unpack = (uint32_t(data[5]) | (uint32_t(data[6]) << 8) | (uint32_t(data[7]) << 16) |
-                     (uint32_t(data[8]) << 24)) & ((1u << 22) - 1);
+                     (uint32_t(data[8]) << 24));
+  unpack = std::min(unpack, 1u << 20);
   size_t piece = data[9] ? size_t(data[9]) * 37 : SIZE_MAX;
   auto in = std::make_unique<lzma_test::MemoryStream>(std::vector<uint8_t>(data + 13, data + size),
                                                       piece);
