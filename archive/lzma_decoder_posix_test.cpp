@@ -142,6 +142,9 @@ std::vector<Case> Cases() {
       {"records lc1 lp3 pb3", Records(200000, 15), "LZMA2:lc=1:lp=3:pb=3"},
       {"text fast", Text(500000, 16), "LZMA2:x=1"},
       {"end marker lzma", Text(50000, 17), "LZMA:eos"},
+      // Two compression threads write blocks that each start with a dictionary reset.
+      {"independent blocks", Concat({Text(1500000, 22), Records(900000, 23), Random(200000, 24)}),
+       "LZMA2:d=256k:c=1m -mmt=2"},
       {"random small", Random(6000, 18), "LZMA2"},
       {"random small lzma", Random(3000, 19), "LZMA"},
       {"text 4k dictionary", Text(40000, 20), "LZMA2:d=4k"},
