@@ -297,9 +297,23 @@ TEST(Aes, KnownAnswerAndCbc) {
   aes.EncryptCbc(data, 2, iv);
   EXPECT_EQ(Hex(data, 32),
             "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d");
-  for (int i = 0; i < 16; ++i) iv[i] = uint8_t(i);
-  aes.DecryptCbc(data, 2, iv);
-  EXPECT_EQ(Hex(data, 16), "6bc1bee22e409f96e93d7e117393172a");
+  // Both the processor's instructions (where present) and the tables, over 4-block groups too.
+  std::vector<uint8_t> many(16 * 11);
+  for (size_t i = 0; i < many.size(); ++i) many[i] = uint8_t(i * 7);
+  uint8_t iv2[16] = {9};
+  aes.EncryptCbc(many.data(), 11, iv2);
+  for (bool instructions : {true, false}) {
+    aes.UseInstructions(instructions);
+    for (int i = 0; i < 16; ++i) iv[i] = uint8_t(i);
+    uint8_t copy[32];
+    std::memcpy(copy, data, 32);
+    aes.DecryptCbc(copy, 2, iv);
+    EXPECT_EQ(Hex(copy, 16), "6bc1bee22e409f96e93d7e117393172a");
+    std::vector<uint8_t> m = many;
+    uint8_t iv3[16] = {9};
+    aes.DecryptCbc(m.data(), 11, iv3);
+    for (size_t i = 0; i < m.size(); ++i) ASSERT_EQ(m[i], uint8_t(i * 7)) << instructions;
+  }
 }
 
 TEST(Aes, PropertiesAndPasswords) {
