@@ -135,6 +135,8 @@ def main():
     case('ppmd', 'text.bin', ['-m0=PPMd'], 0)
     case('ppmd_o2_small', 'text.bin', ['-m0=PPMd:o=2:mem=1m'], 0)
     case('ppmd_o32', 'text.bin', ['-m0=PPMd:o=32:mem=2m'], 0)
+    case('ppmd_restart', 'code.bin', ['-m0=PPMd:mem=64k:o=16'], 0)
+    case('ppmd_restart_text', 'text.bin', ['-m0=PPMd:mem=64k:o=32'], 0)
     case('bzip2', 'text.bin', ['-m0=BZip2'], 0)
     case('deflate', 'text.bin', ['-m0=Deflate'], 0)
     case('deflate64', 'text.bin', ['-m0=Deflate64'], 0)
