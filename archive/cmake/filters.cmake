@@ -5,3 +5,5 @@ if(TARGET qev_archive AND NOT WIN32)
 endif()
 qev_fuzz(filters_fuzz ${CMAKE_CURRENT_SOURCE_DIR}/filters_fuzz.cpp
          DEPS qev_archive CORPUS ${PROJECT_SOURCE_DIR}/tests/corpus/archive/filters)
+qev_fuzz(codecs_fuzz ${CMAKE_CURRENT_SOURCE_DIR}/codecs_fuzz.cpp
+         DEPS qev_archive CORPUS ${PROJECT_SOURCE_DIR}/tests/corpus/archive/codecs)
