@@ -80,10 +80,18 @@ class Bzip2Decoder : public InStream {
     while (n < size && remaining_ > 0) {
       if (block_active_) {
         n += Emit(out + n, size - n);
-        if (block_active_) continue;
+        if (block_active_) {
+          // A block holding more bytes than the stream's declared size.
+          if (remaining_ == 0) return Fail(Result::kDataError);
+          continue;
+        }
         block_crc_ = ~block_crc_;
         if (block_crc_ != expected_block_crc_) return Fail(Result::kCrcError);
         combined_crc_ = ((combined_crc_ << 1) | (combined_crc_ >> 31)) ^ block_crc_;
+        if (remaining_ == 0) {
+          Result r = EndOfStream();
+          if (r != Result::kOk) return Fail(r);
+        }
         continue;
       }
       Result r = NextBlock();
@@ -153,6 +161,17 @@ class Bzip2Decoder : public InStream {
     }
     if (m1 != 0x314159 || m2 != 0x265359) return Result::kDataError;
     return DecodeBlock();
+  }
+
+  // After the last expected byte the stream must end here, with the checksum of all its blocks.
+  Result EndOfStream() {
+    uint32_t m1, m2, crc;
+    if (!Bits(24, &m1) || !Bits(24, &m2)) return Truncated();
+    if (m1 != 0x177245 || m2 != 0x385090) return Result::kDataError;
+    if (!Bits(32, &crc)) return Truncated();
+    if (crc != combined_crc_) return Result::kCrcError;
+    in_stream_ = false;
+    return Result::kOk;
   }
 
   Result DecodeBlock() {
@@ -313,12 +332,6 @@ class Bzip2Decoder : public InStream {
       const uint8_t b = uint8_t(t_pos_);
       t_pos_ >>= 8;
       --block_left_;
-      if (same_ == 4) {
-        repeat_ = b;
-        same_ = 0;
-        last_ = -1 - last_;  // keep the byte for the repeats, but start a fresh run after them
-        continue;
-      }
       if (int(b) == last_) {
         ++same_;
       } else {
@@ -327,6 +340,16 @@ class Bzip2Decoder : public InStream {
       }
       out[n++] = b;
       c = (c << 8) ^ crc[(c >> 24) ^ b];
+      if (same_ == 4 && block_left_ > 0) {
+        // The count byte after four equal bytes is taken at once, so a block whose last run ends
+        // exactly at the output's end counts as finished.
+        t_pos_ = tt_[t_pos_];
+        repeat_ = uint8_t(t_pos_);
+        t_pos_ >>= 8;
+        --block_left_;
+        same_ = 0;
+        last_ = -1 - last_;
+      }
     }
     block_crc_ = c;
     if (repeat_ == 0 && block_left_ == 0) block_active_ = false;
