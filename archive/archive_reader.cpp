@@ -591,7 +591,8 @@ Result ArchiveReader::State::Extract(const std::vector<bool>& selected, ExtractS
   for (size_t i = 0; i < members.size(); ++i) {
     const Member& m = members[i];
     if (!m.has_stream) {
-      if (!selected[i]) continue;
+      // Anti items mark deletions for archive updates; there is nothing to write for them.
+      if (!selected[i] || m.is_anti) continue;
       Result r = sink->Begin(i);
       if (r == Result::kOk) r = sink->End(i, true);
       if (r != Result::kOk) return r;
