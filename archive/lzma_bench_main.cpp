@@ -123,6 +123,10 @@ int main(int argc, char** argv) {
       best.cpu = std::min(best.cpu, c);
     }
   }
+  rusage self{};
+  getrusage(RUSAGE_SELF, &self);
+  std::printf("peak resident memory of this process: %.1f MB (holds the packed stream, %.1f MB)\n",
+              self.ru_maxrss / 1024.0, coder.packed.size() / 1e6);
   std::string label = "ours, " + std::to_string(threads) + " thread(s):";
   std::printf("%-22s %7.1f MB/s wall, %7.1f MB/s CPU (decode only, CRC %08X)\n", label.c_str(),
               mb / best.wall, mb / best.cpu, crc);
