@@ -292,7 +292,8 @@ class ParallelLzma2Stream : public InStream {
       : scan_(std::make_unique<ScanReader>(std::move(input))),
         prop_(prop),
         unpack_size_(unpack_size),
-        threads_(threads) {}
+        threads_(threads),
+        scan_done_(unpack_size == 0) {}
 
   ~ParallelLzma2Stream() override {
     for (auto& j : jobs_) {
@@ -447,7 +448,7 @@ class ParallelLzma2Stream : public InStream {
   std::unique_ptr<Lzma2Stream> tail_;
   std::vector<uint8_t> lookahead_;
   uint64_t planned_ = 0;  // output bytes of the blocks queued so far
-  bool scan_done_ = false;
+  bool scan_done_;
   Result scan_error_ = Result::kOk;
   Result error_ = Result::kOk;
 };

@@ -196,6 +196,7 @@ TEST(Lzma2Parallel, BlocksComeOutInOrderAndFaultsInPlace) {
   } cases[] = {
       {"three blocks", Join({kThreeBlocks, {0x00}}), 10, Result::kOk, "abcdefghij"},
       {"three blocks, size cut", kThreeBlocks, 7, Result::kOk, "abcdefg"},
+      {"nothing to decode reads nothing", {}, 0, Result::kOk, ""},
       {"end byte before the size", Join({kThreeBlocks, {0x00}}), 11, Result::kDataError,
        "abcdefghij"},
       {"no end byte and no more data", kThreeBlocks, 11, Result::kDataError, "abcdefghij"},
