@@ -13,7 +13,7 @@
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "package/startup.h"
-#include "package/package_keys.h"
+#include "runtime/package_keys.h"
 #include "runtime/compressed_file.h"
 #include "runtime/data_cipher.h"
 #include "runtime/files.h"
