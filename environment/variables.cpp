@@ -106,25 +106,47 @@ std::string ComputeBuiltIn(const BuiltInName& b, const ProfileText& data_ini,
   return std::string();
 }
 
-// Non-overlapping occurrences of `needle`, left to right, each starting on a character boundary
-// of the GBK text (as every text search of the installer does).
-std::vector<size_t> Occurrences(std::string_view text, std::string_view needle) {
-  std::vector<size_t> found;
-  if (needle.empty()) return found;
-  size_t boundary = 0;  // walks the character starts forward, never back
-  for (size_t pos = FindBytes(text, needle); pos != std::string_view::npos;) {
-    while (boundary < pos) {
-      boundary += (IsLeadByte(static_cast<unsigned char>(text[boundary])) &&
-                   boundary + 1 < text.size()) ? 2 : 1;
+// Successive non-overlapping occurrences of a needle, left to right, each starting on a character
+// boundary of the GBK text (as every text search of the installer does). The boundary walk only
+// moves forward, so a whole text costs one walk however many matches it holds.
+class Matches {
+ public:
+  Matches(std::string_view text, std::string_view needle) : text_(text), needle_(needle) {}
+  // The next occurrence at or after `from`; npos when none.
+  size_t Next(size_t from) {
+    if (needle_.empty()) return std::string_view::npos;
+    for (size_t pos = FindBytes(text_, needle_, from); pos != std::string_view::npos;
+         pos = FindBytes(text_, needle_, pos + 1)) {
+      while (boundary_ < pos) {
+        boundary_ += (IsLeadByte(static_cast<unsigned char>(text_[boundary_])) &&
+                      boundary_ + 1 < text_.size()) ? 2 : 1;
+      }
+      if (boundary_ == pos) return pos;
     }
-    if (boundary == pos) {
-      found.push_back(pos);
-      pos = FindBytes(text, needle, pos + needle.size());
-    } else {
-      pos = FindBytes(text, needle, pos + 1);
-    }
+    return std::string_view::npos;
   }
-  return found;
+
+ private:
+  std::string_view text_, needle_;
+  size_t boundary_ = 0;
+};
+
+// Every occurrence of `from` in `text` replaced by `to`, built in `spare` and swapped in: the two
+// buffers are reused from one variable to the next, so a large file is not reallocated (and its
+// fresh pages not touched again) on every pass.
+void ReplaceIn(Bytes& text, std::string_view from, std::string_view to, Bytes& spare) {
+  Matches matches(text, from);
+  size_t pos = matches.Next(0);
+  if (pos == std::string_view::npos) return;
+  spare.clear();
+  size_t copied = 0;
+  for (; pos != std::string_view::npos; pos = matches.Next(copied)) {
+    spare.append(text, copied, pos - copied);
+    spare.append(to);
+    copied = pos + from.size();
+  }
+  spare.append(text, copied, std::string::npos);
+  text.swap(spare);
 }
 
 Bytes ReadOrEmpty(const std::string& path) {
@@ -191,38 +213,55 @@ VariableTable MakeVariableTable(std::string_view variable_ini, std::string_view 
 }
 
 Bytes ExpandText(std::string_view text, const VariableTable& table) {
-  Bytes out(text);
-  for (const Variable& v : table.variables) out = ReplaceAll(out, v.token, v.value);
+  Bytes out(text), spare;
+  for (const Variable& v : table.variables) ReplaceIn(out, v.token, v.value, spare);
   return out;
 }
 
 Bytes ExpandRegistryDatabase(std::string_view database, const VariableTable& table) {
-  Bytes out(database);
+  Bytes out(database), spare;
   for (const Variable& v : table.variables) {
     const std::string wrapped = std::string(kRegistryFormOpen) + v.token + ")";
-    out = ReplaceAll(out, wrapped, ReplaceAll(v.value, "\\", "\\\\"));
-    out = ReplaceAll(out, v.token, v.value);
+    ReplaceIn(out, wrapped, ReplaceAll(v.value, "\\", "\\\\"), spare);
+    ReplaceIn(out, v.token, v.value, spare);
   }
   return out;
 }
 
 Bytes ReplaceResources(std::string_view text, const VariableTable& table) {
+  constexpr size_t kSkipped = static_cast<size_t>(-1);
   struct Hit {
     size_t pos;
     size_t resource;
   };
   std::vector<Hit> hits;
   for (size_t r = 0; r < table.resource_names.size(); ++r) {
-    for (size_t pos : Occurrences(text, table.resource_names[r])) hits.push_back({pos, r});
+    const Bytes& name = table.resource_names[r];
+    Matches matches(text, name);
+    for (size_t pos = matches.Next(0); pos != std::string_view::npos;
+         pos = matches.Next(pos + name.size())) {
+      hits.push_back({pos, r});
+    }
   }
   if (hits.empty()) return Bytes(text);
   std::stable_sort(hits.begin(), hits.end(),
                    [](const Hit& a, const Hit& b) { return a.pos < b.pos; });
+  // Names overlapping one another: the one starting first (or registered first) wins.
+  size_t copied = 0, size = 0;
+  for (Hit& h : hits) {
+    if (h.pos < copied) {
+      h.resource = kSkipped;
+      continue;
+    }
+    size += h.pos - copied + table.resource_data[h.resource].size();
+    copied = h.pos + table.resource_names[h.resource].size();
+  }
+  // The size is known before the sweep, so large data is copied exactly once.
   Bytes out;
-  size_t copied = 0;
+  out.reserve(size + text.size() - copied);
+  copied = 0;
   for (const Hit& h : hits) {
-    // Names overlapping one another: the one starting first (or registered first) wins.
-    if (h.pos < copied) continue;
+    if (h.resource == kSkipped) continue;
     out.append(text.data() + copied, h.pos - copied);
     out.append(table.resource_data[h.resource]);
     copied = h.pos + table.resource_names[h.resource].size();

@@ -246,6 +246,7 @@ TEST(Variables, ResourceVariables) {
 TEST(Variables, UninstallDataRecordAndRegistryFile) {
   const Bytes sep("\x23\xA3\xA1\xA1\xEF\xA3\xA1\x23", 8);
   EXPECT_EQ(kUninstallFieldSeparator, sep);
+  EXPECT_EQ(kResourcePrefix, "\x23\xD7\xCA\xD4\xB4\xCA\xFD\xBE\xDD\x5F");
   EXPECT_EQ(UninstallDataRecord("s", "", std::string("v\0d", 3), "[%A%]"),
             "s" + sep + sep + std::string("v\0d", 3) + sep + "[%A%]" + sep);
 
