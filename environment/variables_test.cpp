@@ -168,7 +168,8 @@ TEST(Variables, OrderOfExpansion) {
 TEST(Variables, RegistryForm) {
   FakeSystem system;
   const std::string ini =
-      VariableIni({{"%Desktop%", "#常量数据"}, {"%Version%", "#常量数据"}, {"%Plain%", "a\\b"}});
+      VariableIni({{"%Desktop%", "#常量数据"}, {"%Version%", "#常量数据"}, {"%Plain%", "a\\b"},
+                   {"%Gbk%", "C:\\\x95\x5c"}});
   VariableTable table = MakeVariableTable(ini, kDataIni, "", system);
   struct Case {
     const char* database;
@@ -179,6 +180,8 @@ TEST(Variables, RegistryForm) {
       {"SXG(%Version%)=%Version%", "1.2=1.2"},  // no backslash: the plain value
       {"\"SXG(%Plain%)\" %Plain%", "\"a\\\\b\" a\\b"},
       {"SXG(%Other%)", "SXG(%Other%)"},
+      // The trail byte 5C of a double-byte character is no backslash and is not doubled.
+      {"SXG(%Gbk%)", "C:\\\\\x95\x5c"},
       {"SXG(%InstallPath%)", "SXG(%InstallPath%)"},  // left for the install run
   };
   for (const Case& c : cases) {
