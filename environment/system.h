@@ -22,6 +22,9 @@ std::string UniqueTempName(const std::string& folder = std::string());
 // First character upper-cased, one trailing backslash removed.
 std::string NormalisePath(const std::string& path);
 
+// The process's environment variable (name matched as the system matches it); empty when unset.
+std::string EnvironmentVariable(const std::string& name);
+
 double WindowsVersion();
 bool IsWindows64();
 

@@ -32,6 +32,11 @@ std::string UniqueTempName(const std::string& folder) {
   return UniqueTempNameWith(base, Milliseconds(), counter, PathExists);
 }
 
+std::string EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? std::string(value) : std::string();
+}
+
 double WindowsVersion() { return 6.1; }
 
 bool IsWindows64() { return false; }

@@ -122,6 +122,17 @@ std::string UniqueTempName(const std::string& folder) {
   return UniqueTempNameWith(base, GetTickCount(), counter, PathExists);
 }
 
+std::string EnvironmentVariable(const std::string& name) {
+  const std::wstring wide_name = ToWide(name);
+  for (DWORD size = 256;;) {
+    std::vector<wchar_t> value(size);
+    DWORD got = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
+    if (got == 0) return std::string();
+    if (got < size) return FromWide(std::wstring(value.data(), got));
+    size = got;  // too small: `got` is the size needed, terminator included
+  }
+}
+
 double WindowsVersion() { return VersionFromWord(LOWORD(GetVersion())); }
 
 bool IsWindows64() {

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/items.h"  // the item functions belong to the container format as well
 #include "runtime/text.h"
 
 // Marker texts without the closing 01 byte.
@@ -34,12 +35,6 @@ inline constexpr std::string_view kDataEndText = "QEV-mark=7zipdataB";
 // Run-mode texts of the mode record.
 inline constexpr std::string_view kInstallerModeText = "qev-1";
 inline constexpr std::string_view kUninstallerModeText = "qev-2";
-
-// The stored form of an empty item value.
-inline constexpr std::string_view kEmptyItemValue = "\x01\x02\x03";
-
-// A marker on disk: its text followed by the byte 01.
-Bytes Marker(std::string_view text);
 
 // Receives the percentage of the file searched so far.
 using ProgressRoutine = std::function<void(int percent)>;
@@ -83,23 +78,6 @@ std::string ReadRunMode(const std::string& path);
 
 // RunMode of a run-mode text: 1 "qev-1", 2 "qev-2", 0 anything else.
 int RunModeFromText(std::string_view text);
-
-// Bytes after the first `start` up to the first `end` that follows it; empty when either is
-// missing. Both markers are complete byte strings.
-Bytes BytesBetween(std::string_view bytes, std::string_view start, std::string_view end);
-
-// Value of item `name`. True, and `value` set, only when the item is found with a non-empty value;
-// otherwise `value` is left unchanged. The caller treats 01 02 03 as empty.
-bool GetItem(std::string_view bytes, std::string_view name, Bytes& value);
-// True when the value is the stored form of an empty value (01 02 03) or empty.
-bool IsEmptyItemValue(std::string_view value);
-
-// `bytes` followed by the item; an empty value is stored as 01 02 03.
-Bytes AppendItem(std::string_view bytes, std::string_view name, std::string_view value);
-
-// Replaces the value of item `name` in place (true), or appends the item when it is not found
-// (false). An empty value is stored as 01 02 03.
-bool SetItem(Bytes& bytes, std::string_view name, std::string_view value);
 
 // Appends 00, name "A" 01, the content, name "B" 01 to an existing file in one write; a failing
 // write is retried for a few seconds. False when it never succeeded.

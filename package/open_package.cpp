@@ -2,6 +2,7 @@
 #include "package/open_package.h"
 
 #include "environment/system.h"
+#include "environment/variables.h"
 #include "package/command_line.h"
 #include "package/container.h"
 #include "package/extract.h"
@@ -48,6 +49,7 @@ PackageHooks DefaultPackageHooks() {
                                const std::string& password) {
     return ExtractArchive(archive, folder, false, password);
   };
+  h.build_variables = [] { BuildVariables(Startup().config_dir); };
   return h;
 }
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "package/package_keys.h"
+#include "runtime/package_keys.h"
 #include "runtime/compressed_file.h"
 #include "runtime/data_cipher.h"
 #include "runtime/md5.h"

@@ -9,15 +9,16 @@
 #include <fstream>
 #include <random>
 
+#include "environment/variables.h"
 #include "package/container.h"
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "package/startup.h"
-#include "package/package_keys.h"
 #include "runtime/compressed_file.h"
 #include "runtime/data_cipher.h"
 #include "runtime/files.h"
 #include "runtime/md5.h"
+#include "runtime/package_keys.h"
 #include "runtime/profile.h"
 #include "tools/archiver.h"
 
@@ -271,7 +272,8 @@ TEST_F(Build, SetupCarryingAPackageIsCut) {
 }
 
 TEST_F(Build, InstallerOpensWithThePackageReader) {
-  BuildResult r = Run(u8"[product]\nname = 你好\n[package]\noutput = a.exe\nalter_signature = yes\n");
+  BuildResult r = Run(u8"[product]\nname = 你好\n[package]\noutput = a.exe\nalter_signature = yes\n"
+                      u8"[variables]\nGreeting = 欢迎 %ProductName%\n[texts]\n窗口标题 = %Greeting% 安装\n");
   ASSERT_TRUE(r.ok) << r.errors.front();
   const std::string installer = (out_ / "a.exe").string();
   PackageHooks hooks;
@@ -288,7 +290,7 @@ TEST_F(Build, InstallerOpensWithThePackageReader) {
     return Extract(native(archive), native(folder), password);
   };
   hooks.settle_data_source = [] {};
-  hooks.build_variables = [] {};
+  hooks.build_variables = DefaultPackageHooks().build_variables;
   Startup() = StartupState();
   EXPECT_EQ(OpenPackage(hooks), kRunModeInstaller);
   const std::string config_dir = Startup().config_dir;
@@ -297,6 +299,13 @@ TEST_F(Build, InstallerOpensWithThePackageReader) {
   Bytes data_ini;
   EXPECT_TRUE(ReadWholeFile(config_dir + "data.ini", data_ini));
   EXPECT_EQ(ProfileValue(data_ini, "墨桐软件安装配置", "墨桐软件名称"), "你好");
+  // The variable pass ran over what the builder wrote: the wizard texts lie there deciphered and
+  // expanded, a user variable's value taking a built-in token that comes later.
+  Bytes gui_text, title;
+  EXPECT_TRUE(ReadWholeFile(config_dir + "GUItext.ini", gui_text));
+  EXPECT_TRUE(GetItem(gui_text, "窗口标题", title));
+  EXPECT_EQ(title, "欢迎 你好 安装");
+  EXPECT_TRUE(EndsWith(Variables().uninstall_data, kUninstallFieldSeparator));
   RemoveFolderTree(config_dir);
   Startup() = StartupState();
 }
