@@ -63,6 +63,11 @@ bool CreateFolderLevels(const std::string& path);
 // drive or file-system root.
 bool RemoveFolderTree(const std::string& path);
 
+// True for the paths RemoveFolderTree refuses: empty, only separators, a drive ("C:", "C:\"), a
+// network share root ("\\server\share"), or a path whose "." and ".." parts lead back to one
+// of those (or to the current folder).
+bool IsFileSystemRoot(const std::string& path);
+
 // Folder part of a path (without the final separator) and file-name part.
 std::string FolderOfPath(const std::string& path);
 std::string NameOfPath(const std::string& path);

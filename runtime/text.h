@@ -34,6 +34,8 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 
 // Spaces (only 0x20) removed at both ends / at the start / at the end.
 std::string TrimSpaces(std::string_view text);
+std::string TrimLeadingSpaces(std::string_view text);
+std::string TrimTrailingSpaces(std::string_view text);
 // Whitespace (space, tab, CR, LF) removed at both ends.
 std::string TrimWhitespace(std::string_view text);
 
@@ -60,3 +62,6 @@ std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
+// UTF-8 <-> UTF-16 without any code page (malformed sequences become U+FFFD / '?').
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);

@@ -1,0 +1,181 @@
+// Files and folders on Windows: the wide API after converting each GBK path with code page 936,
+// so names come out right on every display language; sizes and positions are 64-bit.
+#include <windows.h>
+
+#include "runtime/files.h"
+#include "runtime/wide_win32.h"
+
+namespace {
+
+DWORD Attributes(const std::string& path) {
+  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(ToWide(path).c_str());
+}
+
+// Removes the contents of `dir` and the folder itself. Links and junctions are removed as links,
+// never followed, so a tree cannot reach outside itself.
+bool RemoveTree(const std::wstring& dir) {
+  bool ok = true;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = dir + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        SetFileAttributesW(child.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+      }
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          ok = RemoveDirectoryW(child.c_str()) && ok;
+        } else {
+          ok = RemoveTree(child) && ok;
+        }
+      } else {
+        ok = DeleteFileW(child.c_str()) && ok;
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  DWORD attributes = GetFileAttributesW(dir.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(dir.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  return RemoveDirectoryW(dir.c_str()) && ok;
+}
+
+}  // namespace
+
+struct File::Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+};
+
+File::File() = default;
+File::~File() { Close(); }
+File::File(File&& other) noexcept = default;
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::move(other.handle_);
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& path, Mode mode) {
+  Close();
+  if (path.empty()) return false;
+  DWORD access = 0, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+  switch (mode) {
+    case Mode::kRead:
+      access = GENERIC_READ;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      break;
+    case Mode::kReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
+    case Mode::kCreate:
+      access = GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case Mode::kWriteExisting: access = GENERIC_WRITE; break;
+  }
+  HANDLE h = CreateFileW(ToWide(path).c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = std::make_unique<Handle>();
+  handle_->h = h;
+  return true;
+}
+
+bool File::IsOpen() const { return handle_ != nullptr; }
+
+void File::Close() {
+  if (handle_) {
+    CloseHandle(handle_->h);
+    handle_.reset();
+  }
+}
+
+int64_t File::Size() {
+  if (!handle_) return -1;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(handle_->h, &size)) return -1;
+  return size.QuadPart;
+}
+
+bool File::Seek(int64_t offset) {
+  if (!handle_ || offset < 0) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(handle_->h, to, nullptr, FILE_BEGIN) != 0;
+}
+
+int64_t File::Read(void* buffer, int64_t size) {
+  if (!handle_ || size < 0) return -1;
+  char* p = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < size) {
+    DWORD want = static_cast<DWORD>(size - done > (1 << 30) ? (1 << 30) : size - done);
+    DWORD got = 0;
+    if (!ReadFile(handle_->h, p + done, want, &got, nullptr)) return done > 0 ? done : -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool File::Write(const void* buffer, int64_t size) {
+  if (!handle_ || size < 0) return false;
+  const char* p = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < size) {
+    DWORD want = static_cast<DWORD>(size - done > (1 << 30) ? (1 << 30) : size - done);
+    DWORD put = 0;
+    if (!WriteFile(handle_->h, p + done, want, &put, nullptr) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
+bool File::Flush() { return handle_ && FlushFileBuffers(handle_->h) != 0; }
+
+bool FileExists(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+int64_t FileSize(const std::string& path) {
+  if (path.empty()) return -1;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool DeleteFileAt(const std::string& path) {
+  if (path.empty()) return false;
+  return DeleteFileW(ToWide(path).c_str()) != 0;
+}
+
+bool CreateOneFolder(const std::string& path) {
+  if (path.empty()) return false;
+  CreateDirectoryW(ToWide(path).c_str(), nullptr);
+  return FolderExists(path);
+}
+
+bool RemoveFolderTree(const std::string& path) {
+  if (IsFileSystemRoot(path)) return false;
+  std::wstring wide = ToWide(path);
+  while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+  DWORD a = GetFileAttributesW(wide.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveDirectoryW(wide.c_str()) != 0;
+  RemoveTree(wide);
+  return !FolderExists(path);
+}

@@ -1,0 +1,332 @@
+// GBK text and byte-string primitives. Text searches walk the text from its start so that a match
+// never begins on the trail byte of a double-byte character; raw byte searches do not care.
+#include "runtime/text.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Length of the character that starts at `i`: a lead byte takes the next byte with it.
+inline size_t CharLength(std::string_view text, size_t i) {
+  return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+}
+
+inline bool IsAsciiUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
+inline bool IsAsciiLower(unsigned char c) { return c >= 'a' && c <= 'z'; }
+
+// Walks character boundaries forward; used to check whether a byte-level candidate is a real
+// character start without re-walking the text for every candidate.
+class BoundaryWalker {
+ public:
+  explicit BoundaryWalker(std::string_view text) : text_(text) {}
+  // True when `pos` is a character start. Calls must come with non-decreasing positions.
+  bool IsBoundary(size_t pos) {
+    while (at_ < pos) at_ += CharLength(text_, at_);
+    return at_ == pos;
+  }
+
+ private:
+  std::string_view text_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+size_t FindBytes(std::string_view data, std::string_view needle, size_t from) {
+  if (needle.empty() || from > data.size() || data.size() - from < needle.size()) {
+    return std::string_view::npos;
+  }
+  const char* base = data.data();
+  const unsigned char first = static_cast<unsigned char>(needle[0]);
+  const char* rest = needle.data() + 1;
+  const size_t rest_size = needle.size() - 1;
+  const char* p = base + from;
+  const char* last_start = base + data.size() - needle.size();
+  while (p <= last_start) {
+    const void* hit = std::memchr(p, first, static_cast<size_t>(last_start - p) + 1);
+    if (hit == nullptr) break;
+    const char* h = static_cast<const char*>(hit);
+    if (rest_size == 0 || std::memcmp(h + 1, rest, rest_size) == 0) {
+      return static_cast<size_t>(h - base);
+    }
+    p = h + 1;
+  }
+  return std::string_view::npos;
+}
+
+size_t FindLastBytes(std::string_view data, std::string_view needle) {
+  if (needle.empty() || data.size() < needle.size()) return std::string_view::npos;
+  const char* base = data.data();
+  const unsigned char first = static_cast<unsigned char>(needle[0]);
+  const char* rest = needle.data() + 1;
+  const size_t rest_size = needle.size() - 1;
+  size_t end = data.size() - needle.size() + 1;  // candidates lie in [0, end)
+  while (end > 0) {
+#if defined(__GLIBC__)
+    const void* hit = memrchr(base, first, end);
+    if (hit == nullptr) break;
+    size_t i = static_cast<size_t>(static_cast<const char*>(hit) - base);
+#else
+    size_t i = end - 1;
+    while (static_cast<unsigned char>(base[i]) != first) {
+      if (i == 0) return std::string_view::npos;
+      --i;
+    }
+#endif
+    if (rest_size == 0 || std::memcmp(base + i + 1, rest, rest_size) == 0) return i;
+    end = i;
+  }
+  return std::string_view::npos;
+}
+
+size_t FindText(std::string_view text, std::string_view needle, size_t from) {
+  BoundaryWalker walker(text);
+  size_t pos = FindBytes(text, needle, from);
+  while (pos != std::string_view::npos) {
+    if (walker.IsBoundary(pos)) return pos;
+    pos = FindBytes(text, needle, pos + 1);
+  }
+  return std::string_view::npos;
+}
+
+size_t FindLastText(std::string_view text, std::string_view needle) {
+  size_t last = std::string_view::npos;
+  for (size_t pos = FindText(text, needle); pos != std::string_view::npos;
+       pos = FindText(text, needle, pos + 1)) {
+    last = pos;
+  }
+  return last;
+}
+
+bool ContainsText(std::string_view text, std::string_view needle) {
+  return FindText(text, needle) != std::string_view::npos;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  BoundaryWalker walker(text);
+  size_t copied = 0;
+  size_t pos = FindBytes(text, from, 0);
+  while (pos != std::string_view::npos) {
+    if (walker.IsBoundary(pos)) {
+      out.append(text.data() + copied, pos - copied);
+      out.append(to.data(), to.size());
+      copied = pos + from.size();
+      pos = FindBytes(text, from, copied);
+    } else {
+      pos = FindBytes(text, from, pos + 1);
+    }
+  }
+  if (copied == 0) return std::string(text);
+  out.append(text.data() + copied, text.size() - copied);
+  return out;
+}
+
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator) {
+  std::vector<std::string> pieces;
+  if (text.empty()) return pieces;
+  if (separator.empty()) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  size_t start = 0;
+  for (size_t pos = FindText(text, separator); pos != std::string_view::npos;
+       pos = FindText(text, separator, start)) {
+    pieces.emplace_back(text.substr(start, pos - start));
+    start = pos + separator.size();
+  }
+  if (start < text.size()) pieces.emplace_back(text.substr(start));
+  return pieces;
+}
+
+std::string TrimLeadingSpaces(std::string_view text) {
+  size_t b = 0;
+  while (b < text.size() && text[b] == ' ') ++b;
+  return std::string(text.substr(b));
+}
+
+std::string TrimTrailingSpaces(std::string_view text) {
+  size_t e = text.size();
+  while (e > 0 && text[e - 1] == ' ') --e;
+  return std::string(text.substr(0, e));
+}
+
+std::string TrimSpaces(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == ' ') ++b;
+  while (e > b && text[e - 1] == ' ') --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::string TrimWhitespace(std::string_view text) {
+  auto ws = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t b = 0, e = text.size();
+  while (b < e && ws(text[b])) ++b;
+  while (e > b && ws(text[e - 1])) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+int64_t TextToInt(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Accumulate as a negative number so that the most negative value fits; saturate on overflow.
+  const int64_t min = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    int digit = text[i] - '0';
+    if (value < (min + digit) / 10) {
+      value = min;
+      break;
+    }
+    value = value * 10 - digit;
+  }
+  if (negative) return value;
+  return value == min ? std::numeric_limits<int64_t>::max() : -value;
+}
+
+std::string IntToText(int64_t value) { return std::to_string(value); }
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size();) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsAsciiUpper(c)) out[i] = static_cast<char>(c + 32);
+    i += CharLength(out, i);
+  }
+  return out;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size();) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsAsciiLower(c)) out[i] = static_cast<char>(c - 32);
+    i += CharLength(out, i);
+  }
+  return out;
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size();) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (IsLeadByte(x)) {
+      // Both texts share this lead byte, so their character boundaries stay aligned.
+      if (x != y || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
+      i += 2;
+      continue;
+    }
+    if (IsAsciiUpper(x)) x = static_cast<unsigned char>(x + 32);
+    if (IsAsciiUpper(y)) y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+    ++i;
+  }
+  return true;
+}
+
+std::string HexText(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  const size_t n = utf8.size();
+  auto cont = [&](size_t k) {
+    return k < n && (static_cast<unsigned char>(utf8[k]) & 0xC0) == 0x80;
+  };
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if (c >= 0xC2 && c <= 0xDF && cont(i + 1)) {
+      cp = ((c & 0x1Fu) << 6) | (utf8[i + 1] & 0x3F);
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
+      uint32_t v = ((c & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) | (utf8[i + 2] & 0x3F);
+      if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+        cp = v;
+        len = 3;
+      }
+    } else if (c >= 0xF0 && c <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+      uint32_t v = ((c & 0x07u) << 18) | ((utf8[i + 1] & 0x3Fu) << 12) |
+                   ((utf8[i + 2] & 0x3Fu) << 6) | (utf8[i + 3] & 0x3F);
+      if (v >= 0x10000 && v <= 0x10FFFF) {
+        cp = v;
+        len = 4;
+      }
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    uint32_t cp = utf16[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      out.push_back('?');
+      continue;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) { return Utf16ToUtf8(GbkToUtf16(gbk)); }
+
+std::string Utf8ToGbk(std::string_view utf8) { return Utf16ToGbk(Utf8ToUtf16(utf8)); }

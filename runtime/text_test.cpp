@@ -1,0 +1,160 @@
+// Tests of the GBK text primitives, above all that no search starts on a trail byte.
+#include "runtime/text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const size_t npos = std::string_view::npos;
+
+// "\xB0\x5C" is a GBK character whose trail byte is a backslash; "\xC5\xE4" is 配.
+TEST(Text, FindTextNeverStartsOnTrailByte) {
+  struct Case {
+    std::string text, needle;
+    size_t from, first, last;
+  } cases[] = {
+      {"abc", "b", 0, 1, 1},
+      {"abcabc", "bc", 2, 4, 4},
+      {"\xB0\x5C" "a\\", "\\", 0, 3, 3},          // trail backslash skipped
+      {"\xB0\x5C", "\\", 0, npos, npos},
+      {"\xC5\xE4\xC5\xE4", "\xE4\xC5", 0, npos, npos},  // straddles two characters
+      {"a\xC5\xE4" "b", "\xC5\xE4", 0, 1, 1},
+      {"a\xC5\xE4" "b", "\xC5\xE4", 2, npos, 1},   // from inside a character finds nothing later
+      {"", "a", 0, npos, npos},
+      {"abc", "", 0, npos, npos},
+      {"ab", "abc", 0, npos, npos},
+      {"abc", "c", 9, npos, 2},
+      {"\x81", "\x81", 0, 0, 0},                   // lone lead byte at the end
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindText(c.text, c.needle, c.from), c.first) << c.text << " / " << c.needle;
+    EXPECT_EQ(FindLastText(c.text, c.needle), c.last) << c.text << " / " << c.needle;
+  }
+  EXPECT_TRUE(ContainsText("x\xC5\xE4y", "\xC5\xE4"));
+  EXPECT_FALSE(ContainsText("\xB0\x5C", "\\"));
+}
+
+TEST(Text, ByteSearchesIgnoreCharacters) {
+  std::string data("\xB0\x5C\0marker\0marker", 16);
+  EXPECT_EQ(FindBytes(data, "\\"), 1u);
+  EXPECT_EQ(FindBytes(data, std::string("\0m", 2)), 2u);
+  EXPECT_EQ(FindBytes(data, "marker", 4), 10u);
+  EXPECT_EQ(FindBytes(data, "marker", 11), npos);
+  EXPECT_EQ(FindBytes(data, "marker", 100), npos);
+  EXPECT_EQ(FindLastBytes(data, "marker"), 10u);
+  EXPECT_EQ(FindLastBytes(data, "r"), 15u);
+  EXPECT_EQ(FindLastBytes(data, "zz"), npos);
+  EXPECT_EQ(FindLastBytes("ab", "abc"), npos);
+  EXPECT_EQ(FindBytes(data, ""), npos);
+  // A large block with near misses of a marker's first byte.
+  std::string big(1 << 20, 'Q');
+  big += "QEV-mark";
+  EXPECT_EQ(FindBytes(big, "QEV-mark"), big.size() - 8);
+  EXPECT_EQ(FindLastBytes(big, "QEV-mark"), big.size() - 8);
+  EXPECT_EQ(FindLastBytes(big, "QQ"), big.size() - 9);
+}
+
+TEST(Text, ReplaceAll) {
+  struct Case {
+    std::string text, from, to, want;
+  } cases[] = {
+      {"%a%/%a%", "%a%", "x", "x/x"},
+      {"aaa", "a", "aa", "aaaaaa"},                   // result is not searched again
+      {"abc", "", "x", "abc"},
+      {"abc", "d", "x", "abc"},
+      {"\xB0\x5C\\", "\\", "\\\\", "\xB0\x5C\\\\"},   // the trail backslash stays single
+      {"aXbX", "X", "", "ab"},
+      {"", "a", "b", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReplaceAll(c.text, c.from, c.to), c.want) << c.text;
+}
+
+TEST(Text, SplitKeepsEmptyPiecesButTheLast) {
+  using V = std::vector<std::string>;
+  struct Case {
+    std::string text, sep;
+    V want;
+  } cases[] = {
+      {"", ",", {}},
+      {"a", ",", {"a"}},
+      {"a,b", ",", {"a", "b"}},
+      {"a,b,", ",", {"a", "b"}},
+      {",", ",", {""}},
+      {",,", ",", {"", ""}},
+      {",a,,b", ",", {"", "a", "", "b"}},
+      {"a\r\nb\r\n", "\r\n", {"a", "b"}},
+      {"x#\xA3\xA1\xA1\xEF\xA3\xA1#y#\xA3\xA1\xA1\xEF\xA3\xA1#", "#\xA3\xA1\xA1\xEF\xA3\xA1#", {"x", "y"}},
+      {"\xB0\x5C" "a\\b", "\\", {"\xB0\x5C" "a", "b"}},
+      {"abc", "", {"abc"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitText(c.text, c.sep), c.want) << c.text;
+}
+
+TEST(Text, TrimAndNumbers) {
+  EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+  EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
+  EXPECT_EQ(TrimLeadingSpaces("  a "), "a ");
+  EXPECT_EQ(TrimTrailingSpaces("  a "), "  a");
+  EXPECT_EQ(TrimSpaces("   "), "");
+  EXPECT_EQ(TrimWhitespace("\r\n\t a \t\r\n"), "a");
+
+  struct Case {
+    std::string text;
+    int64_t want;
+  } cases[] = {
+      {"", 0}, {"abc", 0}, {"12", 12}, {"  -7x", -7}, {"+5", 5}, {"-", 0}, {"3.9", 3},
+      {"9223372036854775807", INT64_MAX}, {"99999999999999999999", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN}, {"-99999999999999999999", INT64_MIN}, {"\t5", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TextToInt(c.text), c.want) << c.text;
+  EXPECT_EQ(IntToText(-42), "-42");
+  EXPECT_EQ(IntToText(0), "0");
+}
+
+TEST(Text, AsciiCaseLeavesTrailBytesAlone) {
+  // "\x81\x41": a double-byte character whose trail byte is 'A'.
+  EXPECT_EQ(AsciiLower("AbC\x81\x41Z"), "abc\x81\x41z");
+  EXPECT_EQ(AsciiUpper("aBc\x81\x61z"), "ABC\x81\x61Z");
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("Data.INI", "data.ini"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("\x81\x41", "\x81\x61"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("a", "ab"));
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("", ""));
+  EXPECT_TRUE(StartsWith("abc", "ab"));
+  EXPECT_FALSE(StartsWith("a", "ab"));
+  EXPECT_TRUE(EndsWith("abc", "bc"));
+  EXPECT_FALSE(EndsWith("c", "bc"));
+  EXPECT_EQ(HexText(std::string("\x00\xff\x1a", 3)), "00ff1a");
+}
+
+TEST(Text, CodePageConversion) {
+  // "QEV-mark=配置包A" as GBK and UTF-8.
+  const std::string gbk = "QEV-mark=\xC5\xE4\xD6\xC3\xB0\xFC" "A";
+  const std::string utf8 = "QEV-mark=\xE9\x85\x8D\xE7\xBD\xAE\xE5\x8C\x85" "A";
+  EXPECT_EQ(GbkToUtf8(gbk), utf8);
+  EXPECT_EQ(Utf8ToGbk(utf8), gbk);
+  EXPECT_EQ(Utf16ToGbk(GbkToUtf16(gbk)), gbk);
+  EXPECT_EQ(GbkToUtf16("\xC5\xE4"), std::u16string(1, u'\u914D'));
+  // Code page 936 maps 0x80 to the euro sign.
+  EXPECT_EQ(GbkToUtf16("\x80"), std::u16string(1, u'\u20AC'));
+  // Invalid bytes become '?' and do not swallow what follows.
+  EXPECT_EQ(GbkToUtf8("a\xFF"), "a?");
+  EXPECT_EQ(GbkToUtf8("\xC5"), "?");
+  // Characters without a GBK form become one '?' each, surrogate pairs included.
+  EXPECT_EQ(Utf16ToGbk(u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(Utf8ToGbk("\xE2\x82\xAC"), "\x80");
+  EXPECT_EQ(GbkToUtf8(""), "");
+  EXPECT_EQ(Utf8ToGbk("a\xC3"), "a?");
+}
+
+TEST(Text, Utf8Utf16RoundTrip) {
+  const std::string utf8 = "a\xC3\xA9\xE9\x85\x8D\xF0\x9F\x98\x80";
+  std::u16string u16 = Utf8ToUtf16(utf8);
+  ASSERT_EQ(u16.size(), 5u);
+  EXPECT_EQ(Utf16ToUtf8(u16), utf8);
+  // Overlong forms and encoded surrogates are malformed.
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD"));
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80").size(), 3u);
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "?");
+}
+
+}  // namespace
