@@ -1,6 +1,7 @@
 // Extraction of archives made by the real 7-Zip: every corpus archive is extracted with our code
 // and with "7zz x", and the trees must be equal byte for byte. Also the progress callback, masks,
 // the flat mode, wrong passwords, damaged archives, cancelling and hostile member names.
+// Text literals here are GBK (as everywhere); names on the native disk are UTF-8.
 #include "archive/extract_job.h"
 
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ TEST_F(ExtractJobTest, EveryCorpusArchiveMatchesSevenZip) {
     std::string cmd = "7zz x -bd -y '-p" + password + "' '-o" + theirs.string() + "' '" +
                       Archive(name) + "' >/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    if (result == kSevenZipUnsupported) {
+    if (result == kSevenZipUnsupported && std::string(name) == "ppmd") {
       // A method this library leaves out must be refused cleanly, with nothing half written.
       std::printf("  %s: refused as unsupported (%s)\n", name, last_message_.c_str());
       auto ref = Snapshot(theirs);
@@ -163,7 +164,7 @@ TEST_F(ExtractJobTest, ReportsProgressAsTheLibraryFamilyDoes) {
   EXPECT_EQ(names.size(), files);  // one begin per file written
   std::string prefix = dest.string() + "\\";
   for (const std::string& n : names) EXPECT_EQ(n.compare(0, prefix.size(), prefix), 0) << n;
-  EXPECT_NE(std::find(names.begin(), names.end(), prefix + Utf8ToGbk("中文目录\\说明.txt")),
+  EXPECT_NE(std::find(names.begin(), names.end(), prefix + "中文目录\\说明.txt"),
             names.end());
 }
 
@@ -171,13 +172,14 @@ TEST_F(ExtractJobTest, SelectsByMasksAndFlattensWithE) {
   struct Case {
     const char* tail;
     char letter;
-    std::vector<std::string> expected;  // files expected, relative to the destination
+    std::vector<std::string> expected;  // files expected, relative to the destination (GBK)
   };
   const Case cases[] = {
       {"\"readme.txt\" \"docs\"", 'x', {"readme.txt", "docs/manual.txt"}},
       {"\"中文目录\\*.txt\"", 'x', {"中文目录/说明.txt"}},
-      {"\"*.TXT\" * -x!\"many\" * -x!\"docs\" * -x!\"data\"", 'e',
-       {"readme.txt", "说明.txt", "Name With Spaces.TXT"}},
+      // The exclusion part brings "*" along: everything outside the excluded folders.
+      {"\"*.TXT\" * -x!\"many\" * -x!\"docs\" * -x!\"data\" * -x!\"*.dll\"", 'e',
+       {"readme.txt", "说明.txt", "数据.bin", "Name With Spaces.TXT"}},
       {"\"数据.bin\"", 'e', {"数据.bin"}},
       {"\"nothing.matches\"", 'x', {}},
   };
@@ -185,13 +187,14 @@ TEST_F(ExtractJobTest, SelectsByMasksAndFlattensWithE) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tail);
     fs::path dest = work_ / std::to_string(i++);
-    ASSERT_EQ(Run(Line(Archive("default"), dest, "", Utf8ToGbk(c.tail), c.letter)), kSevenZipOk)
+    ASSERT_EQ(Run(Line(Archive("default"), dest, "", c.tail, c.letter)), kSevenZipOk)
         << last_message_;
     std::vector<std::string> got;
     for (auto& [rel, content] : Snapshot(dest)) {
       if (content != "<dir>") got.push_back(rel);
     }
-    std::vector<std::string> want = c.expected;
+    std::vector<std::string> want;
+    for (const std::string& e : c.expected) want.push_back(GbkToUtf8(e));  // native names are UTF-8
     std::sort(want.begin(), want.end());
     EXPECT_EQ(got, want);
     for (const std::string& rel : got) {
@@ -245,7 +248,9 @@ TEST_F(ExtractJobTest, FailuresLeaveNoWrongFileBehind) {
     fs::path dest = work_ / ("out" + std::to_string(i++));
     int result = Run(Line(c.archive, dest, c.password));
     EXPECT_NE(result, kSevenZipOk);
-    if (c.expected) EXPECT_EQ(result, c.expected) << last_message_;
+    if (c.expected) {
+      EXPECT_EQ(result, c.expected) << last_message_;
+    }
     for (auto& [rel, content] : Snapshot(dest)) {
       ASSERT_TRUE(tree.count(rel)) << rel;
       EXPECT_TRUE(tree[rel] == content) << "a wrong file was left: " << rel;

@@ -119,7 +119,7 @@ TEST(SevenZipCommandTest, MasksMatchAsSevenZipDoes) {
       {"中?.txt", "中文.txt", true},           // "?" takes a whole double-byte character
       {"中??.txt", "中文.txt", false},
       {"说明.TXT", "中文目录\\说明.txt", true},
-      {"\x81\x5C*", "\x81\x5Cabc", true},    // trail byte 0x5C is not a separator
+      {"\x81\x5C*", "\x81\x5C" "abc", true},    // trail byte 0x5C is not a separator
       {"abc", "\x81\x5C" "abc", false},
       {"", "a.txt", false},
   };
