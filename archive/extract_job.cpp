@@ -138,7 +138,6 @@ class WritingSink : public ExtractSink {
       : command_(command), members_(members), paths_(paths), base_(base), total_(total),
         callback_(callback) {
     std::memset(&info_, 0, sizeof(info_));
-    info_.total_size = total_ >= 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(total_);
     buffer_.reserve(kBufferSize);
   }
 
@@ -256,11 +255,7 @@ class WritingSink : public ExtractSink {
   bool Report(int state) {
     reported_ = written_;
     if (!callback_) return true;
-    if (info_.total_size == 0xFFFFFFFFu) {
-      info_.written_size = static_cast<uint32_t>(total_ ? written_ * 1000 / total_ : 0);
-    } else {
-      info_.written_size = static_cast<uint32_t>(written_);
-    }
+    SetProgressSizes(total_, written_, &info_);
     return callback_(state, &info_);
   }
 
@@ -307,6 +302,18 @@ const char* SevenZipResultText(int result) {
     case kSevenZipCancelled: return "Cancelled";
   }
   return "Error";
+}
+
+void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info) {
+  if (total < 0xFFFFFFFFull) {
+    info->total_size = static_cast<uint32_t>(total);
+    info->written_size = static_cast<uint32_t>(std::min(written, total));
+    return;
+  }
+  info->total_size = 0xFFFFFFFFu;
+  // written * 1000 stays far below 2^64 for any real archive (16 PB), but divide first past that.
+  uint64_t per_mille = written < (UINT64_MAX / 1000) ? written * 1000 / total : written / (total / 1000);
+  info->written_size = static_cast<uint32_t>(std::min<uint64_t>(per_mille, 1000));
 }
 
 bool IsSafeMemberPath(std::string_view path) {

@@ -65,6 +65,10 @@ static_assert(sizeof(ExtractingInfo) == 1080, "the record is 1,080 bytes");
 static_assert(offsetof(ExtractingInfo, destination_name) == 524, "destination at 524");
 static_assert(offsetof(ExtractingInfo, compressed_size) == 1040, "extended part at 1,040");
 
+// The size fields for `written` of `total` bytes: plain byte counts up to 4 GiB - 2; above that
+// the total is 0xFFFFFFFF and the written field is per mille, as the family does.
+void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info);
+
 // Returns false to cancel. `info` is null for kExtractEnd.
 using ExtractCallback = std::function<bool(int state, const ExtractingInfo* info)>;
 

@@ -197,5 +197,29 @@ TEST(SevenZipCommandTest, MemberNamesBecomeGbkWithBackslashes) {
   EXPECT_EQ(MemberPathText(u"a\\b"), "a\\b");
 }
 
+TEST(SevenZipCommandTest, ProgressSizesSwitchToPerMilleAbove4GiB) {
+  constexpr uint64_t kGiB = uint64_t(1) << 30;
+  struct Case {
+    uint64_t total, written;
+    uint32_t total_field, written_field;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0},
+      {100, 50, 100, 50},
+      {0xFFFFFFFEull, 0xFFFFFFFEull, 0xFFFFFFFEu, 0xFFFFFFFEu},
+      {0xFFFFFFFFull, 0, 0xFFFFFFFFu, 0},  // the total itself would read as the marker
+      {0xFFFFFFFFull, 0xFFFFFFFFull, 0xFFFFFFFFu, 1000},
+      {8 * kGiB, 4 * kGiB, 0xFFFFFFFFu, 500},
+      {8 * kGiB, 8 * kGiB, 0xFFFFFFFFu, 1000},
+      {UINT64_MAX / 2, UINT64_MAX / 4, 0xFFFFFFFFu, 500},  // no overflow in the per mille
+  };
+  for (const Case& c : cases) {
+    ExtractingInfo info = {};
+    SetProgressSizes(c.total, c.written, &info);
+    EXPECT_EQ(info.total_size, c.total_field) << c.total;
+    EXPECT_EQ(info.written_size, c.written_field) << c.total << " " << c.written;
+  }
+}
+
 }  // namespace
 }  // namespace sz
