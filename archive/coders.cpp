@@ -2,7 +2,12 @@
 // own files and are joined in as they become available.
 #include <algorithm>
 
+#include "archive/aes_decoder.h"
+#include "archive/bcj2.h"
+#include "archive/branch_filters.h"
 #include "archive/coders.h"
+#include "archive/lzma2_decoder.h"
+#include "archive/lzma_decoder.h"
 #include "archive/stream.h"
 
 namespace sz {
@@ -41,9 +46,13 @@ std::unique_ptr<InStream> Fail(Result* result, Result r) {
 bool IsMethodSupported(uint64_t method_id) {
   switch (method_id) {
     case method::kCopy:
+    case method::kLzma:
+    case method::kLzma2:
+    case method::kBcj2:
+    case method::kAes:
       return true;
     default:
-      return false;
+      return IsBranchOrDeltaMethod(method_id);
   }
 }
 
@@ -57,7 +66,17 @@ std::unique_ptr<InStream> CreateDecoder(uint64_t method_id, const std::vector<ui
   switch (method_id) {
     case method::kCopy:
       return std::make_unique<CopyDecoder>(std::move(inputs[0]), unpack_size);
+    case method::kLzma:
+      return MakeLzmaDecoder(std::move(inputs[0]), properties, unpack_size, result);
+    case method::kLzma2:
+      return MakeLzma2Decoder(std::move(inputs[0]), properties, unpack_size, result);
+    case method::kBcj2:
+      return MakeBcj2Decoder(std::move(inputs), unpack_size, result);
+    case method::kAes:
+      return MakeAesDecoder(std::move(inputs[0]), properties, context, result, unpack_size);
     default:
+      if (IsBranchOrDeltaMethod(method_id))
+        return MakeFilterDecoder(method_id, std::move(inputs[0]), properties, result);
       return Fail(result, Result::kUnsupported);
   }
 }

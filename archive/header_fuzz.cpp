@@ -1,5 +1,6 @@
 // Fuzz target: any bytes as an archive. Open must fail cleanly or list members; extraction of
-// whatever opened must end without crash, bounded in output.
+// whatever opened must end without crash, bounded in output. No password is given: key derivation
+// would cost most of the run while the header parser is what is tested here.
 #include <cstring>
 
 #include "archive/archive_reader.h"
@@ -37,14 +38,37 @@ class CountingSink : public sz::ExtractSink {
   uint64_t total_ = 0;
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Run(const uint8_t* data, size_t size) {
   MemorySource source(data, size);
   sz::ArchiveReader reader;
-  if (reader.Open(&source, u"pw", true) != sz::Result::kOk) return 0;
+  if (reader.Open(&source, u"", false) != sz::Result::kOk) return;
   std::vector<bool> all(reader.members().size(), true);
   CountingSink sink;
   reader.Extract(all, &sink);
+}
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+void Store32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Run(data, size);
+  // Mutated headers mostly fail their checksums; with the checksums made right again the
+  // mutations reach the header parser itself.
+  if (size < 32 || std::memcmp(data, "7z", 2) != 0) return 0;
+  std::vector<uint8_t> copy(data, data + size);
+  const uint64_t offset = Load64(&copy[12]), length = Load64(&copy[20]);
+  if (offset <= size - 32 && length <= size - 32 - offset)
+    Store32(&copy[28], sz::Crc32Update(0, &copy[32 + offset], size_t(length)));
+  Store32(&copy[8], sz::Crc32Update(0, &copy[12], 20));
+  Run(copy.data(), copy.size());
   return 0;
 }
