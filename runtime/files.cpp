@@ -1,5 +1,6 @@
 // The file helpers that need no operating-system call of their own: path parts, whole-file reads
 // and writes, copying and level-by-level folder creation over the File class of each platform.
+#include <new>
 #include <vector>
 
 #include "runtime/files.h"
@@ -115,7 +116,23 @@ bool CreateFolderLevels(const std::string& path) {
   return FolderExists(path);
 }
 
+namespace {
+bool ReadWholeFileUnguarded(const std::string& path, Bytes& content);
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, Bytes& content) {
+  // A file larger than the address space can hold must fail here, not throw across modules.
+  try {
+    return ReadWholeFileUnguarded(path, content);
+  } catch (const std::bad_alloc&) {
+    Bytes().swap(content);
+    return false;
+  }
+}
+
+namespace {
+
+bool ReadWholeFileUnguarded(const std::string& path, Bytes& content) {
   content.clear();
   File file;
   if (!file.Open(path, File::Mode::kRead)) return false;
@@ -147,6 +164,8 @@ bool ReadWholeFile(const std::string& path, Bytes& content) {
   }
   return true;
 }
+
+}  // namespace
 
 bool WriteWholeFile(const std::string& path, std::string_view content) {
   File file;

@@ -7,9 +7,28 @@
 
 namespace {
 
+// The wide form of a path. Long absolute paths get the "\\?\" prefix, which lifts the 260-character
+// limit of the plain form; that form takes no '/' and no "." or ".." parts, so only paths free of
+// them (and of doubled separators) are prefixed. Tree removal prefixes every path it can, since the
+// names below a folder may reach the limit when the folder itself does not.
+std::wstring WidePath(const std::string& path, bool always = false) {
+  std::wstring w = ToWide(path);
+  if (!always && w.size() < MAX_PATH - 12) return w;
+  if (w.find(L'/') != std::wstring::npos || w.find(L"\\\\", 2) != std::wstring::npos) return w;
+  std::wstring probe = w + L"\\";
+  if (probe.find(L"\\.\\") != std::wstring::npos || probe.find(L"\\..\\") != std::wstring::npos) {
+    return w;
+  }
+  bool drive = w.size() >= 3 && w[1] == L':' && w[2] == L'\\';
+  bool unc = w.size() >= 3 && w[0] == L'\\' && w[1] == L'\\' && w[2] != L'?' && w[2] != L'.';
+  if (drive) return L"\\\\?\\" + w;
+  if (unc) return L"\\\\?\\UNC\\" + w.substr(2);
+  return w;
+}
+
 DWORD Attributes(const std::string& path) {
   if (path.empty()) return INVALID_FILE_ATTRIBUTES;
-  return GetFileAttributesW(ToWide(path).c_str());
+  return GetFileAttributesW(WidePath(path).c_str());
 }
 
 // Removes the contents of `dir` and the folder itself. Links and junctions are removed as links,
@@ -78,7 +97,7 @@ bool File::Open(const std::string& path, Mode mode) {
       break;
     case Mode::kWriteExisting: access = GENERIC_WRITE; break;
   }
-  HANDLE h = CreateFileW(ToWide(path).c_str(), access, share, nullptr, disposition,
+  HANDLE h = CreateFileW(WidePath(path).c_str(), access, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = std::make_unique<Handle>();
@@ -153,25 +172,25 @@ bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FI
 int64_t FileSize(const std::string& path) {
   if (path.empty()) return -1;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return -1;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool DeleteFileAt(const std::string& path) {
   if (path.empty()) return false;
-  return DeleteFileW(ToWide(path).c_str()) != 0;
+  return DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
 bool CreateOneFolder(const std::string& path) {
   if (path.empty()) return false;
-  CreateDirectoryW(ToWide(path).c_str(), nullptr);
+  CreateDirectoryW(WidePath(path).c_str(), nullptr);
   return FolderExists(path);
 }
 
 bool RemoveFolderTree(const std::string& path) {
   if (IsFileSystemRoot(path)) return false;
-  std::wstring wide = ToWide(path);
+  std::wstring wide = WidePath(path, true);
   while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
   DWORD a = GetFileAttributesW(wide.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;

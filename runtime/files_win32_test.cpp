@@ -60,6 +60,22 @@ TEST(FilesWin32, SizesBeyondFourGigabytes) {
   EXPECT_TRUE(RemoveFolderTree(dir));
 }
 
+TEST(FilesWin32, PathsBeyondTheOldLengthLimit) {
+  std::string dir = TempFolder("long");
+  std::string deep = dir;
+  for (int i = 0; i < 12; ++i) deep += "\\\xC9\xEE\xB2\xE3\xC4\xBF\xC2\xBC_level_" + std::to_string(i) + "_abcdefghij";
+  ASSERT_GT(deep.size(), 300u);
+  ASSERT_TRUE(CreateFolderLevels(deep));
+  std::string file = deep + "\\data.bin";
+  ASSERT_TRUE(WriteWholeFile(file, "long"));
+  EXPECT_EQ(FileSize(file), 4);
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(file, back));
+  EXPECT_EQ(back, "long");
+  EXPECT_TRUE(RemoveFolderTree(dir));
+  EXPECT_FALSE(PathExists(dir));
+}
+
 TEST(FilesWin32, TreeRemovalClearsReadOnly) {
   std::string dir = TempFolder("tree");
   ASSERT_TRUE(CreateFolderLevels(dir + "\\a\\b"));

@@ -33,6 +33,71 @@ class BoundaryWalker {
 
 }  // namespace
 
+// Byte search: memchr on the needle's first byte is fastest on ordinary data; when the data is
+// full of that byte (runs of one value, repeated patterns) the search switches to Horspool's
+// bad-character skip, which stays fast whatever the data holds.
+namespace {
+
+struct SkipTable {
+  size_t shift[256];
+  // Forward: distance from a byte's last position in needle[0..m-2] to the needle's end.
+  void Forward(std::string_view needle) {
+    const size_t m = needle.size();
+    for (size_t& s : shift) s = m;
+    for (size_t i = 0; i + 1 < m; ++i) shift[static_cast<unsigned char>(needle[i])] = m - 1 - i;
+  }
+  // Backward: distance from a byte's first position in needle[1..m-1] to the needle's start.
+  void Backward(std::string_view needle) {
+    const size_t m = needle.size();
+    for (size_t& s : shift) s = m;
+    for (size_t i = m - 1; i >= 1; --i) shift[static_cast<unsigned char>(needle[i])] = i;
+  }
+};
+
+size_t HorspoolForward(std::string_view data, std::string_view needle, size_t from) {
+  SkipTable table;
+  table.Forward(needle);
+  const size_t m = needle.size();
+  const char* base = data.data();
+  for (size_t pos = from; pos + m <= data.size();) {
+    unsigned char last = static_cast<unsigned char>(base[pos + m - 1]);
+    if (last == static_cast<unsigned char>(needle[m - 1]) &&
+        std::memcmp(base + pos, needle.data(), m - 1) == 0) {
+      return pos;
+    }
+    pos += table.shift[last];
+  }
+  return std::string_view::npos;
+}
+
+// Last match starting before `end`.
+size_t HorspoolBackward(std::string_view data, std::string_view needle, size_t end) {
+  SkipTable table;
+  table.Backward(needle);
+  const size_t m = needle.size();
+  const char* base = data.data();
+  size_t pos = end;  // candidate start + 1
+  while (pos > 0) {
+    size_t i = pos - 1;
+    unsigned char first = static_cast<unsigned char>(base[i]);
+    if (first == static_cast<unsigned char>(needle[0]) &&
+        std::memcmp(base + i + 1, needle.data() + 1, m - 1) == 0) {
+      return i;
+    }
+    size_t step = table.shift[first];
+    if (step >= pos) break;
+    pos -= step;
+  }
+  return std::string_view::npos;
+}
+
+// A first-byte scan gives up once false candidates are this dense.
+inline bool TooManyMisses(size_t misses, size_t scanned) {
+  return misses > 256 && misses * 16 > scanned;
+}
+
+}  // namespace
+
 size_t FindBytes(std::string_view data, std::string_view needle, size_t from) {
   if (needle.empty() || from > data.size() || data.size() - from < needle.size()) {
     return std::string_view::npos;
@@ -43,6 +108,7 @@ size_t FindBytes(std::string_view data, std::string_view needle, size_t from) {
   const size_t rest_size = needle.size() - 1;
   const char* p = base + from;
   const char* last_start = base + data.size() - needle.size();
+  size_t misses = 0;
   while (p <= last_start) {
     const void* hit = std::memchr(p, first, static_cast<size_t>(last_start - p) + 1);
     if (hit == nullptr) break;
@@ -51,6 +117,9 @@ size_t FindBytes(std::string_view data, std::string_view needle, size_t from) {
       return static_cast<size_t>(h - base);
     }
     p = h + 1;
+    if (rest_size > 0 && TooManyMisses(++misses, static_cast<size_t>(p - base) - from)) {
+      return HorspoolForward(data, needle, static_cast<size_t>(p - base));
+    }
   }
   return std::string_view::npos;
 }
@@ -61,7 +130,9 @@ size_t FindLastBytes(std::string_view data, std::string_view needle) {
   const unsigned char first = static_cast<unsigned char>(needle[0]);
   const char* rest = needle.data() + 1;
   const size_t rest_size = needle.size() - 1;
-  size_t end = data.size() - needle.size() + 1;  // candidates lie in [0, end)
+  const size_t top = data.size() - needle.size() + 1;
+  size_t end = top;  // candidates lie in [0, end)
+  size_t misses = 0;
   while (end > 0) {
 #if defined(__GLIBC__)
     const void* hit = memrchr(base, first, end);
@@ -76,24 +147,45 @@ size_t FindLastBytes(std::string_view data, std::string_view needle) {
 #endif
     if (rest_size == 0 || std::memcmp(base + i + 1, rest, rest_size) == 0) return i;
     end = i;
+    if (rest_size > 0 && TooManyMisses(++misses, top - end)) {
+      return HorspoolBackward(data, needle, end);
+    }
   }
   return std::string_view::npos;
 }
 
-size_t FindText(std::string_view text, std::string_view needle, size_t from) {
-  BoundaryWalker walker(text);
-  size_t pos = FindBytes(text, needle, from);
-  while (pos != std::string_view::npos) {
-    if (walker.IsBoundary(pos)) return pos;
-    pos = FindBytes(text, needle, pos + 1);
+namespace {
+
+// Successive matches of a needle at character starts. Each search continues from a later position
+// than the one before, so the whole text is walked once however many matches there are.
+class TextMatcher {
+ public:
+  TextMatcher(std::string_view text, std::string_view needle)
+      : text_(text), needle_(needle), walker_(text) {}
+  size_t Next(size_t from) {
+    size_t pos = FindBytes(text_, needle_, from);
+    while (pos != std::string_view::npos && !walker_.IsBoundary(pos)) {
+      pos = FindBytes(text_, needle_, pos + 1);
+    }
+    return pos;
   }
-  return std::string_view::npos;
+
+ private:
+  std::string_view text_;
+  std::string_view needle_;
+  BoundaryWalker walker_;
+};
+
+}  // namespace
+
+size_t FindText(std::string_view text, std::string_view needle, size_t from) {
+  return TextMatcher(text, needle).Next(from);
 }
 
 size_t FindLastText(std::string_view text, std::string_view needle) {
+  TextMatcher matcher(text, needle);
   size_t last = std::string_view::npos;
-  for (size_t pos = FindText(text, needle); pos != std::string_view::npos;
-       pos = FindText(text, needle, pos + 1)) {
+  for (size_t pos = matcher.Next(0); pos != std::string_view::npos; pos = matcher.Next(pos + 1)) {
     last = pos;
   }
   return last;
@@ -105,21 +197,16 @@ bool ContainsText(std::string_view text, std::string_view needle) {
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   if (from.empty()) return std::string(text);
+  TextMatcher matcher(text, from);
+  size_t pos = matcher.Next(0);
+  if (pos == std::string_view::npos) return std::string(text);
   std::string out;
-  BoundaryWalker walker(text);
   size_t copied = 0;
-  size_t pos = FindBytes(text, from, 0);
-  while (pos != std::string_view::npos) {
-    if (walker.IsBoundary(pos)) {
-      out.append(text.data() + copied, pos - copied);
-      out.append(to.data(), to.size());
-      copied = pos + from.size();
-      pos = FindBytes(text, from, copied);
-    } else {
-      pos = FindBytes(text, from, pos + 1);
-    }
+  for (; pos != std::string_view::npos; pos = matcher.Next(copied)) {
+    out.append(text.data() + copied, pos - copied);
+    out.append(to.data(), to.size());
+    copied = pos + from.size();
   }
-  if (copied == 0) return std::string(text);
   out.append(text.data() + copied, text.size() - copied);
   return out;
 }
@@ -131,9 +218,9 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
     pieces.emplace_back(text);
     return pieces;
   }
+  TextMatcher matcher(text, separator);
   size_t start = 0;
-  for (size_t pos = FindText(text, separator); pos != std::string_view::npos;
-       pos = FindText(text, separator, start)) {
+  for (size_t pos = matcher.Next(0); pos != std::string_view::npos; pos = matcher.Next(start)) {
     pieces.emplace_back(text.substr(start, pos - start));
     start = pos + separator.size();
   }
