@@ -39,9 +39,8 @@ class Lzma2Stream : public InStream {
     return Result::kOk;
   }
 
+  // Bytes decoded before an error are still handed out; the error follows on the next call.
   Result Read(uint8_t* buffer, size_t size, size_t* got) override {
-    *got = 0;
-    if (error_ != Result::kOk) return error_;
     size_t done = 0;
     while (done < size) {
       size_t pending = core_.pos - out_pos_;
@@ -52,17 +51,13 @@ class Lzma2Stream : public InStream {
         done += n;
         continue;
       }
-      if (decoded_ == unpack_size_) break;
-      Result r = DecodeMore(size - done);
-      if (r != Result::kOk) {
-        error_ = r;
-        *got = done;
-        return done != 0 ? Result::kOk : r;
-      }
+      if (error_ != Result::kOk || decoded_ == unpack_size_) break;
+      error_ = DecodeMore(size - done);
     }
     *got = done;
-    return Result::kOk;
+    return done != 0 ? Result::kOk : error_;
   }
+
 
  private:
   // Called with every decoded byte copied out, so a dictionary reset may rewind the window.
