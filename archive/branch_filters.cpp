@@ -44,6 +44,14 @@ size_t ConvertX86(uint8_t* data, size_t size, uint32_t pc, X86State* state, bool
   const size_t limit = size - 5;
   size_t i = 0;
   while (i <= limit) {
+    // Skip eight bytes at a time while none of them is E8 or E9 (a zero byte in x marks one).
+    while (i + 7 <= limit) {
+      uint64_t w;
+      std::memcpy(&w, data + i, 8);
+      const uint64_t x = (w & 0xFEFEFEFEFEFEFEFEull) ^ 0xE8E8E8E8E8E8E8E8ull;
+      if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) break;
+      i += 8;
+    }
     uint8_t b = data[i];
     if ((b & 0xFE) != 0xE8) {
       ++i;

@@ -8,7 +8,10 @@
 #include "archive/aes_decoder.h"
 #include "archive/bcj2.h"
 #include "archive/branch_filters.h"
+#include "archive/bzip2_decoder.h"
+#include "archive/deflate_decoder.h"
 #include "archive/decoder_test_util.h"
+#include "archive/ppmd_decoder.h"
 #include "archive/sha256.h"
 
 namespace sz {
@@ -39,6 +42,10 @@ std::unique_ptr<InStream> DecoderFor(const FixtureCase& c, size_t input_chunk, R
     ctx.password_utf16le = testing_util::Utf8ToUtf16le(c.password);
     return MakeAesDecoder(std::move(ins[0]), c.props, ctx, r, c.unpack_size);
   }
+  if (c.method == method::kDeflate || c.method == kDeflate64Method)
+    return MakeDeflateDecoder(std::move(ins[0]), c.method != method::kDeflate, c.unpack_size, r);
+  if (c.method == method::kBzip2) return MakeBzip2Decoder(std::move(ins[0]), c.unpack_size, r);
+  if (c.method == method::kPpmd) return MakePpmdDecoder(std::move(ins[0]), c.props, c.unpack_size, r);
   if (IsBranchOrDeltaMethod(c.method)) return MakeFilterDecoder(c.method, std::move(ins[0]), c.props, r);
   *r = Result::kUnsupported;
   return nullptr;

@@ -58,6 +58,19 @@ def make_text(path, size, seed):
         f.write(out[:size])
 
 
+def make_runs(path, size, seed):
+    """Runs of one byte (1 to 600 long) between stretches of text: exercises run-length steps."""
+    r = random.Random(seed)
+    out = bytearray()
+    while len(out) < size:
+        if r.random() < 0.5:
+            out += bytes([r.getrandbits(8)]) * r.randrange(1, 600)
+        else:
+            out += ('%d run %x ' % (len(out), r.getrandbits(16))).encode()
+    with open(path, 'wb') as f:
+        f.write(out[:size])
+
+
 class Cursor:
     def __init__(self, b): self.b, self.p = b, 0
     def byte(self):
@@ -109,6 +122,7 @@ def main():
     tmp = tempfile.mkdtemp()
     make_code(os.path.join(here, 'code.bin'), 20000, 7)
     make_text(os.path.join(here, 'text.bin'), 30000, 11)
+    make_runs(os.path.join(here, 'runs.bin'), 250000, 13)
 
     def case(name, source, switches, coder_index, password=''):
         arc = os.path.join(tmp, name + '.7z')
@@ -135,7 +149,13 @@ def main():
     case('ppmd', 'text.bin', ['-m0=PPMd'], 0)
     case('ppmd_o2_small', 'text.bin', ['-m0=PPMd:o=2:mem=1m'], 0)
     case('ppmd_o32', 'text.bin', ['-m0=PPMd:o=32:mem=2m'], 0)
+    case('ppmd_restart', 'code.bin', ['-m0=PPMd:mem=64k:o=16'], 0)
+    case('ppmd_restart_text', 'text.bin', ['-m0=PPMd:mem=64k:o=32'], 0)
     case('bzip2', 'text.bin', ['-m0=BZip2'], 0)
+    case('bzip2_blocks', 'runs.bin', ['-m0=BZip2:d=100k'], 0)
+    case('deflate_runs', 'runs.bin', ['-m0=Deflate', '-mx=9'], 0)
+    case('deflate64_runs', 'runs.bin', ['-m0=Deflate64'], 0)
+    case('ppmd_runs', 'runs.bin', ['-m0=PPMd:mem=64k:o=4'], 0)
     case('deflate', 'text.bin', ['-m0=Deflate'], 0)
     case('deflate64', 'text.bin', ['-m0=Deflate64'], 0)
     with open(os.path.join(here, 'cases.txt'), 'w') as f:
