@@ -19,3 +19,7 @@ if(QEV_BUILD_TESTS AND TARGET archive_tests)
     endforeach()
   endif()
 endif()
+
+# The command-line parser, masks and name check on arbitrary bytes.
+qev_fuzz(command_fuzz ${CMAKE_CURRENT_SOURCE_DIR}/command_fuzz.cpp
+         CORPUS ${PROJECT_SOURCE_DIR}/tests/corpus/archive/command DEPS qev_archive)
