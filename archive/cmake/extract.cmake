@@ -1,6 +1,10 @@
 # The 7z test corpus, made with the real 7-Zip before the archive tests run, and how the tests
 # find it and the archive library DLL.
 find_program(QEV_SEVEN_ZIP 7zz)
+if(TARGET sevenzip_dll)
+  # setup.exe carries the library: leave the symbols out of the release image.
+  target_link_options(sevenzip_dll PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+endif()
 if(QEV_BUILD_TESTS AND TARGET archive_tests)
   if(TARGET sevenzip_dll)
     add_dependencies(archive_tests sevenzip_dll)
