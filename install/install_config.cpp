@@ -170,7 +170,8 @@ std::vector<FinishOption> ReadFinishOptions(const ProfileText& ini, std::string_
   std::vector<FinishOption> options;
   const std::string_view list = "完成后选项_列表";
   const int64_t n = ListCount(ini, list, "次数");
-  if (n == 0) {
+  // Only a count of exactly 0 (or none) brings the fixed options; a negative one lists nothing.
+  if (TextToInt(ini.Get(list, "次数")) == 0) {
     if (!main_program.empty() && IsTrue(ini.Get("完成后选项_主运行程序", "显示"))) {
       FinishOption o;
       o.title = "运行 " + std::string(product_name) + " " + std::string(version);

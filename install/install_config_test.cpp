@@ -317,6 +317,8 @@ TEST(FinishOptions, FixedOptionsAndTheList) {
        "app.exe",
        {"运行 产品 1.0|\"%InstallPath%\\app.exe\"|1|1", "Read|\"%InstallPath%\\readme.txt\"|0|1"}},
       {"no main program name, no main option", "[完成后选项_主运行程序]\r\n显示=真\r\n", "", {}},
+      {"a negative count lists nothing, fixed options included",
+       "[完成后选项_访问网络]\r\n网页地址=x.org\r\n[完成后选项_列表]\r\n次数=-1\r\n", "", {}},
       {"a list suppresses the fixed options",
        "[完成后选项_主运行程序]\r\n显示=真\r\n[完成后选项_访问网络]\r\n网页地址=x.org\r\n显示=真\r\n"
        "[完成后选项_列表]\r\n次数=2\r\n标题1=One\r\n可视1=真\r\n选中1=真\r\n程序1=**a.exe**\r\n"

@@ -8,30 +8,6 @@ namespace {
 
 constexpr std::string_view kInstallPathToken = "%InstallPath%";
 
-struct ParsedLine {
-  bool chosen = false;     // the condition is "真"
-  std::string command;     // after the first "]"
-  std::string name;        // before the command's first "("; empty for a plain command line
-  bool has_paren = false;
-  std::string argument;    // between the first "(" and the next ")"
-};
-
-ParsedLine Parse(std::string_view line) {
-  ParsedLine p;
-  p.chosen = line.size() >= 3 && line.substr(1, 2) == "真";
-  const size_t close = FindText(line, "]");
-  // A line without a condition is taken whole as its command.
-  p.command = std::string(close == std::string_view::npos ? line : line.substr(close + 1));
-  const size_t open = FindText(p.command, "(");
-  if (open == std::string::npos) return p;
-  p.has_paren = true;
-  p.name = p.command.substr(0, open);
-  const size_t end = FindText(p.command, ")", open + 1);
-  p.argument = end == std::string::npos ? p.command.substr(open + 1)
-                                        : p.command.substr(open + 1, end - open - 1);
-  return p;
-}
-
 void AppendMembers(std::string& list, const std::string& members) {
   if (!list.empty()) list += ',';
   list += members;
@@ -66,12 +42,27 @@ void RunCommandLine(const std::string& command, ScriptContext& context) {
 
 }  // namespace
 
+ScriptLine ParseScriptLine(std::string_view line) {
+  ScriptLine p;
+  p.chosen = line.size() >= 3 && line.substr(1, 2) == "真";
+  const size_t close = FindText(line, "]");
+  p.command = std::string(close == std::string_view::npos ? line : line.substr(close + 1));
+  const size_t open = FindText(p.command, "(");
+  if (open == std::string::npos) return p;
+  p.has_paren = true;
+  p.name = p.command.substr(0, open);
+  const size_t end = FindText(p.command, ")", open + 1);
+  p.argument = end == std::string::npos ? p.command.substr(open + 1)
+                                        : p.command.substr(open + 1, end - open - 1);
+  return p;
+}
+
 void RunScriptSection(std::string_view section, std::string_view component, int mode,
                       ScriptContext& context) {
   const bool install = mode == kScriptInstall;
   for (const std::string& line : SplitText(section, "\r\n")) {
     if (install && TakeMarker(line, component, context.tree)) continue;
-    const ParsedLine p = Parse(line);
+    const ScriptLine p = ParseScriptLine(line);
     bool runs;
     if (install) {
       const int state = context.tree ? context.tree->CheckStateOf(component) : -1;

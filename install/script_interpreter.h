@@ -28,6 +28,16 @@ struct ScriptLists {
   RemoveDumpList remove_dump;
 };
 
+// One line of a section, taken apart.
+struct ScriptLine {
+  bool chosen = false;    // the condition is "真": the line is for a chosen component
+  std::string command;    // the text after the first "]" (the whole line when it has none)
+  bool has_paren = false;
+  std::string name;       // the command's text before its first "("
+  std::string argument;   // between that "(" and the next ")" (or the end)
+};
+ScriptLine ParseScriptLine(std::string_view line);
+
 // Install mode runs a line by the component's check state; the uninstall modes run the "[真]"
 // lines (ticked option) or the others (unticked), and only "removedump" and command lines act.
 enum ScriptMode : int {

@@ -6,6 +6,8 @@
 ScriptLookup LookUpScript(std::string_view store, std::string_view block,
                           std::string_view section) {
   ScriptLookup result;
+  // An empty name would match the first block of any store: an unnamed item has no block.
+  if (block.empty()) return result;
   const std::string head = std::string(block) + "\r\n｛";
   const size_t begin = FindText(store, head);
   if (begin == std::string_view::npos) return result;

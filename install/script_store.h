@@ -18,6 +18,9 @@ inline constexpr std::string_view kUnzipSection = "Unzip";
 inline constexpr std::string_view kFinishSection = "finish";
 inline constexpr std::string_view kDescribeSection = "describe";
 
+// The deciphered store text (GBK, CR LF lines).
+using ScriptStore = std::string;
+
 struct ScriptLookup {
   bool found = false;  // the block exists
   std::string text;    // the section (or the whole block for an empty section name)
@@ -27,6 +30,6 @@ struct ScriptLookup {
 // after it; the section is the text after the block's first "<section>(){" up to the next
 // CR LF "}". A name that ends another name finds the earlier block ("MySetup" for "Setup"); a
 // line "}" inside a body ends the section there. A block without its "｝" is no block, a section
-// without its closing line is empty.
+// without its closing line is empty, and an empty block name names no block.
 ScriptLookup LookUpScript(std::string_view store, std::string_view block,
                           std::string_view section);

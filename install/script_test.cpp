@@ -52,6 +52,7 @@ TEST(ScriptStore, BlockLookUpTraps) {
       {"the name must be followed by CR LF ｛", "A\r\nB\r\n｛\r\nInstall(){x\r\n}\r\n｝\r\n\r\n",
        "A", "Install", false, ""},
       {"case matters", setup, "setup", "Install", false, ""},
+      {"an empty name names no block", setup, "", "Install", false, ""},
       {"a block ends at its ｝: later sections are not its own",
        "A\r\n｛\r\n｝\r\n\r\n" + setup, "A", "Install", true, ""},
   };
