@@ -77,6 +77,11 @@ int ComponentTree::Find(std::string_view name) const {
 
 int ComponentTree::CheckStateOf(std::string_view name) const { return CheckState(Find(name)); }
 
+ComponentTree& CurrentComponentTree() {
+  static ComponentTree tree;
+  return tree;
+}
+
 TreeSetup SetUpComponentTree(std::string_view store, ComponentTree& tree) {
   TreeSetup setup;
   const std::vector<std::string> box = SplitText(LookUpScript(store, kTreeBlock, kUnzipSection).text, ",");

@@ -54,6 +54,9 @@ class ComponentTree {
   std::vector<Item> items_;
 };
 
+// The installer's one tree, set up after the configuration is read and shown by the wizard.
+ComponentTree& CurrentComponentTree();
+
 struct TreeGeometry {
   int left = 0, top = 0, width = 0, height = 0;
 };

@@ -366,8 +366,4 @@ TEST(SizeText, DigitsChooseTheUnit) {
   for (const Case& c : cases) EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
 }
 
-TEST(InstallingTitle, QuotesTheProductName) {
-  EXPECT_EQ(InstallingTitle("产品"), "“产品”正在安装，请稍后…");
-}
-
 }  // namespace

@@ -42,6 +42,11 @@ void RunCommandLine(const std::string& command, ScriptContext& context) {
 
 }  // namespace
 
+ScriptLists& CurrentScriptLists() {
+  static ScriptLists lists;
+  return lists;
+}
+
 ScriptLine ParseScriptLine(std::string_view line) {
   ScriptLine p;
   p.chosen = line.size() >= 3 && line.substr(1, 2) == "真";

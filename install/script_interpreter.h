@@ -38,6 +38,10 @@ struct ScriptLine {
 };
 ScriptLine ParseScriptLine(std::string_view line);
 
+// The lists of the running process: filled by the "Install" sections when the install starts
+// (and by the uninstaller's option programs), read by the extraction and the file removal.
+ScriptLists& CurrentScriptLists();
+
 // Install mode runs a line by the component's check state; the uninstall modes run the "[真]"
 // lines (ticked option) or the others (unticked), and only "removedump" and command lines act.
 enum ScriptMode : int {
