@@ -15,26 +15,94 @@
 namespace sz {
 namespace {
 
-// The archive file as the reader's random-access source.
-class FileSource : public RandomAccessSource {
+// The archive as the reader's random-access source: one file, or the volumes "name.001",
+// "name.002", ... read as one, starting where the archive's signature header stands (an archive
+// may follow a prefix, as the installer's copied-out data block does behind its marker).
+class ArchiveSource : public RandomAccessSource {
  public:
-  explicit FileSource(File* file) : file_(file), size_(file->Size()) {}
-  uint64_t Size() override { return size_ < 0 ? 0 : static_cast<uint64_t>(size_); }
+  bool Open(const std::string& path) {
+    File first;
+    if (!first.Open(path, File::Mode::kRead)) return false;
+    if (!AddVolume(std::move(first))) return false;
+    if (IsFirstVolumeName(path)) {
+      std::string stem = path.substr(0, path.size() - 3);
+      for (int number = 2; number <= 999; ++number) {
+        std::string digits = IntToText(number);
+        File next;
+        if (!next.Open(stem + std::string(3 - digits.size(), '0') + digits, File::Mode::kRead)) break;
+        if (!AddVolume(std::move(next))) return false;
+      }
+    }
+    base_ = FindSignature();
+    return true;
+  }
+
+  uint64_t Size() override { return total_ - base_; }
+
   Result ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override {
+    return ReadRaw(base_ + offset, buffer, size, got);
+  }
+
+ private:
+  static bool IsFirstVolumeName(const std::string& path) {
+    return path.size() > 4 && EndsWith(path, ".001");
+  }
+
+  bool AddVolume(File file) {
+    int64_t size = file.Size();
+    if (size < 0) return false;
+    starts_.push_back(total_);
+    total_ += static_cast<uint64_t>(size);
+    volumes_.push_back(std::move(file));
+    return true;
+  }
+
+  Result ReadRaw(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) {
     *got = 0;
-    if (!file_->Seek(static_cast<int64_t>(offset))) return Result::kReadError;
-    while (*got < size) {
-      int64_t n = file_->Read(buffer + *got, static_cast<int64_t>(size - *got));
-      if (n < 0) return Result::kReadError;
-      if (n == 0) break;
-      *got += static_cast<size_t>(n);
+    while (*got < size && offset < total_) {
+      size_t v = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                     starts_.begin()) - 1;
+      uint64_t end = v + 1 < starts_.size() ? starts_[v + 1] : total_;
+      size_t want = static_cast<size_t>(std::min<uint64_t>(size - *got, end - offset));
+      File& file = volumes_[v];
+      if (!file.Seek(static_cast<int64_t>(offset - starts_[v]))) return Result::kReadError;
+      size_t done = 0;
+      while (done < want) {
+        int64_t n = file.Read(buffer + *got + done, static_cast<int64_t>(want - done));
+        if (n < 0) return Result::kReadError;
+        if (n == 0) return Result::kOk;  // the volume is shorter than it was: the end
+        done += static_cast<size_t>(n);
+      }
+      *got += done;
+      offset += done;
     }
     return Result::kOk;
   }
 
- private:
-  File* file_;
-  int64_t size_;
+  // The first offset, within the first few MiB, where a signature header with a valid CRC
+  // stands; 0 when there is none (the reader then reports the file as no archive).
+  uint64_t FindSignature() {
+    static const uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+    constexpr size_t kWindow = 1 << 20;
+    constexpr uint64_t kSearchLimit = uint64_t(4) << 20;
+    std::vector<uint8_t> block(kWindow + 32);
+    for (uint64_t at = 0; at < std::min(total_, kSearchLimit); at += kWindow) {
+      size_t got = 0;
+      if (ReadRaw(at, block.data(), block.size(), &got) != Result::kOk) return 0;
+      for (size_t i = 0; i + 32 <= got && i < kWindow; ++i) {
+        if (block[i] != '7' || std::memcmp(&block[i], kSignature, 6) != 0) continue;
+        uint32_t stored = uint32_t(block[i + 8]) | uint32_t(block[i + 9]) << 8 |
+                          uint32_t(block[i + 10]) << 16 | uint32_t(block[i + 11]) << 24;
+        if (Crc32Update(0, &block[i + 12], 20) == stored) return at + i;
+      }
+    }
+    return 0;
+  }
+
+  std::vector<File> volumes_;
+  std::vector<uint64_t> starts_;
+  uint64_t total_ = 0;
+  uint64_t base_ = 0;
 };
 
 int ResultToCode(Result r, bool opening) {
@@ -346,11 +414,8 @@ std::string MemberPathText(const std::u16string& name) {
 
 int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
                   std::string* message) {
-  File archive_file;
-  if (!archive_file.Open(command.archive, File::Mode::kRead)) {
-    return Finish(kSevenZipOpenError, message, command.archive);
-  }
-  FileSource source(&archive_file);
+  ArchiveSource source;
+  if (!source.Open(command.archive)) return Finish(kSevenZipOpenError, message, command.archive);
   ArchiveReader reader;
   // An empty -p"" is what callers pass when there is no password: the archive is then read as
   // unencrypted, and an encrypted one fails with a password error.
