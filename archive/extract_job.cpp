@@ -1,0 +1,403 @@
+// The extraction behind SevenZip: members are written while they are decoded (nothing is held
+// whole), names are checked before the first byte is written, progress goes to the callback.
+#include "archive/extract_job.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "archive/archive_reader.h"
+#include "archive/output_file.h"
+#include "runtime/files.h"
+#include "runtime/text.h"
+
+namespace sz {
+namespace {
+
+// The archive file as the reader's random-access source.
+class FileSource : public RandomAccessSource {
+ public:
+  explicit FileSource(File* file) : file_(file), size_(file->Size()) {}
+  uint64_t Size() override { return size_ < 0 ? 0 : static_cast<uint64_t>(size_); }
+  Result ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override {
+    *got = 0;
+    if (!file_->Seek(static_cast<int64_t>(offset))) return Result::kReadError;
+    while (*got < size) {
+      int64_t n = file_->Read(buffer + *got, static_cast<int64_t>(size - *got));
+      if (n < 0) return Result::kReadError;
+      if (n == 0) break;
+      *got += static_cast<size_t>(n);
+    }
+    return Result::kOk;
+  }
+
+ private:
+  File* file_;
+  int64_t size_;
+};
+
+int ResultToCode(Result r, bool opening) {
+  switch (r) {
+    case Result::kOk: return kSevenZipOk;
+    case Result::kDataError: return opening ? kSevenZipNotArchive : kSevenZipDataError;
+    case Result::kCrcError: return opening ? kSevenZipNotArchive : kSevenZipCrcError;
+    case Result::kUnsupported: return kSevenZipUnsupported;
+    case Result::kOutOfMemory: return kSevenZipMemoryError;
+    case Result::kReadError: return opening ? kSevenZipNotArchive : kSevenZipOpenError;
+    case Result::kWriteError: return kSevenZipWriteError;
+    case Result::kWrongPassword: return kSevenZipPasswordError;
+    case Result::kCancelled: return kSevenZipCancelled;
+    case Result::kUnsafeName: return kSevenZipUnsafeName;
+  }
+  return kSevenZipDataError;
+}
+
+// Splits a GBK path at "\" outside double-byte characters.
+std::vector<std::string> SplitComponents(std::string_view path) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      parts.back().append(path.substr(i, 2));
+      ++i;
+    } else if (c == '\\') {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(static_cast<char>(c));
+    }
+  }
+  return parts;
+}
+
+bool IsDeviceName(std::string component) {
+  size_t dot = component.find('.');
+  if (dot != std::string::npos) component.resize(dot);
+  while (!component.empty() && component.back() == ' ') component.pop_back();
+  std::string upper = AsciiUpper(component);
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* device : kDevices) {
+    if (upper == device) return true;
+  }
+  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+      upper[3] >= '0' && upper[3] <= '9') {
+    return true;
+  }
+  return false;
+}
+
+// Copies a GBK text into a fixed field, NUL-terminated, never cutting a double-byte character.
+void CopyField(char* field, size_t field_size, std::string_view text) {
+  size_t n = 0;
+  while (n < text.size()) {
+    size_t step = IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < text.size() ? 2 : 1;
+    if (n + step > field_size - 1) break;
+    n += step;
+  }
+  std::memcpy(field, text.data(), n);
+  field[n] = '\0';
+}
+
+// FILETIME (UTC) to the DOS date and time words; 0 before 1980.
+void DosDateTime(uint64_t filetime, uint16_t* date, uint16_t* time) {
+  *date = 0;
+  *time = 0;
+  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
+  if (filetime < kUnixEpochInFileTime) return;
+  int64_t seconds = static_cast<int64_t>((filetime - kUnixEpochInFileTime) / 10000000);
+  int64_t days = seconds / 86400;
+  int64_t rest = seconds % 86400;
+  // Civil date from days since 1970-01-01, counting in 400-year eras that start on 1 March.
+  int64_t z = days + 719468;
+  int64_t era = z / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  if (year < 1980 || year > 2107) return;
+  *date = static_cast<uint16_t>((year - 1980) << 9 | month << 5 | day);
+  *time = static_cast<uint16_t>((rest / 3600) << 11 | (rest / 60 % 60) << 5 | (rest % 60) / 2);
+}
+
+std::string EnsureTrailingBackslash(const std::string& folder) {
+  if (folder.empty()) return folder;
+  std::vector<std::string> parts = SplitComponents(folder);
+  if (parts.back().empty()) return folder;
+  return folder + "\\";
+}
+
+// Writes members as the reader hands them over.
+class WritingSink : public ExtractSink {
+ public:
+  WritingSink(const SevenZipCommand& command, const std::vector<Member>& members,
+              const std::vector<std::string>& paths, const std::string& base, uint64_t total,
+              const ExtractCallback& callback)
+      : command_(command), members_(members), paths_(paths), base_(base), total_(total),
+        callback_(callback) {
+    std::memset(&info_, 0, sizeof(info_));
+    buffer_.reserve(kBufferSize);
+  }
+
+  ~WritingSink() override { Abandon(); }
+
+  Result Begin(size_t index) override {
+    const Member& member = members_[index];
+    const std::string& path = paths_[index];
+    if (member.is_directory) {
+      if (command_.flat) return Result::kOk;
+      if (!CreateFolderLevels(base_ + path)) return Fail(Result::kWriteError);
+      return Result::kOk;
+    }
+    std::vector<std::string> parts = SplitComponents(path);
+    std::string name = command_.flat ? parts.back() : path;
+    out_path_ = base_ + name;
+    if (!command_.flat && parts.size() > 1) {
+      std::string parent = base_;
+      for (size_t i = 0; i + 1 < parts.size(); ++i) parent += (i ? "\\" : "") + parts[i];
+      if (!CreateFolderLevels(parent)) return Fail(Result::kWriteError);
+    }
+    PrepareOverwrite(out_path_);
+    if (!file_.Open(out_path_, File::Mode::kCreate)) return Fail(Result::kWriteError);
+    open_ = true;
+    buffer_.clear();
+    FillRecord(member, path);
+    if (!Report(kExtractBegin)) return Fail(Result::kCancelled);
+    return Result::kOk;
+  }
+
+  Result Write(const uint8_t* data, size_t size) override {
+    if (!open_) return Result::kOk;  // a directory, or a member of the flat mode without file
+    written_ += size;
+    while (size > 0) {
+      size_t n = std::min(size, kBufferSize - buffer_.size());
+      buffer_.insert(buffer_.end(), data, data + n);
+      data += n;
+      size -= n;
+      if (buffer_.size() == kBufferSize && !FlushBuffer()) return Fail(Result::kWriteError);
+    }
+    if (written_ - reported_ >= kReportStep && !Report(kExtractInProcess)) {
+      return Fail(Result::kCancelled);
+    }
+    return Result::kOk;
+  }
+
+  Result End(size_t index, bool crc_ok) override {
+    if (!open_) return crc_ok ? Result::kOk : Fail(Result::kCrcError);
+    bool flushed = FlushBuffer() && file_.Flush();
+    file_.Close();
+    open_ = false;
+    if (!crc_ok) {
+      // A file that does not hold what the archive promised is not left behind looking installed.
+      DeleteFileAt(out_path_);
+      return Fail(Result::kCrcError);
+    }
+    if (!flushed) {
+      DeleteFileAt(out_path_);
+      return Fail(Result::kWriteError);
+    }
+    const Member& member = members_[index];
+    SetOutputFileInfo(out_path_, member.has_mtime, member.mtime, member.has_attributes,
+                      member.attributes);
+    ++files_written_;
+    if (reported_ != written_ && !Report(kExtractInProcess)) return Fail(Result::kCancelled);
+    return Result::kOk;
+  }
+
+  // A member cut short (decoder error, cancel) is removed rather than left half written.
+  void Abandon() {
+    if (!open_) return;
+    file_.Close();
+    open_ = false;
+    DeleteFileAt(out_path_);
+  }
+
+  Result failure() const { return failure_; }
+  size_t files_written() const { return files_written_; }
+
+ private:
+  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr uint64_t kReportStep = 1024 * 1024;
+
+  Result Fail(Result r) {
+    if (failure_ == Result::kOk) failure_ = r;
+    return r;
+  }
+
+  bool FlushBuffer() {
+    if (buffer_.empty()) return true;
+    bool ok = file_.Write(buffer_.data(), static_cast<int64_t>(buffer_.size()));
+    buffer_.clear();
+    return ok;
+  }
+
+  void FillRecord(const Member& member, const std::string& path) {
+    CopyField(info_.source_name, sizeof(info_.source_name), path);
+    CopyField(info_.destination_name, sizeof(info_.destination_name), out_path_);
+    info_.crc = member.has_crc ? member.crc : 0;
+    info_.compressed_size = 0;
+    info_.os_type = 0;
+    info_.ratio = 0;
+    if (member.has_mtime) {
+      DosDateTime(member.mtime, &info_.dos_date, &info_.dos_time);
+    } else {
+      info_.dos_date = info_.dos_time = 0;
+    }
+    uint32_t a = member.has_attributes ? member.attributes : 0;
+    const char letters[] = {'R', 'H', 'S', 'D', 'A'};
+    const uint32_t bits[] = {0x01, 0x02, 0x04, 0x10, 0x20};
+    for (int i = 0; i < 5; ++i) info_.attributes[i] = (a & bits[i]) ? letters[i] : '-';
+    info_.attributes[5] = '\0';
+  }
+
+  bool Report(int state) {
+    reported_ = written_;
+    if (!callback_) return true;
+    SetProgressSizes(total_, written_, &info_);
+    return callback_(state, &info_);
+  }
+
+  const SevenZipCommand& command_;
+  const std::vector<Member>& members_;
+  const std::vector<std::string>& paths_;
+  std::string base_;
+  uint64_t total_;
+  const ExtractCallback& callback_;
+  ExtractingInfo info_;
+  File file_;
+  bool open_ = false;
+  std::string out_path_;
+  std::vector<uint8_t> buffer_;
+  uint64_t written_ = 0;
+  uint64_t reported_ = 0;
+  size_t files_written_ = 0;
+  Result failure_ = Result::kOk;
+};
+
+int Finish(int code, std::string* message, const std::string& detail = std::string()) {
+  if (message) {
+    *message = SevenZipResultText(code);
+    if (!detail.empty()) *message += ": " + detail;
+  }
+  return code;
+}
+
+}  // namespace
+
+const char* SevenZipResultText(int result) {
+  switch (result) {
+    case kSevenZipOk: return "Everything is Ok";
+    case kSevenZipCommandError: return "Command line not understood";
+    case kSevenZipOpenError: return "Cannot open or read the archive";
+    case kSevenZipNotArchive: return "Not a 7z archive, or its headers are broken";
+    case kSevenZipPasswordError: return "Wrong or missing password";
+    case kSevenZipCrcError: return "CRC error";
+    case kSevenZipDataError: return "Data error";
+    case kSevenZipUnsupported: return "Unsupported method";
+    case kSevenZipMemoryError: return "Not enough memory";
+    case kSevenZipWriteError: return "Cannot write an output file or folder";
+    case kSevenZipUnsafeName: return "A member name would leave the output folder";
+    case kSevenZipCancelled: return "Cancelled";
+  }
+  return "Error";
+}
+
+void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info) {
+  if (total < 0xFFFFFFFFull) {
+    info->total_size = static_cast<uint32_t>(total);
+    info->written_size = static_cast<uint32_t>(std::min(written, total));
+    return;
+  }
+  info->total_size = 0xFFFFFFFFu;
+  // written * 1000 stays far below 2^64 for any real archive (16 PB), but divide first past that.
+  uint64_t per_mille = written < (UINT64_MAX / 1000) ? written * 1000 / total : written / (total / 1000);
+  info->written_size = static_cast<uint32_t>(std::min<uint64_t>(per_mille, 1000));
+}
+
+bool IsSafeMemberPath(std::string_view path) {
+  if (path.empty()) return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
+        c == '*' || c == '/' || c == 0x7F) {
+      return false;
+    }
+  }
+  for (const std::string& part : SplitComponents(path)) {
+    // Empty parts cover a leading "\" (absolute, UNC, "\\?\") and doubled separators.
+    if (part.empty()) return false;
+    if (part.find_first_not_of(". ") == std::string::npos) return false;
+    if (IsDeviceName(part)) return false;
+  }
+  return true;
+}
+
+std::string MemberPathText(const std::u16string& name) {
+  std::u16string normal = name;
+  std::replace(normal.begin(), normal.end(), u'/', u'\\');
+  return Utf16ToGbk(normal);
+}
+
+int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
+                  std::string* message) {
+  File archive_file;
+  if (!archive_file.Open(command.archive, File::Mode::kRead)) {
+    return Finish(kSevenZipOpenError, message, command.archive);
+  }
+  FileSource source(&archive_file);
+  ArchiveReader reader;
+  // An empty -p"" is what callers pass when there is no password: the archive is then read as
+  // unencrypted, and an encrypted one fails with a password error.
+  bool has_password = command.has_password && !command.password.empty();
+  Result r = reader.Open(&source, has_password ? GbkToUtf16(command.password) : std::u16string(),
+                         has_password);
+  if (r != Result::kOk) return Finish(ResultToCode(r, true), message, ResultName(r));
+
+  const std::vector<Member>& members = reader.members();
+  std::vector<std::string> paths(members.size());
+  std::vector<bool> selected(members.size(), false);
+  for (size_t i = 0; i < members.size(); ++i) {
+    const Member& member = members[i];
+    paths[i] = MemberPathText(member.name);
+    if (member.is_anti) continue;
+    if (!IsPathSelected(command, paths[i])) continue;
+    // Refused before anything is written: a hostile archive leaves no trace at all.
+    if (!IsSafeMemberPath(paths[i])) return Finish(kSevenZipUnsafeName, message, paths[i]);
+    if (command.flat && member.is_directory) continue;
+    selected[i] = true;
+  }
+
+  std::string base = EnsureTrailingBackslash(command.output);
+  if (!base.empty() && !CreateFolderLevels(base)) {
+    return Finish(kSevenZipWriteError, message, base);
+  }
+  uint64_t total = reader.SelectedSize(selected);
+  WritingSink sink(command, members, paths, base, total, callback);
+  r = reader.Extract(selected, &sink);
+  sink.Abandon();
+  if (r == Result::kOk && sink.failure() != Result::kOk) r = sink.failure();
+  if (r == Result::kCancelled || sink.failure() == Result::kCancelled) {
+    return Finish(kSevenZipCancelled, message);
+  }
+  if (sink.failure() != Result::kOk) r = sink.failure();
+  if (callback) callback(kExtractEnd, nullptr);
+  return Finish(ResultToCode(r, false), message, r == Result::kOk ? std::string() : ResultName(r));
+}
+
+int RunSevenZip(std::string_view line, const ParseOptions& options,
+                const ExtractCallback& callback, std::string* message) {
+  SevenZipCommand command;
+  std::string error;
+  if (!ParseSevenZipCommand(line, options, &command, &error)) {
+    return Finish(kSevenZipCommandError, message, error);
+  }
+  return RunExtraction(command, callback, message);
+}
+
+}  // namespace sz

@@ -1,0 +1,91 @@
+// One extraction as the SevenZip entry runs it: open the archive, select members by the command's
+// masks, refuse names that would leave the destination, write each member as it is decoded, and
+// report progress through the archiver-library family's extracting-information record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "archive/sevenzip_command.h"
+
+namespace sz {
+
+// Result of SevenZip: 0 success; failures lie in the archiver-library family's error range
+// (0x8000 and up). Each code's low byte is distinct and non-zero, so the native command can use
+// it as its exit status.
+enum SevenZipResult : int {
+  kSevenZipOk = 0,
+  kSevenZipCommandError = 0x8001,    // command line not understood
+  kSevenZipOpenError = 0x8002,       // the archive file cannot be opened or read
+  kSevenZipNotArchive = 0x8003,      // not a 7z archive, or its headers are broken
+  kSevenZipPasswordError = 0x8004,   // missing or wrong password
+  kSevenZipCrcError = 0x8005,        // a member's data did not match its CRC
+  kSevenZipDataError = 0x8006,       // the packed data is malformed
+  kSevenZipUnsupported = 0x8007,     // a method or feature this library does not implement
+  kSevenZipMemoryError = 0x8008,     // a dictionary or table larger than allowed
+  kSevenZipWriteError = 0x8009,      // an output folder or file could not be made or written
+  kSevenZipUnsafeName = 0x800A,      // a selected member's name would leave the destination
+  kSevenZipCancelled = 0x800B,       // the progress callback answered 0
+};
+
+const char* SevenZipResultText(int result);
+
+// States of the progress callback, as the family numbers them.
+enum ExtractState : int {
+  kExtractBegin = 0,      // a member is about to be written (record filled, written so far)
+  kExtractInProcess = 1,  // bytes of the current member were written
+  kExtractEnd = 2,        // the operation ended; the record pointer is null
+};
+
+#pragma pack(push, 1)
+// The family's extracting-information record (its extended form). Only the first fields are
+// read by callers; the rest is filled where the archive knows the value.
+struct ExtractingInfo {
+  uint32_t total_size;          // selected unpacked bytes of the whole call; 0xFFFFFFFF above 4 GiB
+  uint32_t written_size;        // bytes written so far in the call; per mille when total is 0xFFFFFFFF
+  char source_name[513];        // member path inside the archive, GBK
+  char filler1[3];
+  char destination_name[513];   // output path, GBK
+  char filler2[3];
+  uint32_t compressed_size;     // 0: not known per member in solid archives
+  uint32_t crc;
+  uint32_t os_type;             // 0: written on Windows
+  uint16_t ratio;               // per mille, 0 when unknown
+  uint16_t dos_date;
+  uint16_t dos_time;
+  char attributes[8];           // "RHSDA" letters, "-" where unset
+  char mode[8];
+  char reserved[6];
+};
+#pragma pack(pop)
+static_assert(sizeof(ExtractingInfo) == 1080, "the record is 1,080 bytes");
+static_assert(offsetof(ExtractingInfo, destination_name) == 524, "destination at 524");
+static_assert(offsetof(ExtractingInfo, compressed_size) == 1040, "extended part at 1,040");
+
+// The size fields for `written` of `total` bytes: plain byte counts up to 4 GiB - 2; above that
+// the total is 0xFFFFFFFF and the written field is per mille, as the family does.
+void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info);
+
+// Returns false to cancel. `info` is null for kExtractEnd.
+using ExtractCallback = std::function<bool(int state, const ExtractingInfo* info)>;
+
+// Member path checks, on the GBK path with "\" separators. A safe path is relative, has no drive
+// letter, no ":" anywhere, no empty, "." or ".." component (nor one of dots and spaces only), no
+// control character or "<>\"|?*", and no component that Windows maps to a device (CON, NUL...).
+bool IsSafeMemberPath(std::string_view path);
+
+// The member path in GBK with "\" separators (the archive may store "/").
+std::string MemberPathText(const std::u16string& name);
+
+// Runs the parsed command. `callback` may be empty. `message` (optional) gets a short text.
+int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
+                  std::string* message);
+
+// Parses and runs a command line: the body of the SevenZip entry.
+int RunSevenZip(std::string_view line, const ParseOptions& options,
+                const ExtractCallback& callback, std::string* message);
+
+}  // namespace sz

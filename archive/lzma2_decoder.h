@@ -1,0 +1,22 @@
+// LZMA2 decoding: the chunked container around LZMA (stored chunks, state, property and dictionary
+// resets) that 7-Zip writes by default.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "archive/stream.h"
+
+namespace sz {
+
+// `props` is the coder's one property byte (dictionary size code 0..40). The stream ends after
+// exactly `unpack_size` bytes; the closing 00 byte is not required.
+std::unique_ptr<InStream> MakeLzma2Decoder(std::unique_ptr<InStream> input,
+                                           const std::vector<uint8_t>& props, uint64_t unpack_size,
+                                           Result* result);
+
+// Dictionary size of a property byte; 0 when the byte is out of range.
+uint64_t Lzma2DictionarySize(uint8_t prop);
+
+}  // namespace sz
