@@ -4,6 +4,7 @@
 #include "environment/system.h"
 #include "package/command_line.h"
 #include "package/container.h"
+#include "package/data_source.h"
 #include "package/extract.h"
 #include "package/startup.h"
 #include "runtime/files.h"
@@ -48,6 +49,7 @@ PackageHooks DefaultPackageHooks() {
                                const std::string& password) {
     return ExtractArchive(archive, folder, false, password);
   };
+  h.settle_data_source = [] { SettleDataSource(); };
   return h;
 }
 
