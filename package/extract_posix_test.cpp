@@ -106,7 +106,7 @@ TEST_F(ExtractArchiveTest, ProgressNamesDestinationsAndEndsAtHundred) {
     named.insert(calls[i].first);
   }
   // Destination names are full paths below the output folder.
-  for (const std::string& member : {"a.txt", "sub\\b.txt", "c.dll"}) {
+  for (const char* member : {"a.txt", "sub\\b.txt", "c.dll"}) {
     const std::string suffix = "\\" + std::string(member);
     EXPECT_TRUE(std::any_of(named.begin(), named.end(), [&](const std::string& n) {
       return EndsWith(n, suffix) && n.find("progress") != std::string::npos;

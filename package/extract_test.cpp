@@ -69,7 +69,7 @@ TEST(ProgressPercent, BytesOrPerMille) {
   };
   const Case cases[] = {
       {200, 0, 0},     {200, 100, 50},          {3, 1, 33},      {3, 3, 100},
-      {0, 0, 0},       {0xFFFFFFFE, 0xFFFFFFFE, 100},            {0xFFFFFFFE, 0x7FFFFFFF, 49},
+      {0, 0, 0},       {0xFFFFFFFE, 0xFFFFFFFE, 100},            {0xFFFFFFFE, 0x7FFFFFFE, 49},
       {0xFFFFFFFF, 0, 0}, {0xFFFFFFFF, 505, 50}, {0xFFFFFFFF, 1000, 100},
   };
   for (const Case& c : cases) {
