@@ -2,6 +2,7 @@
 // program's icon, the status label `标签2`, the hidden percentage label `标签1` and the timer
 // `时钟1_upacking`, which keeps the window painted while the work holds the thread.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "package/open_package.h"
 #include "package/progress_window.h"

@@ -28,7 +28,7 @@ def write_product(folder):
         f.write(b"hello\r\n")
     with open(os.path.join(folder, "bin", "tool.dat"), "wb") as f:
         f.write(bytes(range(256)) * 300)
-    with open(os.path.join(folder, "说明.txt".encode("utf-8")), "wb") as f:
+    with open(os.path.join(folder, "说明.txt"), "wb") as f:
         f.write("说明".encode("gbk"))
 
 
@@ -51,9 +51,11 @@ def same_tree(a, b):
 
 
 def temp_folders():
-    return [t for t in glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Local",
-                                              "Temp"))
-            if "/Public/" not in t]
+    """The user's temporary folder of the prefix (Wine puts it in either place)."""
+    users = os.path.join(prefix, "drive_c", "users")
+    found = glob.glob(os.path.join(users, "*", "Temp")) + \
+        glob.glob(os.path.join(users, "*", "AppData", "Local", "Temp"))
+    return [t for t in found if not t.startswith(os.path.join(users, "Public"))]
 
 
 def run(installer):
@@ -78,6 +80,9 @@ write_product(product)
 data_ini = "[墨桐软件安装配置]\r\n安装包封装模式=x-0\r\n墨桐软件名称=示例\r\n"
 
 # Case 1: the data travels inside the installer.
+for t in temp_folders():  # the library must be written by this run
+    if os.path.exists(os.path.join(t, "7-zip32.dll")):
+        os.remove(os.path.join(t, "7-zip32.dll"))
 write_config(os.path.join(work, "config1"), data_ini)
 app1 = os.path.join(work, "app1")
 os.makedirs(app1)
