@@ -381,11 +381,9 @@ int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callbac
   WritingSink sink(command, members, paths, base, total, callback);
   r = reader.Extract(selected, &sink);
   sink.Abandon();
-  if (r == Result::kOk && sink.failure() != Result::kOk) r = sink.failure();
-  if (r == Result::kCancelled || sink.failure() == Result::kCancelled) {
-    return Finish(kSevenZipCancelled, message);
-  }
+  // The sink's own failure says more than the reader's echo of it.
   if (sink.failure() != Result::kOk) r = sink.failure();
+  if (r == Result::kCancelled) return Finish(kSevenZipCancelled, message);
   if (callback) callback(kExtractEnd, nullptr);
   return Finish(ResultToCode(r, false), message, r == Result::kOk ? std::string() : ResultName(r));
 }

@@ -33,10 +33,13 @@ enum SevenZipResult : int {
 
 const char* SevenZipResultText(int result);
 
-// States of the progress callback, as the family numbers them.
+// States of the progress callback, as the family numbers them. Begin comes once per file
+// written (folders get none), in-process at least every MiB and when a file is complete, end
+// once when a call that opened the archive is over, whether it succeeded or failed (not after a
+// cancel: the caller asked to stop and hears nothing more).
 enum ExtractState : int {
-  kExtractBegin = 0,      // a member is about to be written (record filled, written so far)
-  kExtractInProcess = 1,  // bytes of the current member were written
+  kExtractBegin = 0,      // a file is about to be written (record filled, written so far)
+  kExtractInProcess = 1,  // bytes of the current file were written
   kExtractEnd = 2,        // the operation ended; the record pointer is null
 };
 
@@ -81,6 +84,9 @@ bool IsSafeMemberPath(std::string_view path);
 std::string MemberPathText(const std::u16string& name);
 
 // Runs the parsed command. `callback` may be empty. `message` (optional) gets a short text.
+// Existing files are overwritten with or without -y (there is nobody to ask). A selected member
+// with an unsafe name fails the whole call before anything is written; a file whose data fails
+// its CRC, or that is cut short by an error or a cancel, is removed again.
 int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
                   std::string* message);
 

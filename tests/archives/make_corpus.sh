@@ -11,6 +11,7 @@ if [ -f "$out/.complete" ] && [ "$(cat "$out/.complete")" = "$stamp" ]; then exi
 command -v "$seven_zip" >/dev/null || { echo "make_corpus: $seven_zip not found" >&2; exit 1; }
 rm -rf "$out"
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 
 pe_files=()
 for f in /usr/i686-w64-mingw32/lib/zlib1.dll /usr/i686-w64-mingw32/lib/libwinpthread-1.dll \
@@ -24,6 +25,7 @@ make() {  # make NAME SWITCHES...
   local name=$1
   shift
   (cd "$out/tree" && "$seven_zip" a -bd -y "$@" "$out/$name.7z" . >/dev/null)
+  [ -f "$out/$name.7z" ] || { echo "make_corpus: $name.7z was not made" >&2; exit 1; }
 }
 make default
 make mx9 -mx=9
