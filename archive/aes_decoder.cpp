@@ -2,6 +2,7 @@
 #include "archive/aes_decoder.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "archive/aes.h"
 #include "archive/sha256.h"
@@ -31,6 +32,51 @@ Result ParseAesProperties(const std::vector<uint8_t>& props, AesParams* params) 
   std::memcpy(params->iv, props.data() + start + salt_size, iv_size);
   return Result::kOk;
 }
+
+namespace {
+
+// Archives stored without solid blocks have one encrypted folder per file, all with the same salt
+// and password: the slow derivation is done once and the key remembered.
+struct KeyCache {
+  struct Entry {
+    unsigned power;
+    std::vector<uint8_t> salt;
+    std::string password;
+    uint8_t key[32];
+  };
+  std::mutex mutex;
+  Entry entries[4];
+  unsigned used = 0, next = 0;
+
+  bool Find(const AesParams& p, const std::string& password, uint8_t key[32]) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (unsigned i = 0; i < used; ++i) {
+      const Entry& e = entries[i];
+      if (e.power == p.cycles_power && e.salt == p.salt && e.password == password) {
+        std::memcpy(key, e.key, 32);
+        return true;
+      }
+    }
+    return false;
+  }
+  void Add(const AesParams& p, const std::string& password, const uint8_t key[32]) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Entry& e = entries[next];
+    next = (next + 1) % 4;
+    if (used < 4) ++used;
+    e.power = p.cycles_power;
+    e.salt = p.salt;
+    e.password = password;
+    std::memcpy(e.key, key, 32);
+  }
+};
+
+KeyCache& Cache() {
+  static KeyCache cache;
+  return cache;
+}
+
+}  // namespace
 
 void DeriveAesKey(const AesParams& params, const std::string& password, uint8_t key[32]) {
   if (params.cycles_power == 0x3F) {
@@ -150,7 +196,10 @@ std::unique_ptr<InStream> MakeAesDecoder(std::unique_ptr<InStream> input,
     return nullptr;
   }
   uint8_t key[32];
-  DeriveAesKey(params, context.password_utf16le, key);
+  if (!Cache().Find(params, context.password_utf16le, key)) {
+    DeriveAesKey(params, context.password_utf16le, key);
+    Cache().Add(params, context.password_utf16le, key);
+  }
   *result = Result::kOk;
   return std::make_unique<AesDecoder>(std::move(input), key, params.iv, unpack_size);
 }

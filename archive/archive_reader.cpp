@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "archive/byte_cursor.h"
 #include "archive/folder_decoder.h"
@@ -43,6 +44,9 @@ constexpr uint64_t kMaxHeaderBytes = uint64_t(256) << 20;
 // An encoded header may itself be encoded; real archives use one level.
 constexpr int kMaxHeaderLevels = 4;
 constexpr size_t kExtractBuffer = size_t(1) << 20;
+// Files, folders and packed streams of one archive; far above any installer's needs, and low
+// enough that the tables of a hostile header stay within a 32-bit process.
+constexpr uint64_t kMaxItems = uint64_t(1) << 22;
 
 struct StreamsInfo {
   std::vector<uint64_t> pack_offsets;  // absolute offsets in the source
@@ -85,6 +89,12 @@ bool ReadDigests(ByteCursor& c, uint64_t n, std::vector<bool>* defined, std::vec
   for (uint64_t i = 0; i < n; ++i)
     if ((*defined)[i] && !c.ReadUInt32(&(*crcs)[i])) return false;
   return true;
+}
+
+// A count of records that follow, each taking at least one byte.
+Result ReadItemCount(ByteCursor& c, uint64_t* n) {
+  if (!c.ReadNumber(n) || *n > c.remaining()) return Malformed(c);
+  return *n > kMaxItems ? Result::kUnsupported : Result::kOk;
 }
 
 bool SkipData(ByteCursor& c) {
@@ -145,7 +155,8 @@ class HeaderParser {
 
   Result ParseFilesInfo(ByteCursor& c, const StreamsInfo& si, std::vector<Member>* members) {
     uint64_t num_files;
-    if (!c.ReadCount(c.remaining(), &num_files)) return Result::kDataError;
+    Result r = ReadItemCount(c, &num_files);
+    if (r != Result::kOk) return r;
     std::vector<bool> empty_stream(size_t(num_files), false), empty_file, anti;
     uint64_t num_empty = 0;
     std::vector<std::u16string> names;
@@ -256,7 +267,9 @@ class HeaderParser {
  private:
   Result ParsePackInfo(ByteCursor& c, StreamsInfo* si, uint64_t* pack_pos) {
     uint64_t n;
-    if (!c.ReadNumber(pack_pos) || !c.ReadCount(c.remaining(), &n)) return Result::kDataError;
+    if (!c.ReadNumber(pack_pos)) return Result::kDataError;
+    Result r = ReadItemCount(c, &n);
+    if (r != Result::kOk) return r;
     bool have_sizes = false;
     for (;;) {
       uint64_t id;
@@ -281,13 +294,15 @@ class HeaderParser {
   Result ParseUnpackInfo(ByteCursor& c, StreamsInfo* si) {
     uint64_t id, n;
     if (!c.ReadNumber(&id) || id != kFolder) return Malformed(c);
-    if (!c.ReadCount(c.remaining(), &n)) return Result::kDataError;
+    Result r = ReadItemCount(c, &n);
+    if (r != Result::kOk) return r;
     uint8_t external;
     if (!c.ReadByte(&external)) return Result::kDataError;
     if (external) return Result::kUnsupported;
-    si->folders.resize(size_t(n));
-    for (auto& f : si->folders) {
-      Result r = ParseFolder(c, &f);
+    // Grown folder by folder, so memory follows the bytes actually parsed.
+    for (uint64_t i = 0; i < n; ++i) {
+      si->folders.emplace_back();
+      r = ParseFolder(c, &si->folders.back());
       if (r != Result::kOk) return r;
     }
     if (!c.ReadNumber(&id) || id != kCodersUnpackSize) return Malformed(c);
@@ -401,6 +416,9 @@ Result BlameKey(const Folder& folder, Result r) {
 }  // namespace
 
 struct ArchiveReader::State {
+  Result Open(RandomAccessSource* source, const std::u16string& password, bool has_password);
+  Result Extract(const std::vector<bool>& selected, ExtractSink* sink);
+
   RandomAccessSource* source = nullptr;
   CoderContext context;
   StreamsInfo streams;
@@ -470,7 +488,27 @@ const std::vector<Member>& ArchiveReader::members() const { return state_->membe
 Result ArchiveReader::Open(RandomAccessSource* source, const std::u16string& password,
                            bool has_password) {
   state_ = std::make_unique<State>();
-  State& s = *state_;
+  try {
+    Result r = state_->Open(source, password, has_password);
+    if (r != Result::kOk) state_->members.clear();
+    return r;
+  } catch (const std::bad_alloc&) {
+    state_ = std::make_unique<State>();
+    return Result::kOutOfMemory;
+  }
+}
+
+Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* sink) {
+  try {
+    return state_->Extract(selected, sink);
+  } catch (const std::bad_alloc&) {
+    return Result::kOutOfMemory;
+  }
+}
+
+Result ArchiveReader::State::Open(RandomAccessSource* source, const std::u16string& password,
+                                  bool has_password) {
+  State& s = *this;
   s.source = source;
   s.context.has_password = has_password;
   for (char16_t ch : password) {
@@ -510,11 +548,7 @@ Result ArchiveReader::Open(RandomAccessSource* source, const std::u16string& pas
     ByteCursor c(header.data(), header.size());
     uint64_t id;
     if (!c.ReadNumber(&id)) return Result::kDataError;
-    if (id == kHeader) {
-      r = s.ParseHeader(c, source_size);
-      if (r != Result::kOk) s.members.clear();
-      return r;
-    }
+    if (id == kHeader) return s.ParseHeader(c, source_size);
     if (id != kEncodedHeader) return Result::kDataError;
     StreamsInfo si;
     r = HeaderParser(source_size).ParseStreamsInfo(c, &si);
@@ -536,8 +570,8 @@ uint64_t ArchiveReader::SelectedSize(const std::vector<bool>& selected) const {
   return total;
 }
 
-Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* sink) {
-  State& s = *state_;
+Result ArchiveReader::State::Extract(const std::vector<bool>& selected, ExtractSink* sink) {
+  State& s = *this;
   const auto& members = s.members;
   if (selected.size() != members.size()) return Result::kDataError;
 
@@ -557,7 +591,8 @@ Result ArchiveReader::Extract(const std::vector<bool>& selected, ExtractSink* si
   for (size_t i = 0; i < members.size(); ++i) {
     const Member& m = members[i];
     if (!m.has_stream) {
-      if (!selected[i]) continue;
+      // Anti items mark deletions for archive updates; there is nothing to write for them.
+      if (!selected[i] || m.is_anti) continue;
       Result r = sink->Begin(i);
       if (r == Result::kOk) r = sink->End(i, true);
       if (r != Result::kOk) return r;

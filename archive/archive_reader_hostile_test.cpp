@@ -202,6 +202,26 @@ TEST(FolderCrc, IsCheckedWhenTheFolderIsDecodedToItsEnd) {
   }
 }
 
+// Member kinds from the empty-stream, empty-file and anti vectors: "b" an empty file, "c" a
+// directory, "d" the deletion mark of an update, which is listed but never extracted.
+TEST(FilesInfo, EmptyStreamKinds) {
+  Pieces p;
+  p.files = B({0x05, 0x04, 0x0E, 0x01, 0x70, 0x0F, 0x01, 0x80, 0x10, 0x01, 0x20, 0x11, 0x11, 0x00,
+               'a', 0, 0, 0, 'b', 0, 0, 0, 'c', 0, 0, 0, 'd', 0, 0, 0, 0x00});
+  MemorySource source(p.Build());
+  ArchiveReader reader;
+  ASSERT_EQ(reader.Open(&source, u"", false), Result::kOk);
+  const auto& m = reader.members();
+  ASSERT_EQ(m.size(), 4u);
+  EXPECT_TRUE(m[0].has_stream && !m[0].is_directory);
+  EXPECT_TRUE(!m[1].has_stream && !m[1].is_directory && !m[1].is_anti);
+  EXPECT_TRUE(!m[2].has_stream && m[2].is_directory && !m[2].is_anti);
+  EXPECT_TRUE(m[3].is_anti);
+  RecordingSink sink;
+  EXPECT_EQ(reader.Extract({true, true, true, true}, &sink), Result::kOk);
+  EXPECT_EQ(sink.order, (std::vector<size_t>{0, 1, 2}));
+}
+
 // The signature header: its own CRC, the bounds of the next header, the version.
 TEST(SignatureHeader, IsCheckedBeforeAnythingIsRead) {
   const std::string good = Pieces().Build();

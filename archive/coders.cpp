@@ -2,10 +2,8 @@
 // own files and are joined in as they become available.
 #include <algorithm>
 
-#include "archive/aes_decoder.h"
-#include "archive/bcj2.h"
-#include "archive/branch_filters.h"
 #include "archive/coders.h"
+#include "archive/filter_coders.h"
 #include "archive/lzma2_decoder.h"
 #include "archive/lzma_decoder.h"
 #include "archive/stream.h"
@@ -48,11 +46,9 @@ bool IsMethodSupported(uint64_t method_id) {
     case method::kCopy:
     case method::kLzma:
     case method::kLzma2:
-    case method::kBcj2:
-    case method::kAes:
       return true;
     default:
-      return IsBranchOrDeltaMethod(method_id);
+      return IsFilterFamilyMethod(method_id);
   }
 }
 
@@ -70,13 +66,10 @@ std::unique_ptr<InStream> CreateDecoder(uint64_t method_id, const std::vector<ui
       return MakeLzmaDecoder(std::move(inputs[0]), properties, unpack_size, result);
     case method::kLzma2:
       return MakeLzma2Decoder(std::move(inputs[0]), properties, unpack_size, result);
-    case method::kBcj2:
-      return MakeBcj2Decoder(std::move(inputs), unpack_size, result);
-    case method::kAes:
-      return MakeAesDecoder(std::move(inputs[0]), properties, context, result, unpack_size);
     default:
-      if (IsBranchOrDeltaMethod(method_id))
-        return MakeFilterDecoder(method_id, std::move(inputs[0]), properties, result);
+      if (IsFilterFamilyMethod(method_id))
+        return CreateFilterFamilyDecoder(method_id, properties, std::move(inputs), unpack_size,
+                                         context, result);
       return Fail(result, Result::kUnsupported);
   }
 }

@@ -111,6 +111,18 @@ int main(int argc, char** argv) {
                                 ctx, &r, size);
     std::printf("key derivation (2^19 rounds): %.3f s\n", Seconds(t0));
     Run("aes", d.get(), size);
+    // The portable table code, used where the processor lacks AES instructions.
+    sz::Aes256 aes;
+    uint8_t key[32] = {1}, iv[16] = {};
+    aes.SetKey(key);
+    aes.UseInstructions(false);
+    std::vector<uint8_t> copy(code.begin(), code.begin() + (size / 4) / 16 * 16);
+    auto t1 = std::chrono::steady_clock::now();
+    const std::clock_t c1 = std::clock();
+    aes.DecryptCbc(copy.data(), copy.size() / 16, iv);
+    std::printf("%-8s %8.1f MB/s wall %8.1f MB/s cpu  (%zu bytes, tables only)\n", "aes-t",
+                copy.size() / Seconds(t1) / 1e6,
+                copy.size() / (double(std::clock() - c1) / CLOCKS_PER_SEC) / 1e6, copy.size());
   }
   // Codecs: output bytes per second over repeated decoding of 7-Zip's streams.
   for (auto& c : sz::testing_util::LoadFixtureCases()) {

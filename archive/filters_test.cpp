@@ -8,10 +8,9 @@
 #include "archive/aes_decoder.h"
 #include "archive/bcj2.h"
 #include "archive/branch_filters.h"
-#include "archive/bzip2_decoder.h"
-#include "archive/deflate_decoder.h"
 #include "archive/decoder_test_util.h"
-#include "archive/ppmd_decoder.h"
+#include "archive/deflate_decoder.h"
+#include "archive/filter_coders.h"
 #include "archive/sha256.h"
 
 namespace sz {
@@ -31,30 +30,20 @@ std::string Hex(const uint8_t* p, size_t n) {
   return s;
 }
 
-// Builds the decoder of a fixture case whose method this test file covers; null for the others.
+// Builds the decoder of a fixture case through the family's entry.
 std::unique_ptr<InStream> DecoderFor(const FixtureCase& c, size_t input_chunk, Result* r) {
   std::vector<std::unique_ptr<InStream>> ins;
   for (auto& f : c.inputs) ins.push_back(Mem(testing_util::LoadFile(testing_util::FixtureDir() + f), input_chunk));
-  if (c.method == method::kBcj2) return MakeBcj2Decoder(std::move(ins), c.unpack_size, r);
-  if (c.method == method::kAes) {
-    CoderContext ctx;
-    ctx.has_password = true;
-    ctx.password_utf16le = testing_util::Utf8ToUtf16le(c.password);
-    return MakeAesDecoder(std::move(ins[0]), c.props, ctx, r, c.unpack_size);
-  }
-  if (c.method == method::kDeflate || c.method == kDeflate64Method)
-    return MakeDeflateDecoder(std::move(ins[0]), c.method != method::kDeflate, c.unpack_size, r);
-  if (c.method == method::kBzip2) return MakeBzip2Decoder(std::move(ins[0]), c.unpack_size, r);
-  if (c.method == method::kPpmd) return MakePpmdDecoder(std::move(ins[0]), c.props, c.unpack_size, r);
-  if (IsBranchOrDeltaMethod(c.method)) return MakeFilterDecoder(c.method, std::move(ins[0]), c.props, r);
-  *r = Result::kUnsupported;
-  return nullptr;
+  CoderContext ctx;
+  ctx.has_password = !c.password.empty();
+  ctx.password_utf16le = testing_util::Utf8ToUtf16le(c.password);
+  return CreateFilterFamilyDecoder(c.method, c.props, std::move(ins), c.unpack_size, ctx, r);
 }
 
 TEST(Filters, StreamsWrittenBy7Zip) {
   auto cases = testing_util::LoadFixtureCases();
   ASSERT_GE(cases.size(), 12u) << "fixtures missing in " << testing_util::FixtureDir();
-  int covered = 0;
+  size_t covered = 0;
   for (const auto& c : cases) {
     auto expected = testing_util::LoadFile(testing_util::FixtureDir() + c.expected_file);
     ASSERT_EQ(expected.size(), c.unpack_size) << c.name;
@@ -63,8 +52,7 @@ TEST(Filters, StreamsWrittenBy7Zip) {
     for (auto [in_chunk, out_chunk] : chunkings) {
       Result r;
       auto dec = DecoderFor(c, in_chunk, &r);
-      if (!dec && r == Result::kUnsupported) break;  // a method covered by another test file
-      ASSERT_TRUE(dec) << c.name;
+      ASSERT_TRUE(dec) << c.name << " result " << int(r);
       std::vector<uint8_t> out;
       ASSERT_EQ(Drain(*dec, &out, out_chunk), Result::kOk) << c.name;
       ASSERT_EQ(out.size(), expected.size()) << c.name << " chunk " << in_chunk;
@@ -72,7 +60,7 @@ TEST(Filters, StreamsWrittenBy7Zip) {
       if (in_chunk == SIZE_MAX) ++covered;
     }
   }
-  EXPECT_GE(covered, 12);
+  EXPECT_EQ(covered, cases.size());
 }
 
 // Code-like bytes with many branch opcodes of every architecture, longer than a decoder buffer.
@@ -208,6 +196,31 @@ TEST(Filters, ShortInputsPassThrough) {
       EXPECT_EQ(out.size(), n);
     }
   }
+}
+
+TEST(Filters, FamilyEntryChecksInputsAndMethods) {
+  struct Case {
+    uint64_t id;
+    size_t inputs;
+    std::vector<uint8_t> props;
+    Result expect;
+  };
+  const Case cases[] = {
+      {method::kX86, 1, {}, Result::kOk},          {method::kX86, 2, {}, Result::kUnsupported},
+      {method::kBcj2, 4, {}, Result::kOk},         {method::kBcj2, 1, {}, Result::kUnsupported},
+      {method::kBcj2, 4, {1}, Result::kUnsupported}, {method::kLzma, 1, {}, Result::kUnsupported},
+      {method::kBzip2, 0, {}, Result::kUnsupported}, {method::kAes, 1, {0x13}, Result::kWrongPassword},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::unique_ptr<InStream>> ins;
+    for (size_t i = 0; i < c.inputs; ++i) ins.push_back(Mem({}));
+    Result r;
+    auto d = CreateFilterFamilyDecoder(c.id, c.props, std::move(ins), 0, CoderContext(), &r);
+    EXPECT_EQ(r, c.expect) << std::hex << c.id;
+    EXPECT_EQ(bool(d), c.expect == Result::kOk) << std::hex << c.id;
+  }
+  EXPECT_FALSE(IsFilterFamilyMethod(method::kLzma2));
+  EXPECT_TRUE(IsFilterFamilyMethod(kDeflate64Method));
 }
 
 TEST(Bcj2, DamagedStreamsFailCleanly) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <thread>
 
 #include "archive/lzma_decoder.h"
 
@@ -25,18 +27,25 @@ constexpr size_t kDecodeStep = 256 * 1024;
 
 class Lzma2Stream : public InStream {
  public:
+  // `whole_output` sizes the window to hold the entire output, for DecodeAll.
   Result Open(std::unique_ptr<InStream> input, const std::vector<uint8_t>& props,
-              uint64_t unpack_size) {
+              uint64_t unpack_size, bool whole_output = false, size_t input_bytes = kInputBytes) {
     if (props.size() < 1) return Result::kUnsupported;
     uint64_t dict = Lzma2DictionarySize(props[0]);
     if (dict == 0) return Result::kUnsupported;
     unpack_size_ = unpack_size;
-    size_t ws = lzma::WindowBytes(dict, unpack_size);
+    size_t ws = lzma::WindowBytes(whole_output ? unpack_size : dict, unpack_size);
     if (ws == 0) return Result::kOutOfMemory;
     // LZMA2 limits lc + lp to 4, so one allocation serves every property change.
     if (!core_.Allocate(ws, 4)) return Result::kOutOfMemory;
-    if (!in_.Init(std::move(input), kInputBytes)) return Result::kOutOfMemory;
+    if (!in_.Init(std::move(input), input_bytes)) return Result::kOutOfMemory;
     return Result::kOk;
+  }
+
+  // Decodes the whole output into the window ahead of any Read (the window must hold it all and
+  // the stream may reset its dictionary only at its start). Read then only copies out.
+  void DecodeAll() {
+    while (error_ == Result::kOk && decoded_ < unpack_size_) error_ = DecodeMore(SIZE_MAX);
   }
 
   // Bytes decoded before an error are still handed out; the error follows on the next call.
@@ -75,7 +84,7 @@ class Lzma2Stream : public InStream {
     if (control == 1 || control == 2) {
       if (avail < 3) return Result::kDataError;
       if (control == 1) {
-        ResetDictionary();
+        if (ResetDictionary() != Result::kOk) return Result::kDataError;
       } else if (need_dictionary_reset_) {
         return Result::kDataError;
       }
@@ -91,7 +100,7 @@ class Lzma2Stream : public InStream {
     uint32_t unpacked = ((uint32_t(control & 0x1F) << 16) | (uint32_t(h[1]) << 8) | h[2]) + 1;
     uint32_t packed = ((uint32_t(h[3]) << 8) | h[4]) + 1;
     if (mode == 3) {
-      ResetDictionary();
+      if (ResetDictionary() != Result::kOk) return Result::kDataError;
     } else if (need_dictionary_reset_) {
       return Result::kDataError;
     }
@@ -120,10 +129,12 @@ class Lzma2Stream : public InStream {
     return Result::kOk;
   }
 
-  void ResetDictionary() {
+  Result ResetDictionary() {
+    if (core_.pos != out_pos_) return Result::kDataError;  // only DecodeAll can get here
     core_.ResetDictionary();
     out_pos_ = 0;
     need_dictionary_reset_ = false;
+    return Result::kOk;
   }
 
   Result DecodeMore(size_t wanted) {
@@ -198,6 +209,250 @@ class Lzma2Stream : public InStream {
   Result error_ = Result::kOk;
 };
 
+// Serves bytes already read from a source, then the rest of the source. The scanner of the
+// parallel decoder reads through it; on falling back it becomes the sequential decoder's input.
+class ScanReader : public InStream {
+ public:
+  explicit ScanReader(std::unique_ptr<InStream> source) : source_(std::move(source)) {}
+
+  // Appends up to `n` bytes to `dst`; fewer only at the end of the source.
+  Result Take(size_t n, std::vector<uint8_t>* dst) {
+    while (n > 0) {
+      size_t got = 0;
+      size_t at = dst->size();
+      dst->resize(at + n);
+      Result r = Read(dst->data() + at, n, &got);
+      dst->resize(at + got);
+      if (r != Result::kOk) return r;
+      if (got == 0) break;
+      n -= got;
+    }
+    return Result::kOk;
+  }
+
+  Result Read(uint8_t* buffer, size_t size, size_t* got) override {
+    *got = 0;
+    if (!source_) return Result::kOk;
+    return source_->Read(buffer, size, got);
+  }
+
+ private:
+  std::unique_ptr<InStream> source_;
+};
+
+// Reads `first` to its end, then `second`.
+class ChainStream : public InStream {
+ public:
+  ChainStream(std::vector<uint8_t> first, std::unique_ptr<InStream> second)
+      : first_(std::move(first)), second_(std::move(second)) {}
+  Result Read(uint8_t* buffer, size_t size, size_t* got) override {
+    if (pos_ < first_.size()) {
+      size_t n = std::min(size, first_.size() - pos_);
+      std::memcpy(buffer, first_.data() + pos_, n);
+      pos_ += n;
+      *got = n;
+      return Result::kOk;
+    }
+    return second_->Read(buffer, size, got);
+  }
+
+ private:
+  std::vector<uint8_t> first_;
+  size_t pos_ = 0;
+  std::unique_ptr<InStream> second_;
+};
+
+class VectorStream : public InStream {
+ public:
+  explicit VectorStream(std::vector<uint8_t> data) : data_(std::move(data)) {}
+  Result Read(uint8_t* buffer, size_t size, size_t* got) override {
+    size_t n = std::min(size, data_.size() - pos_);
+    std::memcpy(buffer, data_.data() + pos_, n);
+    pos_ += n;
+    *got = n;
+    return Result::kOk;
+  }
+
+ private:
+  std::vector<uint8_t> data_;
+  size_t pos_ = 0;
+};
+
+// A block is the run of chunks from one dictionary reset to the next. Blocks share no history,
+// so each is decoded on its own thread into a window that holds the whole block; the reader takes
+// the blocks in order. A block larger than kMaxBlock (its window plus its packed bytes must stay
+// within about 32 MiB) sends the rest of the stream to one sequential decoder.
+constexpr uint64_t kMaxBlock = 16u << 20;
+constexpr size_t kBlockInputBytes = 64 * 1024;
+
+class ParallelLzma2Stream : public InStream {
+ public:
+  ParallelLzma2Stream(std::unique_ptr<InStream> input, uint8_t prop, uint64_t unpack_size,
+                      unsigned threads)
+      : scan_(std::make_unique<ScanReader>(std::move(input))),
+        prop_(prop),
+        unpack_size_(unpack_size),
+        threads_(threads),
+        scan_done_(unpack_size == 0) {}
+
+  ~ParallelLzma2Stream() override {
+    for (auto& j : jobs_) {
+      if (j->thread.joinable()) j->thread.join();
+    }
+  }
+
+  Result Read(uint8_t* buffer, size_t size, size_t* got) override {
+    size_t done = 0;
+    while (done < size && error_ == Result::kOk) {
+      Launch();
+      size_t n = 0;
+      Result r;
+      if (!jobs_.empty()) {
+        Job& j = *jobs_.front();
+        if (j.thread.joinable()) j.thread.join();
+        r = j.decoder ? j.decoder->Read(buffer + done, size - done, &n) : j.start;
+        done += n;
+        if (n != 0) continue;
+        if (r != Result::kOk) {
+          error_ = r;
+          break;
+        }
+        jobs_.pop_front();
+        continue;
+      }
+      if (tail_) {
+        r = tail_->Read(buffer + done, size - done, &n);
+        done += n;
+        if (n != 0) continue;
+        error_ = r;  // kOk at its end: the sequential decoder has checked the size
+        break;
+      }
+      // Every block has been handed out.
+      if (scan_error_ != Result::kOk) {
+        error_ = scan_error_;
+      } else if (planned_ < unpack_size_) {
+        error_ = Result::kDataError;  // the stream ended before the declared size
+      }
+      break;
+    }
+    *got = done;
+    return done != 0 ? Result::kOk : error_;
+  }
+
+ private:
+  struct Job {
+    std::unique_ptr<Lzma2Stream> decoder;
+    Result start = Result::kOk;
+    std::thread thread;
+  };
+
+  // Keeps `threads_` blocks in flight.
+  void Launch() {
+    while (jobs_.size() < threads_ && !scan_done_ && !tail_ && scan_error_ == Result::kOk) {
+      std::vector<uint8_t> packed;
+      uint64_t size = 0;
+      bool fallback = false;
+      scan_error_ = CollectBlock(&packed, &size, &fallback);
+      if (fallback) {
+        auto seq = std::make_unique<Lzma2Stream>();
+        uint64_t left = unpack_size_ - planned_;
+        Result r = seq->Open(std::make_unique<ChainStream>(std::move(packed), std::move(scan_)),
+                             {prop_}, left);
+        if (r == Result::kOk) {
+          tail_ = std::move(seq);
+        } else {
+          scan_error_ = r;
+        }
+        return;
+      }
+      if (size == 0) return;
+      auto job = std::make_unique<Job>();
+      uint64_t take = std::min(size, unpack_size_ - planned_);
+      planned_ += take;
+      if (planned_ == unpack_size_) scan_done_ = true;
+      job->decoder = std::make_unique<Lzma2Stream>();
+      job->start = job->decoder->Open(std::make_unique<VectorStream>(std::move(packed)), {prop_},
+                                      take, true, kBlockInputBytes);
+      if (job->start != Result::kOk) {
+        job->decoder.reset();
+      } else {
+        Lzma2Stream* d = job->decoder.get();
+        try {
+          job->thread = std::thread([d] { d->DecodeAll(); });
+        } catch (...) {
+          d->DecodeAll();  // no thread to be had: decode here
+        }
+      }
+      jobs_.push_back(std::move(job));
+    }
+  }
+
+  // Reads the chunks of one block. A scan error ends scanning after the block read so far.
+  Result CollectBlock(std::vector<uint8_t>* packed, uint64_t* size, bool* fallback) {
+    for (;;) {
+      std::vector<uint8_t> header = std::move(lookahead_);
+      lookahead_.clear();
+      if (header.empty()) {
+        Result r = scan_->Take(1, &header);
+        if (r != Result::kOk) return r;
+        if (header.empty()) return Result::kDataError;  // no end byte
+      }
+      uint8_t control = header[0];
+      if (control == 0) {
+        scan_done_ = true;
+        return Result::kOk;
+      }
+      size_t length = control == 1 || control == 2 ? 3 : control >= 0xC0 ? 6 : 5;
+      if (control > 2 && control < 0x80) return Result::kDataError;
+      if (header.size() < length) {
+        Result r = scan_->Take(length - header.size(), &header);
+        if (r != Result::kOk) return r;
+        if (header.size() < length) return Result::kDataError;
+      }
+      bool reset = control == 1 || control >= 0xE0;
+      if (reset && *size != 0) {
+        lookahead_ = std::move(header);
+        return Result::kOk;
+      }
+      if (!reset && *size == 0 && planned_ == 0) return Result::kDataError;
+      uint64_t unpacked, in_bytes;
+      if (control < 0x80) {
+        unpacked = in_bytes = ((uint32_t(header[1]) << 8) | header[2]) + 1;
+      } else {
+        unpacked = ((uint32_t(control & 0x1F) << 16) | (uint32_t(header[1]) << 8) | header[2]) + 1;
+        in_bytes = ((uint32_t(header[3]) << 8) | header[4]) + 1;
+      }
+      if (*size + unpacked > kMaxBlock) {
+        packed->insert(packed->end(), header.begin(), header.end());
+        *fallback = true;
+        return Result::kOk;
+      }
+      packed->insert(packed->end(), header.begin(), header.end());
+      size_t before = packed->size();
+      Result r = scan_->Take(size_t(in_bytes), packed);
+      if (r != Result::kOk) return r;
+      if (packed->size() - before != in_bytes) return Result::kDataError;
+      *size += unpacked;
+      if (planned_ + *size >= unpack_size_) {
+        scan_done_ = true;
+        return Result::kOk;
+      }
+    }
+  }
+
+  std::unique_ptr<ScanReader> scan_;
+  uint8_t prop_;
+  uint64_t unpack_size_;
+  unsigned threads_;
+  std::deque<std::unique_ptr<Job>> jobs_;
+  std::unique_ptr<Lzma2Stream> tail_;
+  std::vector<uint8_t> lookahead_;
+  uint64_t planned_ = 0;  // output bytes of the blocks queued so far
+  bool scan_done_;
+  Result scan_error_ = Result::kOk;
+  Result error_ = Result::kOk;
+};
+
 }  // namespace
 
 std::unique_ptr<InStream> MakeLzma2Decoder(std::unique_ptr<InStream> input,
@@ -208,6 +463,18 @@ std::unique_ptr<InStream> MakeLzma2Decoder(std::unique_ptr<InStream> input,
   if (result) *result = r;
   if (r != Result::kOk) return nullptr;
   return s;
+}
+
+std::unique_ptr<InStream> MakeLzma2DecoderParallel(std::unique_ptr<InStream> input,
+                                                   const std::vector<uint8_t>& props,
+                                                   uint64_t unpack_size, unsigned threads,
+                                                   Result* result) {
+  if (threads <= 1) return MakeLzma2Decoder(std::move(input), props, unpack_size, result);
+  Result r = Result::kOk;
+  if (props.size() < 1 || Lzma2DictionarySize(props[0]) == 0) r = Result::kUnsupported;
+  if (result) *result = r;
+  if (r != Result::kOk) return nullptr;
+  return std::make_unique<ParallelLzma2Stream>(std::move(input), props[0], unpack_size, threads);
 }
 
 }  // namespace sz

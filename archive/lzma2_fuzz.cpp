@@ -1,5 +1,6 @@
 // Fuzz target of the LZMA2 decoder. Input: 1 property byte, unpacked size (4 bytes LE, capped at
-// 1 MiB), 4 bytes whose first picks the input piece size, then the packed stream.
+// 1 MiB), 4 bytes whose first picks the input piece size and second the thread count, then the
+// packed stream.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto in = std::make_unique<lzma_test::MemoryStream>(std::vector<uint8_t>(data + 9, data + size),
                                                       piece);
   Result r;
-  auto d = MakeLzma2Decoder(std::move(in), props, unpack, &r);
+  unsigned threads = 1 + data[6] % 3;  // 1: the sequential decoder
+  auto d = MakeLzma2DecoderParallel(std::move(in), props, unpack, threads, &r);
   if (!d) return 0;
   std::vector<uint8_t> buf(4099);
   uint64_t total = 0;

@@ -1,7 +1,9 @@
 // lzma_bench: measures the LZMA/LZMA2 decoders on the packed stream of a 7z archive (one file, one
 // coder, header written with -mhc=off) and compares with 7-Zip's own single-threaded decoding of
 // the same archive in the same run.
-//   lzma_bench ARCHIVE [--runs=N] [--no-7zz]
+//   lzma_bench ARCHIVE [--runs=N] [--threads=N] [--no-7zz]
+// --threads=N decodes LZMA2 with the parallel decoder (blocks written by 7-Zip with -mmt=2 or
+// more); 7-Zip is then also run with -mmt=N.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -53,10 +55,13 @@ int main(int argc, char** argv) {
   std::string path;
   int runs = 3;
   bool compare = true;
+  unsigned threads = 1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::atoi(a.c_str() + 7));
+    } else if (a.rfind("--threads=", 0) == 0) {
+      threads = unsigned(std::max(1, std::atoi(a.c_str() + 10)));
     } else if (a == "--no-7zz") {
       compare = false;
     } else {
@@ -64,7 +69,7 @@ int main(int argc, char** argv) {
     }
   }
   if (path.empty()) {
-    std::fprintf(stderr, "usage: lzma_bench ARCHIVE [--runs=N] [--no-7zz]\n");
+    std::fprintf(stderr, "usage: lzma_bench ARCHIVE [--runs=N] [--threads=N] [--no-7zz]\n");
     return 2;
   }
   std::vector<uint8_t> archive;
@@ -91,7 +96,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<InStream> d =
         coder.method == method::kLzma
             ? MakeLzmaDecoder(std::move(in), coder.props, coder.unpack_size, &r)
-            : MakeLzma2Decoder(std::move(in), coder.props, coder.unpack_size, &r);
+            : MakeLzma2DecoderParallel(std::move(in), coder.props, coder.unpack_size, threads, &r);
     if (!d) {
       std::fprintf(stderr, "lzma_bench: decoder refused the stream (%d)\n", int(r));
       return 1;
@@ -118,19 +123,26 @@ int main(int argc, char** argv) {
       best.cpu = std::min(best.cpu, c);
     }
   }
-  std::printf("%-22s %7.1f MB/s wall, %7.1f MB/s CPU (CRC %08X)\n", "ours (decode only):",
+  rusage self{};
+  getrusage(RUSAGE_SELF, &self);
+  std::printf("peak resident memory of this process: %.1f MB (holds the packed stream, %.1f MB)\n",
+              self.ru_maxrss / 1024.0, coder.packed.size() / 1e6);
+  std::string label = "ours, " + std::to_string(threads) + " thread(s):";
+  std::printf("%-22s %7.1f MB/s wall, %7.1f MB/s CPU (decode only, CRC %08X)\n", label.c_str(),
               mb / best.wall, mb / best.cpu, crc);
   if (compare) {
     struct {
-      const char* label;
+      std::string label;
       std::string cmd;
-    } cmds[] = {{"7zz t -mmt=1:", "7zz t -mmt=1 -bso0 -bsp0 '" + path + "'"},
-                {"7zz e -mmt=1 -so:", "7zz e -mmt=1 -so -bsp0 '" + path + "' >/dev/null"}};
+    } cmds[] = {{"7zz t -mmt=" + std::to_string(threads) + ":",
+                 "7zz t -mmt=" + std::to_string(threads) + " -bso0 -bsp0 '" + path + "'"},
+                {"7zz e -mmt=" + std::to_string(threads) + " -so:",
+                 "7zz e -mmt=" + std::to_string(threads) + " -so -bsp0 '" + path + "' >/dev/null"}};
     for (auto& c : cmds) {
       Timing t = TimeCommand(c.cmd, runs);
       if (t.wall < 0) continue;
       std::printf("%-22s %7.1f MB/s wall, %7.1f MB/s CPU; ours / 7zz = %.2f wall, %.2f CPU\n",
-                  c.label, mb / t.wall, mb / t.cpu, t.wall / best.wall, t.cpu / best.cpu);
+                  c.label.c_str(), mb / t.wall, mb / t.cpu, t.wall / best.wall, t.cpu / best.cpu);
     }
   }
   return 0;

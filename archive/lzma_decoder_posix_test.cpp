@@ -142,6 +142,9 @@ std::vector<Case> Cases() {
       {"records lc1 lp3 pb3", Records(200000, 15), "LZMA2:lc=1:lp=3:pb=3"},
       {"text fast", Text(500000, 16), "LZMA2:x=1"},
       {"end marker lzma", Text(50000, 17), "LZMA:eos"},
+      // Two compression threads write blocks that each start with a dictionary reset.
+      {"independent blocks", Concat({Text(1500000, 22), Records(900000, 23), Random(200000, 24)}),
+       "LZMA2:d=256k:c=1m -mmt=2"},
       {"random small", Random(6000, 18), "LZMA2"},
       {"random small lzma", Random(3000, 19), "LZMA"},
       {"text 4k dictionary", Text(40000, 20), "LZMA2:d=4k"},
@@ -200,6 +203,59 @@ TEST_F(SevenZip, StopsExactlyAtTheDeclaredSize) {
     std::vector<uint8_t> out;
     EXPECT_EQ(DrainStream(*d, 10000, &out), Result::kDataError);
     EXPECT_LE(out.size(), data.size() + 1000);
+  }
+}
+
+TEST_F(SevenZip, ParallelDecodingGivesTheSameBytes) {
+  if (!have_7zz_) GTEST_SKIP() << "7zz not installed";
+  struct Stream {
+    const char* name;
+    std::vector<uint8_t> data;
+    std::string method;
+  } streams[] = {
+      {"1 MiB blocks", Concat({Text(1500000, 50), Records(900000, 51), Random(700000, 52)}),
+       "LZMA2:d=256k:c=1m -mmt=2"},
+      // One block beyond the per-thread limit: decoded sequentially after the scan gives up.
+      {"one large block", std::vector<uint8_t>(20000000, 'z'), "LZMA2:d=1m"},
+  };
+  for (auto& s : streams) {
+    SCOPED_TRACE(s.name);
+    SingleCoder coder;
+    ASSERT_TRUE(Compress(s.data, s.method, &coder));
+    size_t n = coder.packed.size();
+    struct Variant {
+      unsigned threads;
+      size_t read, input_piece, keep;
+      uint64_t unpack;
+      Result expect;
+    } variants[] = {
+        {2, 65536, SIZE_MAX, n, s.data.size(), Result::kOk},
+        {4, 100003, 4097, n, s.data.size(), Result::kOk},
+        {3, 65536, SIZE_MAX, n - 1, s.data.size(), Result::kOk},  // without the end byte
+        {2, 65536, SIZE_MAX, n, s.data.size() - 1234567, Result::kOk},
+        {2, 65536, SIZE_MAX, n, s.data.size() + 1, Result::kDataError},
+        {2, 65536, SIZE_MAX, n / 2, s.data.size(), Result::kDataError},
+        {2, 65536, SIZE_MAX, n - 3, s.data.size(), Result::kDataError},
+    };
+    for (const Variant& v : variants) {
+      SCOPED_TRACE(std::to_string(v.threads) + " threads, keep " + std::to_string(v.keep) +
+                   ", size " + std::to_string(v.unpack));
+      Result r;
+      auto d = MakeLzma2DecoderParallel(
+          std::make_unique<MemoryStream>(
+              std::vector<uint8_t>(coder.packed.begin(), coder.packed.begin() + v.keep),
+              v.input_piece),
+          coder.props, v.unpack, v.threads, &r);
+      ASSERT_EQ(r, Result::kOk);
+      std::vector<uint8_t> out;
+      EXPECT_EQ(DrainStream(*d, v.read, &out), v.expect);
+      size_t common = std::min(out.size(), s.data.size());
+      EXPECT_TRUE(std::equal(out.begin(), out.begin() + common, s.data.begin()));
+      if (v.expect == Result::kOk) {
+        EXPECT_EQ(out.size(), v.unpack);
+      }
+      EXPECT_LE(out.size(), v.unpack);
+    }
   }
 }
 

@@ -183,6 +183,48 @@ TEST(Lzma2Chunks, PackedSizeMustMatchExactly) {
   }
 }
 
+// Blocks start at dictionary resets; a fault after some blocks surfaces after their bytes.
+TEST(Lzma2Parallel, BlocksComeOutInOrderAndFaultsInPlace) {
+  const Bytes kThreeBlocks =
+      Join({Stored(1, "ab"), Stored(2, "cd"), Stored(1, "ef"), Stored(1, "gh"), Stored(2, "ij")});
+  struct Case {
+    const char* name;
+    Bytes stream;
+    uint64_t unpack;
+    Result expect;
+    std::string output;
+  } cases[] = {
+      {"three blocks", Join({kThreeBlocks, {0x00}}), 10, Result::kOk, "abcdefghij"},
+      {"three blocks, size cut", kThreeBlocks, 7, Result::kOk, "abcdefg"},
+      {"nothing to decode reads nothing", {}, 0, Result::kOk, ""},
+      {"end byte before the size", Join({kThreeBlocks, {0x00}}), 11, Result::kDataError,
+       "abcdefghij"},
+      {"no end byte and no more data", kThreeBlocks, 11, Result::kDataError, "abcdefghij"},
+      {"first chunk without reset", Join({Stored(2, "ab"), {0x00}}), 2, Result::kDataError, ""},
+      {"bad control byte after two blocks", Join({Stored(1, "ab"), Stored(1, "cd"), {0x05}}), 6,
+       Result::kDataError, "abcd"},
+      {"chunk cut short in the third block",
+       Join({Stored(1, "ab"), Stored(1, "cd"), {0x01, 0x00, 0x05}}), 8, Result::kDataError,
+       "abcd"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (unsigned threads : {1u, 2u, 5u}) {
+      Result r;
+      auto d = MakeLzma2DecoderParallel(std::make_unique<MemoryStream>(c.stream, 2), {18},
+                                        c.unpack, threads, &r);
+      ASSERT_EQ(r, Result::kOk);
+      Bytes out;
+      EXPECT_EQ(DrainStream(*d, 3, &out), c.expect);
+      EXPECT_EQ(std::string(out.begin(), out.end()), c.output);
+    }
+  }
+  Result r;
+  EXPECT_EQ(MakeLzma2DecoderParallel(std::make_unique<MemoryStream>(Bytes{}), {41}, 1, 2, &r),
+            nullptr);
+  EXPECT_EQ(r, Result::kUnsupported);
+}
+
 TEST(LzmaSources, ReadErrorsPassThroughAndStick) {
   Bytes stream = Join({Stored(1, std::string(300000, 'a')), Stored(2, "tail")});
   for (bool lzma2 : {true, false}) {

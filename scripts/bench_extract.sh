@@ -59,7 +59,9 @@ make_archive() {  # NAME SWITCHES...
   (cd "$work/tree" && 7zz a -bd -y "$@" "$work/$name.7z" . -x!.complete >/dev/null)
 }
 make_archive lzma2_one_block -m0=LZMA2 -mx=9 -mmt=1
-make_archive lzma2_blocks -m0=LZMA2 -mx=9 -mmt=2
+# Several LZMA2 blocks (32 MB each, dictionary reset per block): what multi-threaded packing
+# makes of big inputs, and what 7zz can decode on several threads.
+make_archive lzma2_blocks -m0=LZMA2:c=32m -mx=9 -mmt=2
 if [ ! -f "$work/bcj2.7z" ]; then
   echo "packing bcj2.7z ..."
   (cd "$work/tree" && 7zz a -bd -y -mf=BCJ2 -mx=9 "$work/bcj2.7z" bin >/dev/null)
