@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Receives the member being written and the percentage done.
 using ExtractProgress = std::function<void(const std::string& member, int percent)>;
@@ -21,3 +22,46 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, bool 
 // 1. A file too short to hold the two bytes at `offset` is left alone. False when it could not
 // be read or written.
 bool RestoreArchiveSignature(const std::string& path, int64_t offset);
+
+// ---- The archive library ----
+
+// File name of the archive library; it is written into the temporary folder at program entry and
+// loaded from there by its full path.
+inline constexpr const char* kArchiveLibraryName = "7-zip32.dll";
+std::string ArchiveLibraryPath();
+
+// Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the temporary
+// folder, replacing an older file. False when there is no image or it could not be written.
+bool WriteArchiveLibrary();
+
+// Hands `line` to the library's SevenZip entry with the progress callback installed; returns its
+// result, or -1 when the library cannot be loaded. Natively the library's code is called directly.
+int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress);
+
+// ---- Pieces of ExtractArchive, shared by both builds ----
+
+// The command line handed to SevenZip. `folder` already ends with "\".
+std::string ExtractCommandLine(const std::string& archive, const std::string& folder, bool flat,
+                               const std::string& password, const std::string& include,
+                               const std::string& exclude);
+
+// The folders made before an extraction, outermost first: every level of `folder` below its drive
+// ("C:"), up to the first empty, "." or ".." part. None unless the path starts with a drive.
+std::vector<std::string> FolderLevels(const std::string& folder);
+
+// The head of the library's extracting-information record: the only fields read.
+struct ExtractRecordHead {
+  uint32_t total_size;
+  uint32_t written_size;
+  char source_name[513];
+  char filler[3];
+  char destination_name[513];
+};
+inline constexpr size_t kExtractRecordHeadBytes = 4 + 4 + 513 + 3 + 513;
+
+// Percentage of `written` of `total`; a total of 0xFFFFFFFF means `written` is per mille.
+int ProgressPercent(uint32_t total, uint32_t written);
+
+// The progress callback's work for one call of the library: state 2 reports (empty, 100), any
+// other state the destination name and percentage of the record. Always asks to continue (1).
+int OnArchiveProgress(unsigned state, const void* record, const ExtractProgress& progress);

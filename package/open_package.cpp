@@ -5,6 +5,7 @@
 #include "environment/variables.h"
 #include "package/command_line.h"
 #include "package/container.h"
+#include "package/data_source.h"
 #include "package/extract.h"
 #include "package/startup.h"
 #include "runtime/files.h"
@@ -49,6 +50,7 @@ PackageHooks DefaultPackageHooks() {
                                const std::string& password) {
     return ExtractArchive(archive, folder, false, password);
   };
+  h.settle_data_source = [] { SettleDataSource(); };
   h.build_variables = [] { BuildVariables(Startup().config_dir); };
   return h;
 }
