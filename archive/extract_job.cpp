@@ -171,6 +171,11 @@ class WritingSink : public ExtractSink {
   Result Write(const uint8_t* data, size_t size) override {
     if (!open_) return Result::kOk;  // a directory, or a member of the flat mode without file
     written_ += size;
+    // The reader hands over large pieces: those go to the file without a copy into the buffer.
+    if (buffer_.empty() && size >= kBufferSize) {
+      if (!file_.Write(data, static_cast<int64_t>(size))) return Fail(Result::kWriteError);
+      size = 0;
+    }
     while (size > 0) {
       size_t n = std::min(size, kBufferSize - buffer_.size());
       buffer_.insert(buffer_.end(), data, data + n);
