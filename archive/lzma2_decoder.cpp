@@ -296,6 +296,7 @@ class VectorStream : public InStream {
 // plus 32 MiB. A larger block sends the rest of the stream to one sequential decoder.
 constexpr uint64_t kMinBlockLimit = 16u << 20;
 constexpr uint64_t kMaxBlockLimit = 32u << 20;
+constexpr uint64_t kMinThreadedBlock = 256u << 10;
 constexpr size_t kBlockInputBytes = 64 * 1024;
 
 class ParallelLzma2Stream : public InStream {
@@ -395,10 +396,16 @@ class ParallelLzma2Stream : public InStream {
         job->decoder.reset();
       } else {
         Lzma2Stream* d = job->decoder.get();
-        try {
-          job->thread = std::thread([d] { d->DecodeAll(); });
-        } catch (...) {
-          d->DecodeAll();  // no thread to be had: decode here
+        // Starting a thread costs more than decoding a few kilobytes, and a stream of countless
+        // tiny blocks would otherwise start countless threads.
+        if (take < kMinThreadedBlock) {
+          d->DecodeAll();
+        } else {
+          try {
+            job->thread = std::thread([d] { d->DecodeAll(); });
+          } catch (...) {
+            d->DecodeAll();  // no thread to be had: decode here
+          }
         }
       }
       jobs_.push_back(std::move(job));
