@@ -28,8 +28,10 @@ constexpr size_t kDecodeStep = 256 * 1024;
 class Lzma2Stream : public InStream {
  public:
   // `whole_output` sizes the window to hold the entire output, for DecodeAll.
+  // `min_window` raises the window to at least that size, so that it may serve later blocks.
   Result Open(std::unique_ptr<InStream> input, const std::vector<uint8_t>& props,
-              uint64_t unpack_size, bool whole_output = false, size_t input_bytes = kInputBytes) {
+              uint64_t unpack_size, bool whole_output = false, size_t input_bytes = kInputBytes,
+              uint64_t min_window = 0) {
     if (props.size() < 1) return Result::kUnsupported;
     // A decoder may be opened again for another block, keeping its window.
     decoded_ = 0;
@@ -43,6 +45,8 @@ class Lzma2Stream : public InStream {
     if (dict == 0) return Result::kUnsupported;
     unpack_size_ = unpack_size;
     size_t ws = lzma::WindowBytes(whole_output ? unpack_size : dict, unpack_size);
+    if (ws == 0) return Result::kOutOfMemory;
+    if (min_window > ws) ws = lzma::WindowBytes(min_window, min_window);
     if (ws == 0) return Result::kOutOfMemory;
     // LZMA2 limits lc + lp to 4, so one allocation serves every property change.
     if (!core_.Allocate(ws, 4)) return Result::kOutOfMemory;
@@ -390,8 +394,9 @@ class ParallelLzma2Stream : public InStream {
       planned_ += take;
       if (planned_ == unpack_size_) scan_done_ = true;
       job->decoder = spare_ ? std::move(spare_) : std::make_unique<Lzma2Stream>();
-      job->start = job->decoder->Open(std::make_unique<VectorStream>(std::move(packed)), {prop_},
-                                      take, true, kBlockInputBytes);
+      job->start = job->decoder->Open(
+          std::make_unique<VectorStream>(std::move(packed)), {prop_}, take,
+          true, kBlockInputBytes, take >= kMinThreadedBlock ? max_block_ : 0);
       if (job->start != Result::kOk) {
         job->decoder.reset();
       } else {
