@@ -620,6 +620,9 @@ Result ArchiveReader::State::Extract(const std::vector<bool>& selected, ExtractS
     }
     uint32_t crc = 0;
     uint64_t left = m.size;
+    // A member that is its folder's whole output has the folder's CRC too: no second pass.
+    const bool whole_folder = m.size == folder.UnpackSize();
+    const bool folder_pass = folder.has_crc && !whole_folder;
     while (left > 0) {
       size_t got = 0;
       const size_t want = size_t(std::min<uint64_t>(left, buffer.size()));
@@ -631,13 +634,14 @@ Result ArchiveReader::State::Extract(const std::vector<bool>& selected, ExtractS
         return r;
       }
       crc = Crc32Update(crc, buffer.data(), got);
-      if (folder.has_crc) folder_crc = Crc32Update(folder_crc, buffer.data(), got);
+      if (folder_pass) folder_crc = Crc32Update(folder_crc, buffer.data(), got);
       left -= got;
       if (selected[i]) {
         r = sink->Write(buffer.data(), got);
         if (r != Result::kOk) return r;
       }
     }
+    if (whole_folder) folder_crc = crc;
     // A folder decoded to its end is checked as a whole too, when it carries a CRC.
     const bool folder_ok = !folder.has_crc || last_member[f] != i || folder_crc == folder.crc;
     // An unselected member's bad CRC does not matter: the selected ones are checked themselves.

@@ -59,6 +59,17 @@ inline bool IsBranchOpcode(uint8_t prev, uint8_t b) {
   return (b & 0xFE) == 0xE8 || (prev == 0x0F && (b & 0xF0) == 0x80);
 }
 
+// Bytes that can end a branch opcode, whatever byte came before.
+struct MaybeBranchTable {
+  bool t[256] = {};
+  constexpr MaybeBranchTable() {
+    for (unsigned b = 0x80; b <= 0x8F; ++b) t[b] = true;
+    t[0xE8] = t[0xE9] = true;
+  }
+  constexpr bool operator[](uint8_t b) const { return t[b]; }
+};
+constexpr MaybeBranchTable kMaybeBranch;
+
 class Bcj2Decoder : public InStream {
  public:
   Bcj2Decoder(std::vector<std::unique_ptr<InStream>> inputs, uint64_t unpack_size)
@@ -103,19 +114,21 @@ class Bcj2Decoder : public InStream {
       size_t avail = main_.available();
       if (avail > size - n) avail = size - n;
       size_t k = 0;
-      uint8_t prev = prev_;
       uint8_t context = 0;  // the byte before the opcode: the context of an E8 bit
       bool candidate = false;
+      // One test per byte for E8, E9 and 80..8F; only those look back at the byte before.
       while (k < avail) {
         const uint8_t b = src[k++];
-        if (IsBranchOpcode(prev, b)) {
-          candidate = true;
-          context = prev;
-          prev = b;
-          break;
+        if (kMaybeBranch[b]) {
+          const uint8_t before = k > 1 ? src[k - 2] : prev_;
+          if (IsBranchOpcode(before, b)) {
+            candidate = true;
+            context = before;
+            break;
+          }
         }
-        prev = b;
       }
+      const uint8_t prev = k > 0 ? src[k - 1] : prev_;
       std::memcpy(out + n, src, k);
       main_.Skip(k);
       n += k;

@@ -1,6 +1,7 @@
 // From a coder's method id to its decoder. Copy lives here; the other methods come from their
 // own files and are joined in as they become available.
 #include <algorithm>
+#include <thread>
 
 #include "archive/coders.h"
 #include "archive/filter_coders.h"
@@ -34,6 +35,13 @@ class CopyDecoder : public InStream {
   Result error_ = Result::kOk;
 };
 
+// Threads for LZMA2 streams made of independent blocks: two cover the common machine, and more
+// than four would only multiply the memory held by blocks in flight.
+unsigned Lzma2Threads() {
+  unsigned n = std::thread::hardware_concurrency();
+  return std::min(std::max(n, 1u), 4u);
+}
+
 std::unique_ptr<InStream> Fail(Result* result, Result r) {
   *result = r;
   return nullptr;
@@ -65,7 +73,8 @@ std::unique_ptr<InStream> CreateDecoder(uint64_t method_id, const std::vector<ui
     case method::kLzma:
       return MakeLzmaDecoder(std::move(inputs[0]), properties, unpack_size, result);
     case method::kLzma2:
-      return MakeLzma2Decoder(std::move(inputs[0]), properties, unpack_size, result);
+      return MakeLzma2DecoderParallel(std::move(inputs[0]), properties, unpack_size,
+                                      Lzma2Threads(), result);
     default:
       if (IsFilterFamilyMethod(method_id))
         return CreateFilterFamilyDecoder(method_id, properties, std::move(inputs), unpack_size,

@@ -239,6 +239,11 @@ class WritingSink : public ExtractSink {
   Result Write(const uint8_t* data, size_t size) override {
     if (!open_) return Result::kOk;  // a directory, or a member of the flat mode without file
     written_ += size;
+    // The reader hands over large pieces: those go to the file without a copy into the buffer.
+    if (buffer_.empty() && size >= kBufferSize) {
+      if (!file_.Write(data, static_cast<int64_t>(size))) return Fail(Result::kWriteError);
+      size = 0;
+    }
     while (size > 0) {
       size_t n = std::min(size, kBufferSize - buffer_.size());
       buffer_.insert(buffer_.end(), data, data + n);
@@ -254,7 +259,9 @@ class WritingSink : public ExtractSink {
 
   Result End(size_t index, bool crc_ok) override {
     if (!open_) return crc_ok ? Result::kOk : Fail(Result::kCrcError);
-    bool flushed = FlushBuffer() && file_.Flush();
+    // Written data is in the system's hands once write() returned: no sync to the disk per file,
+    // which costs more than the decoding of most members.
+    bool flushed = FlushBuffer();
     file_.Close();
     open_ = false;
     if (!crc_ok) {

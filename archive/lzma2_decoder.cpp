@@ -28,13 +28,25 @@ constexpr size_t kDecodeStep = 256 * 1024;
 class Lzma2Stream : public InStream {
  public:
   // `whole_output` sizes the window to hold the entire output, for DecodeAll.
+  // `min_window` raises the window to at least that size, so that it may serve later blocks.
   Result Open(std::unique_ptr<InStream> input, const std::vector<uint8_t>& props,
-              uint64_t unpack_size, bool whole_output = false, size_t input_bytes = kInputBytes) {
+              uint64_t unpack_size, bool whole_output = false, size_t input_bytes = kInputBytes,
+              uint64_t min_window = 0) {
     if (props.size() < 1) return Result::kUnsupported;
+    // A decoder may be opened again for another block, keeping its window.
+    decoded_ = 0;
+    out_pos_ = 0;
+    chunk_left_ = pack_left_ = 0;
+    lzma_chunk_ = false;
+    need_dictionary_reset_ = true;
+    have_properties_ = false;
+    error_ = Result::kOk;
     uint64_t dict = Lzma2DictionarySize(props[0]);
     if (dict == 0) return Result::kUnsupported;
     unpack_size_ = unpack_size;
     size_t ws = lzma::WindowBytes(whole_output ? unpack_size : dict, unpack_size);
+    if (ws == 0) return Result::kOutOfMemory;
+    if (min_window > ws) ws = lzma::WindowBytes(min_window, min_window);
     if (ws == 0) return Result::kOutOfMemory;
     // LZMA2 limits lc + lp to 4, so one allocation serves every property change.
     if (!core_.Allocate(ws, 4)) return Result::kOutOfMemory;
@@ -46,6 +58,8 @@ class Lzma2Stream : public InStream {
   // the stream may reset its dictionary only at its start). Read then only copies out.
   void DecodeAll() {
     while (error_ == Result::kOk && decoded_ < unpack_size_) error_ = DecodeMore(SIZE_MAX);
+    // Read only copies out from here on; the packed bytes need not wait for it.
+    in_.Release();
   }
 
   // Bytes decoded before an error are still handed out; the error follows on the next call.
@@ -280,9 +294,13 @@ class VectorStream : public InStream {
 
 // A block is the run of chunks from one dictionary reset to the next. Blocks share no history,
 // so each is decoded on its own thread into a window that holds the whole block; the reader takes
-// the blocks in order. A block larger than kMaxBlock (its window plus its packed bytes must stay
-// within about 32 MiB) sends the rest of the stream to one sequential decoder.
-constexpr uint64_t kMaxBlock = 16u << 20;
+// the blocks in order. A thread holds the block's window plus its packed bytes, so a block may be
+// as large as the dictionary a sequential decoder would hold (at least 16 MiB, at most 32 MiB, the
+// block size 7-Zip's multi-threaded packing uses): the thread then stays within the dictionary
+// plus 32 MiB. A larger block sends the rest of the stream to one sequential decoder.
+constexpr uint64_t kMinBlockLimit = 16u << 20;
+constexpr uint64_t kMaxBlockLimit = 32u << 20;
+constexpr uint64_t kMinThreadedBlock = 256u << 10;
 constexpr size_t kBlockInputBytes = 64 * 1024;
 
 class ParallelLzma2Stream : public InStream {
@@ -293,6 +311,7 @@ class ParallelLzma2Stream : public InStream {
         prop_(prop),
         unpack_size_(unpack_size),
         threads_(threads),
+        max_block_(std::max(kMinBlockLimit, std::min(kMaxBlockLimit, Lzma2DictionarySize(prop)))),
         scan_done_(unpack_size == 0) {}
 
   ~ParallelLzma2Stream() override {
@@ -317,6 +336,7 @@ class ParallelLzma2Stream : public InStream {
           error_ = r;
           break;
         }
+        spare_ = std::move(j.decoder);  // its window serves the next block
         jobs_.pop_front();
         continue;
       }
@@ -350,10 +370,13 @@ class ParallelLzma2Stream : public InStream {
   void Launch() {
     while (jobs_.size() < threads_ && !scan_done_ && !tail_ && scan_error_ == Result::kOk) {
       std::vector<uint8_t> packed;
+      // Room for a whole block up front: growing it chunk by chunk would copy it over and over.
+      packed.reserve(size_t(max_block_ + max_block_ / 16 + 64));
       uint64_t size = 0;
       bool fallback = false;
       scan_error_ = CollectBlock(&packed, &size, &fallback);
       if (fallback) {
+        spare_.reset();
         auto seq = std::make_unique<Lzma2Stream>();
         uint64_t left = unpack_size_ - planned_;
         Result r = seq->Open(std::make_unique<ChainStream>(std::move(packed), std::move(scan_)),
@@ -370,17 +393,24 @@ class ParallelLzma2Stream : public InStream {
       uint64_t take = std::min(size, unpack_size_ - planned_);
       planned_ += take;
       if (planned_ == unpack_size_) scan_done_ = true;
-      job->decoder = std::make_unique<Lzma2Stream>();
-      job->start = job->decoder->Open(std::make_unique<VectorStream>(std::move(packed)), {prop_},
-                                      take, true, kBlockInputBytes);
+      job->decoder = spare_ ? std::move(spare_) : std::make_unique<Lzma2Stream>();
+      job->start = job->decoder->Open(
+          std::make_unique<VectorStream>(std::move(packed)), {prop_}, take,
+          true, kBlockInputBytes, take >= kMinThreadedBlock ? max_block_ : 0);
       if (job->start != Result::kOk) {
         job->decoder.reset();
       } else {
         Lzma2Stream* d = job->decoder.get();
-        try {
-          job->thread = std::thread([d] { d->DecodeAll(); });
-        } catch (...) {
-          d->DecodeAll();  // no thread to be had: decode here
+        // Starting a thread costs more than decoding a few kilobytes, and a stream of countless
+        // tiny blocks would otherwise start countless threads.
+        if (take < kMinThreadedBlock) {
+          d->DecodeAll();
+        } else {
+          try {
+            job->thread = std::thread([d] { d->DecodeAll(); });
+          } catch (...) {
+            d->DecodeAll();  // no thread to be had: decode here
+          }
         }
       }
       jobs_.push_back(std::move(job));
@@ -422,7 +452,7 @@ class ParallelLzma2Stream : public InStream {
         unpacked = ((uint32_t(control & 0x1F) << 16) | (uint32_t(header[1]) << 8) | header[2]) + 1;
         in_bytes = ((uint32_t(header[3]) << 8) | header[4]) + 1;
       }
-      if (*size + unpacked > kMaxBlock) {
+      if (*size + unpacked > max_block_) {
         packed->insert(packed->end(), header.begin(), header.end());
         *fallback = true;
         return Result::kOk;
@@ -444,8 +474,10 @@ class ParallelLzma2Stream : public InStream {
   uint8_t prop_;
   uint64_t unpack_size_;
   unsigned threads_;
+  uint64_t max_block_;
   std::deque<std::unique_ptr<Job>> jobs_;
   std::unique_ptr<Lzma2Stream> tail_;
+  std::unique_ptr<Lzma2Stream> spare_;
   std::vector<uint8_t> lookahead_;
   uint64_t planned_ = 0;  // output bytes of the blocks queued so far
   bool scan_done_;

@@ -19,8 +19,9 @@ std::unique_ptr<InStream> MakeLzma2Decoder(std::unique_ptr<InStream> input,
 // The same output, decoded on up to `threads` threads when the stream consists of independent
 // blocks (each starting with a dictionary reset, as 7-Zip writes with several compression
 // threads): blocks are found from the chunk headers without decoding and handed out in order.
-// Each thread holds at most one block of up to 16 MiB with its packed bytes; from the first larger
-// block on, the rest is decoded sequentially. threads <= 1 gives the sequential decoder.
+// Each thread holds at most one block with its packed bytes, the block no larger than the
+// dictionary clamped to 16..32 MiB; from the first larger block on, the rest is decoded
+// sequentially. threads <= 1 gives the sequential decoder.
 std::unique_ptr<InStream> MakeLzma2DecoderParallel(std::unique_ptr<InStream> input,
                                                    const std::vector<uint8_t>& props,
                                                    uint64_t unpack_size, unsigned threads,

@@ -200,9 +200,12 @@ Result InputBuffer::Refill() {
 Core::~Core() { delete[] window; }
 
 bool Core::Allocate(size_t window_bytes, unsigned lc_plus_lp) {
-  delete[] window;
-  window = new (std::nothrow) uint8_t[window_bytes];
-  if (!window) return false;
+  // A window of the same size is kept: its pages are already mapped.
+  if (!window || window_size != window_bytes) {
+    delete[] window;
+    window = new (std::nothrow) uint8_t[window_bytes];
+    if (!window) return false;
+  }
   window_size = window_bytes;
   pos = 0;
   full = false;

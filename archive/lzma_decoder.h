@@ -38,6 +38,13 @@ class InputBuffer {
   // Moves the unread bytes to the front and reads until the buffer is full or the source ends.
   Result Refill();
   size_t Available() const { return size_t(end - cur); }
+  // Frees the buffer and the source once no more input will be wanted.
+  void Release() {
+    source_.reset();
+    data_.reset();
+    cur = end = nullptr;
+    eof = true;
+  }
 
   const uint8_t* cur = nullptr;
   const uint8_t* end = nullptr;
@@ -56,7 +63,8 @@ class Core {
   enum class Status { kOk, kDataError, kEndMarker };
 
   ~Core();
-  // Allocates the window of `window_bytes` (from WindowBytes) and probabilities for lc + lp.
+  // Allocates the window of `window_bytes` (from WindowBytes) and probabilities for lc + lp; a
+  // window of that size already held is reused.
   bool Allocate(size_t window_bytes, unsigned lc_plus_lp);
   // Sets lc, lp and pb; lc + lp must not exceed what Allocate was given.
   void SetProperties(unsigned lc, unsigned lp, unsigned pb);

@@ -225,6 +225,35 @@ TEST(Lzma2Parallel, BlocksComeOutInOrderAndFaultsInPlace) {
   EXPECT_EQ(r, Result::kUnsupported);
 }
 
+// Blocks above 16 MiB go to threads when the dictionary is as large; with a small dictionary the
+// same stream is decoded sequentially. A decoder handed on to a block of another size must not
+// keep anything of the one before.
+TEST(Lzma2Parallel, LargeBlocksOfDifferentSizes) {
+  Bytes stream, expect;
+  const size_t kChunk = 1 << 16;
+  const size_t block_chunks[] = {320, 320, 80, 320};  // 20, 20, 5 and 20 MiB
+  for (size_t b = 0; b < 4; ++b) {
+    for (size_t c = 0; c < block_chunks[b]; ++c) {
+      std::string text(kChunk, char('a' + (b * 7 + c) % 26));
+      text[0] = char(b);
+      Bytes chunk = Stored(c == 0 ? 1 : 2, text);
+      stream.insert(stream.end(), chunk.begin(), chunk.end());
+      expect.insert(expect.end(), text.begin(), text.end());
+    }
+  }
+  stream.push_back(0x00);
+  for (uint8_t prop : {uint8_t(18), uint8_t(26)}) {
+    SCOPED_TRACE(int(prop));
+    Result r;
+    auto d = MakeLzma2DecoderParallel(std::make_unique<MemoryStream>(stream), {prop},
+                                      expect.size(), 2, &r);
+    ASSERT_EQ(r, Result::kOk);
+    Bytes out;
+    EXPECT_EQ(DrainStream(*d, 1 << 20, &out), Result::kOk);
+    EXPECT_TRUE(out == expect);
+  }
+}
+
 TEST(LzmaSources, ReadErrorsPassThroughAndStick) {
   Bytes stream = Join({Stored(1, std::string(300000, 'a')), Stored(2, "tail")});
   for (bool lzma2 : {true, false}) {
