@@ -2,6 +2,7 @@
 // line, then --runs=N inputs made by mutating them (bit flips, truncation, byte insertion, length
 // fields set to extremes). A crash or sanitizer report fails the run; the seed is printed first so
 // a failure can be replayed with --seed=S.
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,24 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace {
+// The input being run, saved to "fuzz-crash.bin" in the current folder when the target crashes or
+// aborts, so the failure can be replayed by passing that file.
+const std::string* current_input = nullptr;
+
+void SaveCrashInput(int sig) {
+  if (current_input) {
+    if (FILE* f = std::fopen("fuzz-crash.bin", "wb")) {
+      std::fwrite(current_input->data(), 1, current_input->size(), f);
+      std::fclose(f);
+      std::fprintf(stderr, "fuzz: crashing input saved as fuzz-crash.bin\n");
+    }
+  }
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> corpus;
@@ -37,7 +56,9 @@ int main(int argc, char** argv) {
   }
   std::printf("fuzz: %zu corpus inputs, %ld runs, seed %lu\n", corpus.size(), runs, seed);
   std::fflush(stdout);
-  for (auto& c : corpus) LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+  std::signal(SIGABRT, SaveCrashInput);
+  std::signal(SIGSEGV, SaveCrashInput);
+  for (auto& c : corpus) current_input = &c, LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(c.data()), c.size());
   if (corpus.empty()) corpus.emplace_back();
   std::mt19937_64 rng(seed);
   for (long r = 0; r < runs; ++r) {
@@ -72,6 +93,7 @@ int main(int argc, char** argv) {
           break;
       }
     }
+    current_input = &in;
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(in.data()), in.size());
   }
   std::printf("fuzz: %ld runs done\n", runs);

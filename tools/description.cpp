@@ -434,6 +434,10 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
                        "\" must be described before it");
     if (c.name == "Treelists")
       errors.push_back("component name \"Treelists\" is taken by the tree itself");
+    // A tree line starting with "}" would end the installer's tree section early, and "$," is
+    // the tree's field separator.
+    if (!c.name.empty() && (c.name[0] == '}' || c.name.find("$,") != std::string::npos))
+      errors.push_back("component \"" + c.name + "\": a name may not start with \"}\" or hold \"$,\"");
     if (!seen.insert(c.name).second)
       errors.push_back("component \"" + c.name + "\" is described twice");
   }

@@ -11,17 +11,7 @@ flock 9
 if [ -f "$prefix/.qev-ready" ]; then exit 0; fi
 rm -rf "$prefix"
 mkdir -p "$prefix.home"
-export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$arch" = win32 ]; then
-  export WINEARCH=win32
-  loader=wine
-else
-  # The 64-bit loader runs 64-bit programs itself (no 32-bit code involved) and hands 32-bit
-  # ones on to the 32-bit loader where the machine can execute it.
-  export WINEARCH=win64
-  loader=/usr/lib/wine/wine64
-  [ -x "$loader" ] || loader=wine
-fi
+. "$(dirname "$0")/loader.sh"
 unset DISPLAY
 "$loader" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
