@@ -6,7 +6,7 @@ bash "$root/scripts/bootstrap.sh"
 bash "$root/scripts/build.sh"
 echo
 echo "Built:"
-ls -l "$root"/build/win32/bin/*.exe "$root"/build/win32/bin/*.dll 2>/dev/null || true
+ls -l "$root"/build/win32/bin/{setup.exe,uninst.exe,7-zip32.dll} 2>/dev/null || true
 
 # The bundled example product made into an installer by the package builder.
 setup="$root/build/win32/bin/setup.exe"
