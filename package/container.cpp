@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "environment/system.h"
-#include "package/marker_search.h"
 #include "package/startup.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
@@ -155,7 +154,7 @@ bool ScanForward(const std::string& path, std::string_view start_text, std::stri
     const std::string_view view = windows.View();
     const int64_t base = windows.WindowStart();
     if (content < 0) {
-      size_t at = FindMarker(view, start);
+      size_t at = FindBytes(view, start);
       if (at != std::string_view::npos) {
         search_from = base + int64_t(at + start.size());
         content = include_start ? base + int64_t(at) : search_from;
@@ -163,7 +162,7 @@ bool ScanForward(const std::string& path, std::string_view start_text, std::stri
       }
     }
     if (content >= 0) {
-      size_t at = FindMarker(view, end, size_t(std::max(search_from, base) - base));
+      size_t at = FindBytes(view, end, size_t(std::max(search_from, base) - base));
       if (at != std::string_view::npos) {
         return sink.Put(view.substr(size_t(passed - base), at - size_t(passed - base)));
       }
@@ -240,13 +239,13 @@ Bytes FindBlockBackward(const std::string& path, std::string_view end_text,
       if (got != window_end - block_start) return Bytes();
       std::string_view view(buffer.get(), size_t(got));
       if (end_at < 0) {
-        size_t at = FindLastMarker(view, end);
+        size_t at = FindLastBytes(view, end);
         if (at != std::string_view::npos) end_at = block_start + int64_t(at);
       }
       if (end_at >= 0) {
         // Only a start marker that ends at or before the end marker delimits a unit.
         std::string_view before = view.substr(0, size_t(std::min(window_end, end_at) - block_start));
-        size_t at = FindLastMarker(before, start);
+        size_t at = FindLastBytes(before, start);
         if (at != std::string_view::npos) {
           const int64_t content = block_start + int64_t(at + start.size());
           if (end_at <= window_end) {
@@ -346,7 +345,7 @@ Bytes CutProgramImage(const std::string& path) {
     while (windows.Next()) {
       const std::string_view view = windows.View();
       const int64_t base = windows.WindowStart();
-      const size_t at = FindMarker(view, start);
+      const size_t at = FindBytes(view, start);
       // Bytes before this offset are taken into the image once; the kept tail is taken next time.
       const int64_t have = int64_t(image.size());
       if (at != std::string_view::npos) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 const size_t npos = std::string_view::npos;
@@ -182,6 +184,38 @@ TEST(Text, Utf8Utf16RoundTrip) {
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD"));
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80").size(), 3u);
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "?");
+}
+
+// The sixteen-wide scan of the byte searches must agree with a plain search everywhere, including
+// at the ends of the data, where it hands over to the byte-wise one.
+size_t Plain(std::string_view data, std::string_view needle, size_t from) {
+  return needle.empty() || from > data.size() ? std::string_view::npos : data.find(needle, from);
+}
+size_t PlainLast(std::string_view data, std::string_view needle) {
+  return needle.empty() ? std::string_view::npos : data.rfind(needle);
+}
+
+TEST(Text, ByteSearchesAgreeWithPlainSearch) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 20000; ++round) {
+    // A two-letter alphabet makes matches and near misses frequent.
+    const char alphabet[2] = {char(rng() % 2 ? 0x01 : 'Q'), 'x'};
+    std::string data(rng() % 80, '\0'), needle(rng() % 7, '\0');
+    for (char& c : data) c = alphabet[rng() % 2];
+    for (char& c : needle) c = alphabet[rng() % 2];
+    const size_t from = rng() % (data.size() + 3);
+    ASSERT_EQ(FindBytes(data, needle, from), Plain(data, needle, from))
+        << data << " / " << needle << " from " << from;
+    ASSERT_EQ(FindLastBytes(data, needle), PlainLast(data, needle)) << data << " / " << needle;
+  }
+  const std::string marker = "QEV-mark=7zipdataA\x01";
+  std::string big(1000, 'Q');
+  for (size_t at : {size_t(0), size_t(15), size_t(16), size_t(500), big.size() - marker.size()}) {
+    std::string d = big;
+    d.replace(at, marker.size(), marker);
+    EXPECT_EQ(FindBytes(d, marker), at);
+    EXPECT_EQ(FindLastBytes(d, marker), at);
+  }
 }
 
 }  // namespace
