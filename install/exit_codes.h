@@ -1,0 +1,13 @@
+// Exit codes of setup.exe. Numbered once; a number is never reused for another meaning.
+// The README lists them for publishers who script silent installs.
+#pragma once
+
+enum SetupExitCode : unsigned {
+  kExitSuccess = 0,              // the install (or the test-mode run) completed
+  kExitNoPackage = 1,            // no installer package is appended and no "test" argument
+  kExitDirectoryRefused = 2,     // the install directory is empty or failed its checks
+  kExitPasswordRefused = 3,      // the install password was wrong or its box was cancelled
+  kExitExtractionFailed = 4,     // the main extraction (or an exclusion group) did not succeed
+  kExitMissingVolume = 5,        // a split volume of the product data is missing
+  kExitUserQuit = 6,             // the user confirmed quitting the wizard
+};
