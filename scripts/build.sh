@@ -9,6 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 trees=("$@")
 [ ${#trees[@]} -gt 0 ] || trees=(native asan win32 win64)
 jobs=$(nproc)
+# A compiler cache, when the machine has one, is shared by every checkout under the same parent.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 for t in "${trees[@]}"; do
   dir="$root/build/$t"
   case $t in
@@ -19,7 +25,7 @@ for t in "${trees[@]}"; do
     *) echo "build.sh: unknown tree $t" >&2; exit 2 ;;
   esac
   if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
+    cmake -S "$root" -B "$dir" "${args[@]}" "${launcher[@]}" >/dev/null
   fi
   cmake --build "$dir" -j "$jobs"
 done
