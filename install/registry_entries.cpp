@@ -3,7 +3,7 @@
 #include "install/registry_entries.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 
 #include "environment/registry.h"
 #include "environment/system.h"
@@ -35,30 +35,46 @@ Bytes ReplaceBytes(std::string_view data, std::string_view from, std::string_vie
   return out;
 }
 
-// The highest record number any item of the database carries. Records above it hold no item at
-// all and write nothing, so a huge "num" costs no time.
-int64_t HighestRecordNumber(std::string_view database) {
-  int64_t highest = 0;
-  for (size_t pos = FindBytes(database, "REG"); pos != std::string_view::npos;
-       pos = FindBytes(database, "REG", pos + 1)) {
-    for (std::string_view stem : kRecordStems) {
-      if (database.compare(pos, stem.size(), stem) != 0) continue;
-      size_t end = pos + stem.size();
-      while (end < database.size() && database[end] >= '0' && database[end] <= '9' &&
-             end - pos - stem.size() < 10)
-        ++end;
-      if (end == pos + stem.size() || end >= database.size() || database[end] != '\x01') continue;
-      highest = std::max(highest, TextToInt(database.substr(pos + stem.size(), end - pos - stem.size())));
+// The record items of a database, found in one sweep: for each item name, where its value starts
+// (after the first occurrence of the name and 01, where a search by name finds it), and the
+// highest record number any item carries. Reading n records then costs one sweep, not n, and
+// records above the highest number (which hold nothing and write nothing) are not read at all.
+class RecordItems {
+ public:
+  explicit RecordItems(std::string_view database) : database_(database) {
+    for (size_t pos = FindBytes(database, "REG"); pos != std::string_view::npos;
+         pos = FindBytes(database, "REG", pos + 1)) {
+      for (std::string_view stem : kRecordStems) {
+        if (database.compare(pos, stem.size(), stem) != 0) continue;
+        const size_t digits = pos + stem.size();
+        size_t end = digits;
+        while (end < database.size() && end - digits < 10 && database[end] >= '0' &&
+               database[end] <= '9')
+          ++end;
+        if (end == digits || end >= database.size() || database[end] != '\x01') continue;
+        starts_.emplace(std::string(database.substr(pos, end - pos)), end + 1);
+        highest_ = std::max(highest_, TextToInt(database.substr(digits, end - digits)));
+      }
     }
   }
-  return highest;
-}
 
-Bytes ItemOrEmpty(std::string_view database, const std::string& name) {
-  Bytes value;
-  GetItem(database, name, value);
-  return value == kEmptyItemValue ? Bytes() : value;
-}
+  int64_t highest() const { return highest_; }
+
+  // The item's value; a missing item and the empty marker read as the empty text.
+  Bytes Get(const std::string& name) const {
+    const auto found = starts_.find(name);
+    if (found == starts_.end()) return Bytes();
+    const size_t to = FindBytes(database_, name + "end", found->second);
+    if (to == std::string_view::npos) return Bytes();
+    Bytes value(database_.substr(found->second, to - found->second));
+    return value == kEmptyItemValue ? Bytes() : value;
+  }
+
+ private:
+  std::string_view database_;
+  std::unordered_map<std::string, size_t> starts_;
+  int64_t highest_ = 0;
+};
 
 RegistryAction StringValue(const std::string& key, const char* name, const std::string& text,
                            bool view64) {
@@ -82,19 +98,21 @@ Bytes SubstituteInstallPath(std::string_view database, std::string_view install_
 
 std::vector<RegistryRecord> ReadRegistryRecords(std::string_view database) {
   std::vector<RegistryRecord> records;
-  const int64_t count = std::min(TextToInt(ItemOrEmpty(database, "num")),
-                                 HighestRecordNumber(database));
+  Bytes num;
+  GetItem(database, "num", num);
+  const RecordItems items(database);
+  const int64_t count = std::min(TextToInt(num == kEmptyItemValue ? Bytes() : num), items.highest());
   for (int64_t i = 1; i <= count; ++i) {
     const std::string number = IntToText(i);
     RegistryRecord record;
     // Every key is read as the item format stores it: 01 02 03 is the empty text. For the data
     // this writes an empty value, for the name the key's default value.
-    record.path = ItemOrEmpty(database, "REGpath" + number);
-    record.type = ItemOrEmpty(database, "REGtype" + number);
-    record.data = ItemOrEmpty(database, "REGdata" + number);
-    record.off = ItemOrEmpty(database, "REGoff" + number);
-    record.name = ItemOrEmpty(database, "REGname" + number);
-    record.view = ItemOrEmpty(database, "REGws" + number);
+    record.path = items.Get("REGpath" + number);
+    record.type = items.Get("REGtype" + number);
+    record.data = items.Get("REGdata" + number);
+    record.off = items.Get("REGoff" + number);
+    record.name = items.Get("REGname" + number);
+    record.view = items.Get("REGws" + number);
     records.push_back(std::move(record));
   }
   return records;

@@ -60,6 +60,25 @@ TEST(RegistryRecordsTest, ReadingMarkersAndNumbers) {
   ASSERT_EQ(read.size(), 12u);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(read[i].name, "v" + std::to_string(i + 1));
 
+  // Values that hold other items' names, and a repeated item: the first occurrence wins, as a
+  // search by name finds it.
+  Bytes tricky = Database("2", {{"HKEY_USERS\\REGname2", "REG_SZ", "REGpath1REGname1 end", "", "REGdata2", ""},
+                                {"HKEY_USERS\\B", "REG_SZ", "x", "", "second", ""}});
+  tricky = AppendItem(tricky, "REGname2", "later");
+  const std::vector<RegistryRecord> read_tricky = ReadRegistryRecords(tricky);
+  ASSERT_EQ(read_tricky.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    const std::string n = std::to_string(i + 1);
+    Bytes path, data, name;
+    GetItem(tricky, "REGpath" + n, path);
+    GetItem(tricky, "REGdata" + n, data);
+    GetItem(tricky, "REGname" + n, name);
+    EXPECT_EQ(read_tricky[i].path, path);
+    EXPECT_EQ(read_tricky[i].data, data);
+    EXPECT_EQ(read_tricky[i].name, name);
+  }
+  EXPECT_EQ(read_tricky[1].name, "second");
+
   struct CountCase {
     Bytes db;
     size_t records;
