@@ -91,6 +91,36 @@ TEST_F(RegistryWriteTest, ValuesReadBackExactly) {
   }
 }
 
+TEST_F(RegistryWriteTest, UninstallEntryInItsView) {
+  const std::wstring key =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QevTest产品";
+  // True when the entry's InstallLocation is there in the given view.
+  auto location = [&](REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) !=
+        ERROR_SUCCESS)
+      return false;
+    const bool found = RegQueryValueExW(opened, L"InstallLocation", nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return found;
+  };
+  struct Case {
+    int view;
+    REGSAM written, other;
+  } cases[] = {{64, KEY_WOW64_64KEY, KEY_WOW64_32KEY}, {32, KEY_WOW64_32KEY, KEY_WOW64_64KEY}};
+  for (const Case& c : cases) {
+    InstallConfig config;
+    config.product_name = "QevTest产品";
+    config.generate_uninstaller = 1;
+    config.registry_view = c.view;
+    WriteRegistryEntriesWith(config, "", "C:\\App", SystemRegistryEffects());
+    EXPECT_TRUE(location(c.written)) << c.view;
+    EXPECT_FALSE(location(c.other)) << c.view;
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), c.written, 0);
+  }
+}
+
 TEST_F(RegistryWriteTest, RegFileImport) {
   // Two file records in a row, each handed to its own Registry Editor.
   const std::string first =
@@ -98,9 +128,9 @@ TEST_F(RegistryWriteTest, RegFileImport) {
       "[HKEY_CURRENT_USER\\Software\\QevTest\\导入]\r\n"
       "\"路径\"=\"SXG(%InstallPath%)\\\\bin\"\r\n";
   const std::string second =
-      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "REGEDIT4\r\n\r\n"
       "[HKEY_CURRENT_USER\\Software\\QevTest\\导入]\r\n"
-      "\"第二\"=\"%InstallPath%\"\r\n";
+      "\"第二\"=dword:0000002a\r\n";
   const Bytes db = Database({{"", "file", first, "", "", ""}, {"", "file", second, "", "", ""}});
   WriteRegistryEntriesWith(InstallConfig(), db, "C:\\App 目录", SystemRegistryEffects());
 
@@ -115,7 +145,8 @@ TEST_F(RegistryWriteTest, RegFileImport) {
   ASSERT_TRUE(path.found);
   EXPECT_EQ(path.data, Utf16Bytes(L"C:\\App 目录\\bin"));
   ASSERT_TRUE(other.found);
-  EXPECT_EQ(other.data, Utf16Bytes(L"C:\\App 目录"));
+  EXPECT_EQ(other.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(other.data, std::string("\x2A\0\0\0", 4));
 }
 
 }  // namespace

@@ -46,7 +46,9 @@ TEST_F(ShellTest, CreateOneShortcut) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CreateOneShortcut(c.link, c.target, "-a 1", c.icon, 0, "说明", ""), c.ok) << c.name;
-    if (!c.file.empty()) EXPECT_TRUE(IsShellLink(c.file)) << c.name;
+    if (!c.file.empty()) {
+      EXPECT_TRUE(IsShellLink(c.file)) << c.name;
+    }
   }
   EXPECT_FALSE(PathExists(root_ + "无.lnk"));
   EXPECT_FALSE(PathExists(root_ + "无"));
