@@ -51,6 +51,13 @@ TEST_F(ShellTest, CreateOneShortcut) {
     }
   }
   EXPECT_FALSE(PathExists(root_ + "无.lnk"));
+  // The properties reached the file: its string data is UTF-16.
+  Bytes content;
+  ASSERT_TRUE(ReadWholeFile(root_ + "链接.lnk", content));
+  for (const std::u16string& text : {std::u16string(u"-a 1"), std::u16string(u"说明")}) {
+    const Bytes bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    EXPECT_NE(content.find(bytes), std::string::npos);
+  }
   EXPECT_FALSE(PathExists(root_ + "无"));
 }
 
