@@ -542,7 +542,9 @@ TEST(InstallRun, InstallDirectoryCheck) {
   for (const Case& c : cases) {
     const std::string problem = InstallDirectoryProblem(c.dir);
     EXPECT_EQ(problem.empty(), c.accepted) << c.dir;
-    if (!c.accepted) EXPECT_EQ(problem, kBadDirectoryMessage) << c.dir;
+    if (!c.accepted) {
+      EXPECT_EQ(problem, kBadDirectoryMessage) << c.dir;
+    }
   }
 }
 
