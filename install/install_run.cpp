@@ -322,7 +322,11 @@ std::string InstallDirectoryProblem(std::string_view dir) {
   const std::string path(dir);
   const bool drive = path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
                      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-  const bool share = StartsWith(path, "\\\\");
+  bool share = StartsWith(path, "\\\\");
+#ifndef _WIN32
+  // The native build's files are POSIX paths; its tests install into them.
+  share = share || StartsWith(path, "/");
+#endif
   if ((!drive && !share) || IsFileSystemRoot(path)) return kBadDirectoryMessage;
   for (size_t i = 0; i < path.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
