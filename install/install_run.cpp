@@ -4,7 +4,7 @@
 #include "install/install_run.h"
 
 #include "environment/system.h"
-#include "install/exit_codes.h"
+#include "package/exit_codes.h"
 #include "install/install_log.h"
 #include "package/startup.h"
 #include "runtime/files.h"

@@ -2,7 +2,7 @@
 // the archive library's code through the default steps, with an exclusion group and clean-up.
 #include <gtest/gtest.h>
 
-#include "install/exit_codes.h"
+#include "package/exit_codes.h"
 #include "install/install_run.h"
 #include "package/package_test_util.h"
 #include "package/startup.h"

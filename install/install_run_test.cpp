@@ -12,7 +12,7 @@
 #include <map>
 
 #include "environment/system.h"
-#include "install/exit_codes.h"
+#include "package/exit_codes.h"
 #include "install/install_log.h"
 #include "package/startup.h"
 #include "runtime/files.h"
