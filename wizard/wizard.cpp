@@ -2,6 +2,7 @@
 #include "wizard/wizard.h"
 
 #include "install/install_run.h"
+#include "install/script_store.h"
 #include "package/startup.h"
 #include "runtime/text.h"
 

@@ -198,7 +198,7 @@ TEST(WizardComponents, TickSpreadsDownAndSettlesTheParent) {
       {"100000", 3, true, "100100"},
       {"011100", 3, false, "011000"},  // A1 still ticked: A unchanged
       {"000100", 1, true, "111100"},   // all children ticked: the parent too
-      {"111100", 1, false, "000100"},  // the other child counts although A1 has children
+      {"111100", 1, false, "100100"},  // A2 still counts although A1's own child stands between
       {"000100", 3, false, "000000"},  // no child ticked: the parent is unticked
       {"000000", 2, true, "011000"},   // the grandparent is not touched
       {"010000", 9, true, "010000"},   // no such item
