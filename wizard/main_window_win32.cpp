@@ -221,6 +221,12 @@ int MainWindow::CurrentPage() const {
 void MainWindow::SelectPage(int page) {
   if (page < 0 || page >= kPageCount) return;
   SendMessageW(Control(kTab), TCM_SETCURSEL, page, 0);
+  // The welcome page's own panel comes back whenever that page is current.
+  if (page == kPageWelcome) {
+    for (PageControl& c : page_controls_) {
+      if (c.handle == Control(kWelcomePanel)) c.wanted = true;
+    }
+  }
   ApplyPageVisibility();
 }
 
