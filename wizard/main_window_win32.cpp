@@ -104,6 +104,7 @@ bool MainWindow::Create(const std::string& caption) {
     SendMessageW(tab, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
   page_controls_.back().wanted = false;
+  ShowControl(tab, false);
 
   // Shared by every page: the rule above the buttons and the buttons.
   Add("公司_标签", -1, kind(K::kLabel), "墨桐公司版权所有 ————————————————", 10, rule_top - 2,
