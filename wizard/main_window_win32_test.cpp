@@ -149,6 +149,27 @@ TEST_F(MainWindowTest, ComponentTreeShowsTheModel) {
   EXPECT_TRUE(ticked(child));
 }
 
+TEST_F(MainWindowTest, TickingATreeItemReachesTheWizard) {
+  ComponentTree tree;
+  tree.Add("基本组件", -1, false);
+  tree.Add("桌面快捷方式", -1, false);
+  window.ShowComponentTree(tree);
+  std::vector<std::pair<int, bool>> changes;
+  MainWindow::Handlers handlers;
+  handlers.component_check = [&](int position, bool checked) { changes.push_back({position, checked}); };
+  window.SetHandlers(handlers);
+  HWND view = window.Control(kTree);
+  HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(view, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  HTREEITEM second = reinterpret_cast<HTREEITEM>(
+      SendMessageW(view, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(root)));
+  SendMessageW(view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second));
+  SendMessageW(view, WM_KEYDOWN, VK_SPACE, 0);
+  SendMessageW(view, WM_KEYUP, VK_SPACE, 0);
+  window.LetMessagesRun();
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0], std::make_pair(1, true));
+}
+
 TEST_F(MainWindowTest, FinishOptionBoxesStandInRows) {
   std::vector<FinishOption> options(3);
   const char* titles[] = {"运行 墨桐软件 1.0", "隐藏的", "访问网站"};
