@@ -61,8 +61,11 @@ def temp_folders():
 def run(installer):
     """Runs the installer; returns its exit status and the new entries of the temporary folder."""
     before = {t: set(os.listdir(t)) for t in temp_folders()}
+    # Without a display the wizard window cannot be made, so the installer ends once the package
+    # is unpacked instead of waiting for the user.
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
     status = subprocess.run([run_sh, prefix, "win64", installer], cwd=os.path.dirname(installer),
-                            timeout=120).returncode
+                            env=env, timeout=120).returncode
     subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix))
     new = []
     for t in temp_folders():

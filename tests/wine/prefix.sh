@@ -15,6 +15,13 @@ mkdir -p "$prefix.home"
 unset DISPLAY
 "$loader" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
+# Windows links its dialog fonts to a Chinese face, so message boxes show Chinese on every system;
+# the prefix does the same with the Chinese font of this machine.
+for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+  "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+done
+wineserver -w
 for user_dir in "$prefix"/drive_c/users/*/; do
   for entry in "$user_dir"* "$user_dir"AppData/Roaming/Microsoft/Windows/Templates; do
     if [ -L "$entry" ]; then
