@@ -2,7 +2,7 @@
 // opened, and the run mode decides what the window becomes; then the message loop runs.
 #include <windows.h>
 
-#include "install/exit_codes.h"
+#include "package/exit_codes.h"
 #include "package/open_package.h"
 #include "package/program_entry.h"
 #include "package/startup.h"

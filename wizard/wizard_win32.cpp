@@ -3,17 +3,15 @@
 #include <windows.h>
 
 #include "environment/system.h"
-#include "install/exit_codes.h"
+#include "package/exit_codes.h"
 #include "install/install_config.h"
 #include "install/install_run.h"
 #include "package/startup.h"
+#include "install/program_starter.h"
 #include "runtime/process.h"
 #include "runtime/window_win32.h"
 #include "wizard/main_window.h"
 #include "wizard/wizard.h"
-
-// The program starter of the real run.
-ProgramStarter& SystemProgramStarter();
 
 namespace {
 
