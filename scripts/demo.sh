@@ -56,11 +56,18 @@ echo
 echo "== Shortcuts:"
 (cd "$c/users" && find . -iname '*.lnk' -printf '%P\n' | sort) || true
 echo
-echo "== Registry:"
-. "$root/tests/wine/loader.sh" 2>/dev/null || true
-for key in 'HKCU\Software\HelloExample' \
-           'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Hello'; do
-  "$root/tests/wine/run.sh" "$prefix" "$arch" reg query "$key" /reg:32 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+echo "== Registry (exported with regedit; the installer is a 32-bit program, so its HKLM values"
+echo "   live in the 32-bit view, Wow6432Node, where the 32-bit setup.exe writes them):"
+for key in 'HKEY_CURRENT_USER\Software\HelloExample' \
+           'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Hello'; do
+  rm -f "$c/demo-export.reg"
+  "$root/tests/wine/run.sh" "$prefix" "$arch" regedit /e 'C:\demo-export.reg' "$key" >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w
+  if [ -f "$c/demo-export.reg" ]; then
+    iconv -f UTF-16 -t UTF-8 "$c/demo-export.reg" | tr -d '\r' | sed '/^$/d;/^Windows Registry Editor/d'
+  else
+    echo "[$key] (not found)"
+  fi
 done
 echo
 echo "== Install log (C:\\hello-install.log):"

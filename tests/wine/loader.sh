@@ -1,6 +1,6 @@
 # Sourced by prefix.sh and run.sh: the environment of one isolated prefix and the Wine loader for
 # its architecture. Expects $prefix and $arch; sets HOME, WINEPREFIX, WINEARCH and $loader.
-export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ "$arch" = win32 ]; then
   export WINEARCH=win32
   loader=wine
