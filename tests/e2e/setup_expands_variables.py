@@ -92,7 +92,7 @@ expected = {
     "Later": "%InstallPath%\\bin\\app.exe",
 }
 for key, value in expected.items():
-    h.check(got.get(key) == value, f"%{key}% -> {got.get(key)!r} (expected {value!r})")
+    h.check(got.get(key) == value, f"{key} = {got.get(key)!r} (expected {value!r})")
 # The folders are real folders of the prefix, not texts from nowhere.
 for key in ("TempDir", "WindowsDir", "System32", "Desktop", "AppData", "MyDocument", "UserProfile"):
     h.check(h.unix_path(got.get(key, "")) is not None, f"%{key}% names an existing folder")
