@@ -141,6 +141,19 @@ class Harness:
         status, _ = self.wine(installer, *args, cwd=os.path.dirname(installer), timeout=timeout)
         return status, self.temp_new(before)
 
+    def run_setup_line(self, installer, arguments, timeout=180):
+        """Runs an installer with the exact command-line text `arguments` (quotes included, which
+        an argument list would escape); returns (exit status, new entries of the temporary
+        folder). A batch file beside the installer starts it and hands its exit code on."""
+        batch = os.path.join(os.path.dirname(installer), "qev_run.bat")
+        with open(batch, "wb") as f:
+            f.write(f'@"{os.path.basename(installer)}" {arguments}\r\n'
+                    f'@exit /b %errorlevel%\r\n'.encode("gbk"))
+        before = self.temp_snapshot()
+        status, _ = self.wine("cmd", "/c", "qev_run.bat", cwd=os.path.dirname(installer),
+                              timeout=timeout)
+        return status, self.temp_new(before)
+
     def clean_temp(self):
         for p in self.made:
             if os.path.isdir(p):
