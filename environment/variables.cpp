@@ -330,4 +330,5 @@ void BuildVariables(const std::string& config_dir, const SystemValues& system) {
   WriteWholeFile(path("GUItext.ini"), texts.gui_text);
   WriteWholeFile(path("Except.ini"), texts.except);
   record.registry_database = std::move(texts.registry_database);
+  record.table = table;
 }

@@ -84,6 +84,7 @@ Bytes RegistryDatabaseFromFile(std::string_view stored);
 struct VariableRecord {
   Bytes registry_database;  // expanded, "%InstallPath%" still in place
   Bytes uninstall_data;     // the content of the "uninst_dat" group
+  VariableTable table;      // for texts expanded when they are used (shortcut folders)
 };
 const VariableRecord& Variables();
 

@@ -312,6 +312,8 @@ TEST_F(BuildVariablesTest, RewritesTheConfigurationFiles) {
             UninstallDataRecord("d=%Desktop%", plugin_db, var_data, variable_ini));
   // The stored registry database is left as it was.
   EXPECT_TRUE(IsCompressedFile(Get("QEVREG.db")));
+  // The table stays for the texts expanded later (shortcut folders).
+  EXPECT_EQ(ExpandText("%Desktop%\\%ProductName%", Variables().table), "C:\\Users\\u\\Desktop\\产品");
 }
 
 TEST_F(BuildVariablesTest, MissingFilesAndNoVariables) {

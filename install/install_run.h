@@ -97,6 +97,11 @@ bool StartInstall(const std::string& password, bool password_given);
 bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
                   const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
                   const StartupState& startup, InstallRunState& run);
+// The same with the script lists the "Install" sections fill and the extraction reads (the others
+// use the process-wide CurrentScriptLists()).
+bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
+                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
+                  const StartupState& startup, InstallRunState& run, ScriptLists& lists);
 // The window the wizard registers for the real run.
 void SetInstallWindow(InstallWindow* window);
 InstallWindow* CurrentInstallWindow();
@@ -105,6 +110,31 @@ InstallWindow* CurrentInstallWindow();
 void WriteLogLine(const std::string& line);
 
 // ---- Decisions of the run, shared by both builds ----
+
+// The messages of a refused install directory.
+inline constexpr const char* kEmptyDirectoryMessage =
+    "请先填写好完整的安装路径后再执行下一步操作！";
+inline constexpr const char* kBadDirectoryMessage = "安装路径不正确，请重新选择！";
+// The message box text for a normalised install directory that cannot be installed into, or the
+// empty text when it can: empty; a bare drive or share root; not a full path (drive or share);
+// a character Windows paths cannot hold (control characters, < > | " * ?, a ':' other than the
+// drive's).
+std::string InstallDirectoryProblem(std::string_view dir);
+
+// Test mode of the run: the command line holds exactly the one argument "test".
+bool IsTestRun(const std::vector<std::string>& arguments);
+
+// Whether the clean-up deletes the extracted archive: it lies in the temporary folder, and it is
+// neither the program file itself nor a file beside the program (split volumes) unless its name is
+// one of the unique temporary names.
+bool IsTemporaryArchive(std::string_view archive, std::string_view temp_dir,
+                        std::string_view program_path);
+// Whether the clean-up removes the configuration directory: not when it is empty or the program's
+// own folder (test mode keeps the configuration there).
+bool RemovesConfigurationDirectory(std::string_view config_dir, std::string_view program_folder);
+
+// The last line of the log file: "安装完成" or "安装失败: " + failure, with the exit code.
+std::string InstallResultLine(unsigned exit_code, std::string_view failure);
 
 // The system filter: the command with its "[sys=…]" tag removed, or the empty text when it is
 // not meant for this Windows.

@@ -18,3 +18,24 @@ std::string WriteBatchCommand(std::string_view command) {
   if (!WriteWholeFile(path, BatchText(command))) return std::string();
   return "\"" + path + "\"";
 }
+
+bool IsWebAddressCommand(std::string_view command) {
+  return StartsWith(ReplaceAll(command, "\"", ""), "http://");
+}
+
+ProgramAndParameters SplitProgramAndParameters(std::string_view command) {
+  auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
+  size_t from = 0;
+  if (!command.empty() && command[0] == '"') {
+    const size_t close = command.find('"', 1);
+    from = close == std::string_view::npos ? command.size() : close + 1;
+  }
+  size_t blank = from;
+  while (blank < command.size() && !is_blank(command[blank])) ++blank;
+  ProgramAndParameters split;
+  split.program = ReplaceAll(command.substr(0, blank), "\"", "");
+  if (blank < command.size()) split.parameters = std::string(command.substr(blank + 1));
+  return split;
+}
+
+bool HasDriveLetter(std::string_view program) { return program.size() >= 2 && program[1] == ':'; }

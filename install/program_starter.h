@@ -20,3 +20,26 @@ std::string BatchText(std::string_view command);
 // Writes BatchText(command) into a new "<unique>.tmp.bat" of the temporary folder and returns the
 // command that runs it: the file's path in double quotes. Empty when it cannot be written.
 std::string WriteBatchCommand(std::string_view command);
+
+// The starter of the running system: Windows processes and the shell on Windows; the native build
+// has no Windows programs to start and skips every command.
+ProgramStarter& SystemProgramStarter();
+
+// ---- Decisions of StartProgram, shared by both builds ----
+
+// True when the command, with every double quote removed, begins with exactly "http://": it is
+// opened with the shell's default action.
+bool IsWebAddressCommand(std::string_view command);
+
+// A command split into its program (quotes removed) and parameters: the program ends at the first
+// blank after the closing quote of a quoted program path, or at the first blank of an unquoted one;
+// a command without such a blank is all program.
+struct ProgramAndParameters {
+  std::string program;
+  std::string parameters;
+};
+ProgramAndParameters SplitProgramAndParameters(std::string_view command);
+
+// True when the program path names a drive ("C:..."): it is opened through the shell. Other
+// commands (cmd, regedit, a bare name) run as command lines.
+bool HasDriveLetter(std::string_view program);

@@ -63,6 +63,33 @@ std::string ArgumentText(std::string_view line) {
   return TrimSpaces(line.substr(at));
 }
 
+std::string TakeLogSwitch(std::string& text) {
+  static constexpr std::string_view kSwitch = "/log=";
+  // Lower-casing ASCII letters keeps every byte in place, so positions carry over to `text`.
+  const std::string lowered = AsciiLower(text);
+  size_t at = FindText(lowered, kSwitch);
+  while (at != std::string::npos && at > 0 && static_cast<unsigned char>(text[at - 1]) > ' ') {
+    at = FindText(lowered, kSwitch, at + 1);
+  }
+  if (at == std::string::npos) return std::string();
+  size_t begin = at + kSwitch.size();
+  size_t end;
+  std::string path;
+  if (begin < text.size() && text[begin] == '"') {
+    const size_t close = text.find('"', begin + 1);
+    end = close == std::string::npos ? text.size() : close + 1;
+    path = text.substr(begin + 1, (close == std::string::npos ? text.size() : close) - begin - 1);
+  } else {
+    const size_t space = text.find(' ', begin);
+    end = space == std::string::npos ? text.size() : space;
+    path = text.substr(begin, end - begin);
+  }
+  const std::string before = TrimTrailingSpaces(std::string_view(text).substr(0, at));
+  const std::string after = TrimLeadingSpaces(std::string_view(text).substr(end));
+  text = TrimSpaces(before + (before.empty() || after.empty() ? "" : " ") + after);
+  return path;
+}
+
 bool IsTestMode(const std::vector<std::string>& arguments) {
   return !arguments.empty() && arguments[0] == "test";
 }

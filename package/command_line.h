@@ -17,6 +17,12 @@ std::vector<std::string> SplitArguments(std::string_view command_line);
 // The raw text after the program path, spaces trimmed at both ends.
 std::string ArgumentText(std::string_view command_line);
 
+// The log switch "/LOG=path" (letters in any case, at the start of the text or after a blank):
+// takes the path (quoted: up to the closing quote; unquoted: up to the first space), removes the
+// whole switch from `argument_text` (spaces trimmed where it stood) and returns the path; empty
+// when there is no such switch.
+std::string TakeLogSwitch(std::string& argument_text);
+
 // True when the first argument is exactly "test".
 bool IsTestMode(const std::vector<std::string>& arguments);
 

@@ -104,4 +104,29 @@ TEST(CommandLine, StartupBranch) {
   EXPECT_EQ(DecideStartupBranch(kRunModeNone, 0), StartupBranch::kPlainWizard);
 }
 
+TEST(CommandLine, TakesTheLogSwitch) {
+  struct Case {
+    std::string text;
+    std::string path;
+    std::string rest;
+  };
+  const Case cases[] = {
+      {"/LOG=C:\\install.log", "C:\\install.log", ""},
+      {"-hp /log=C:\\i.log -jp", "C:\\i.log", "-hp -jp"},
+      {"/D=\"C:\\x y\" /Log=\"C:\\my logs\\安装.log\"", "C:\\my logs\\安装.log", "/D=\"C:\\x y\""},
+      {"/LOG=\"C:\\unclosed y", "C:\\unclosed y", ""},
+      {"/LOG=", "", ""},
+      {"-hp", "", "-hp"},
+      // Only a switch of its own counts, not "/LOG=" inside another value.
+      {"/D=C:\\a/LOG=b -hp", "", "/D=C:\\a/LOG=b -hp"},
+      {"/D=C:\\a/LOG=b /LOG=c.log", "c.log", "/D=C:\\a/LOG=b"},
+      {"  /LOG=a.log  ", "a.log", ""},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(TakeLogSwitch(text), c.path) << c.text;
+    EXPECT_EQ(text, c.rest) << c.text;
+  }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "package/data_source.h"
+#include "package/exit_codes.h"
 #include "runtime/process.h"
 #include "runtime/text.h"
 
@@ -12,7 +13,7 @@ DataSourceHooks DefaultDataSourceHooks() {
   h.show_message = [](const std::string& text, const std::string& title) {
     std::fprintf(stderr, "%s: %s\n", GbkToUtf8(title).c_str(), GbkToUtf8(text).c_str());
   };
-  h.end_process = [] { EndProcess(0); };
+  h.end_process = [] { EndProcess(kExitMissingVolume); };
   h.run_hidden = [](const std::string&, const std::string&) { return false; };
   return h;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "package/data_source.h"
+#include "package/exit_codes.h"
 #include "runtime/process.h"
 #include "runtime/text.h"
 #include "runtime/wide_win32.h"
@@ -53,7 +54,7 @@ DataSourceHooks DefaultDataSourceHooks() {
   h.show_message = [](const std::string& text, const std::string& title) {
     MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(title).c_str(), MB_OK | MB_SETFOREGROUND);
   };
-  h.end_process = [] { EndProcess(0); };
+  h.end_process = [] { EndProcess(kExitMissingVolume); };
   h.run_hidden = RunHidden;
   return h;
 }

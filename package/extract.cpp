@@ -18,9 +18,11 @@ constexpr unsigned char kSignature[8] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0x0
 constexpr unsigned kStateEnd = 2;
 constexpr uint32_t kTotalIsPerMille = 0xFFFFFFFFu;
 
+// The signature and the major format version; current 7-Zip writes minor version 4 where older
+// ones wrote 3, and an intact archive of either must not be "repaired".
 bool SignatureAt(File& file, int64_t offset) {
   unsigned char head[8];
-  return file.Seek(offset) && file.Read(head, 8) == 8 && std::memcmp(head, kSignature, 8) == 0;
+  return file.Seek(offset) && file.Read(head, 8) == 8 && std::memcmp(head, kSignature, 7) == 0;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -114,6 +114,8 @@ TEST(RestoreArchiveSignature, WritesOnlyWhereTheSignatureIsBroken) {
   const Case cases[] = {
       {"intact", sig + "body", 0, sig + "body", true},
       {"intact one byte in", "x" + sig + "body", 0, "x" + sig + "body", true},
+      {"intact, minor version 4 (current 7-Zip)", sig.substr(0, 7) + "\x04" + Bytes(30, 'b'), 19,
+       sig.substr(0, 7) + "\x04" + Bytes(30, 'b'), true},
       {"altered", "QE" + sig.substr(2) + "body", 0, sig + "body", true},
       {"after the data block marker", marker + Bytes(2, '\0') + sig.substr(2), 19, marker + sig, true},
       {"too short for the offset", "ab", 19, "ab", false},

@@ -88,6 +88,8 @@ int OpenPackage(const PackageHooks& hooks) {
   settings.hide_end = read(kSwitchSection, "hideend");
   settings.hidden = read(kSwitchSection, "hp");
   s.argument_text = ArgumentText(line);
+  // The log switch goes first, so a path switch at the end of the line does not swallow it.
+  s.log_path = TakeLogSwitch(s.argument_text);
   SwitchDecision d = DecideSwitches(s.argument_text, settings);
   s.install_dir_override = d.install_dir_override;
   if (!d.install_mode.empty()) s.install_mode = d.install_mode;

@@ -145,6 +145,14 @@ TEST_F(OpenPackageTest, TestModeReadsSwitchesFromProgramFolder) {
   EXPECT_EQ(OpenPackage(Hooks("\"C:\\setup.exe\" test /silent")), 1);
   EXPECT_EQ(Startup().install_mode, "后台安装");
   EXPECT_EQ(Startup().show_finish_page, 0);
+
+  // The log switch is taken out before the path switch reads to the last quote.
+  ASSERT_TRUE(WriteWholeFile(folder_ + "\\data.ini", "[安装包命令行]\r\np=/D=\r\n"));
+  Startup() = StartupState();
+  EXPECT_EQ(OpenPackage(Hooks("\"C:\\setup.exe\" test /D=\"C:\\My App\" /LOG=\"C:\\a b.log\"")), 1);
+  EXPECT_EQ(Startup().log_path, "C:\\a b.log");
+  EXPECT_EQ(Startup().argument_text, "test /D=\"C:\\My App\"");
+  EXPECT_EQ(Startup().install_dir_override, "C:\\My App");
 }
 
 TEST_F(OpenPackageTest, StartupClearsPluginFolderAndWritesPhaseTexts) {

@@ -32,6 +32,7 @@ struct StartupState {
   int window_visible = 0;
   bool show_space = false;             // data.ini "选择框_显示空间"
   int64_t unpacked_size = 0;           // data.ini "压缩原大小" when show_space
+  std::string log_path;                // the /LOG= switch: the install log file; empty for none
 };
 
 StartupState& Startup();

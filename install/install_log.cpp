@@ -1,0 +1,46 @@
+// The install log file (see install_log.h).
+#include "install/install_log.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "runtime/files.h"
+#include "runtime/text.h"
+
+namespace {
+
+LogClock current_clock = LocalLogTime;
+
+}  // namespace
+
+LogTime LocalLogTime() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* t = std::localtime(&now);
+  LogTime time;
+  if (!t) return time;
+  time.year = t->tm_year + 1900;
+  time.month = t->tm_mon + 1;
+  time.day = t->tm_mday;
+  time.hour = t->tm_hour;
+  time.minute = t->tm_min;
+  time.second = t->tm_sec;
+  return time;
+}
+
+LogClock SetLogClock(LogClock clock) {
+  LogClock previous = current_clock;
+  current_clock = clock ? clock : LocalLogTime;
+  return previous;
+}
+
+std::string LogFileLine(const LogTime& time, const std::string& gbk_line) {
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", time.year, time.month,
+                time.day, time.hour, time.minute, time.second);
+  return stamp + GbkToUtf8(gbk_line) + "\r\n";
+}
+
+void AppendLogFile(const std::string& path, const std::string& gbk_line) {
+  if (path.empty()) return;
+  AppendToFile(path, LogFileLine(current_clock(), gbk_line));
+}

@@ -1,0 +1,439 @@
+// The install run: StartInstall with its checks, the components' sections, the programs before and
+// after the extraction, the extraction with its exclusion groups and progress, the clean-up, and the
+// hand-over to the finish page. Every effect goes through the window and the steps it is given.
+#include "install/install_run.h"
+
+#include "environment/system.h"
+#include "package/exit_codes.h"
+#include "install/install_log.h"
+#include "package/startup.h"
+#include "runtime/files.h"
+#include "runtime/md5.h"
+#include "runtime/text.h"
+
+namespace {
+
+constexpr std::string_view kInstallPathToken = "%InstallPath%";
+constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
+constexpr const char* kRunProgramPrefix = "运行程序: ";
+constexpr const char* kExtractPrefix = "抽取: ";
+constexpr const char* kFailurePrefix = "安装失败: ";
+// A data block copied out of the program file starts with its start marker of this many bytes.
+constexpr int64_t kDataMarkerBytes = 19;
+
+// Where log lines go: the window and log file of the install that is running, or else those of
+// the process.
+struct LogTarget {
+  InstallWindow* window = nullptr;
+  int display = 0;
+  std::string file;
+};
+const LogTarget* running_log = nullptr;
+
+// Makes `target` the destination of WriteLogLine while an install runs.
+class RunningLog {
+ public:
+  explicit RunningLog(const LogTarget& target) : previous_(running_log) { running_log = &target; }
+  ~RunningLog() { running_log = previous_; }
+  RunningLog(const RunningLog&) = delete;
+  RunningLog& operator=(const RunningLog&) = delete;
+
+ private:
+  const LogTarget* previous_;
+};
+
+InstallWindow* registered_window = nullptr;
+
+// Stands in when no wizard registered its window: asks nothing, shows nothing.
+class AbsentWindow : public InstallWindow {
+ public:
+  void LetMessagesRun() override {}
+  std::string PathBoxText() override { return std::string(); }
+  void ShowError(const std::string&) override {}
+  bool AskPassword(const std::string&, std::string&) override { return false; }
+  void SetLogDisplay(int) override {}
+  void ShowInstallingPicture(const ConfigImage&) override {}
+  void SelectInstallingPage() override {}
+  void ShowLogLine(const std::string&, bool) override {}
+  void SetProgress(int) override {}
+  void StartTaskbarProgress() override {}
+  void StopTaskbarProgress() override {}
+  void EnterFinishPage() override {}
+};
+
+void LogTo(const LogTarget& target, const std::string& line) {
+  if (target.window) {
+    target.window->LetMessagesRun();
+    target.window->ShowLogLine(line, target.display != 2);
+  }
+  AppendLogFile(target.file, line);
+}
+
+void AppendMembers(std::string& list, std::string_view members) {
+  if (members.empty()) return;
+  if (!list.empty()) list += ',';
+  list += members;
+}
+
+bool SameFolder(std::string_view a, std::string_view b) {
+  auto bare = [](std::string_view p) {
+    std::string s(p);
+    if (EndsWithBackslash(s)) s.pop_back();
+    return s;
+  };
+  return EqualsIgnoreAsciiCase(bare(a), bare(b));
+}
+
+// An unused row of the program list: made relative to the install directory it would open the
+// directory itself.
+bool IsBlankCommand(const RunCommand& entry) { return TrimWhitespace(entry.command).empty(); }
+
+// The refusal of StartInstall: the exit code and the reason, kept in the run state and the log file.
+bool Refuse(InstallRunState& run, const LogTarget& log, unsigned code, const std::string& why) {
+  run.exit_code = code;
+  run.failure = why;
+  AppendLogFile(log.file, InstallResultLine(code, why));
+  return false;
+}
+
+// A failed extraction: the run goes on, but ends with the extraction's exit code.
+void FailExtraction(InstallRunState& run, const LogTarget& log, const std::string& why) {
+  run.extraction_ok = false;
+  if (run.failure.empty()) run.failure = why;
+  run.exit_code = kExitExtractionFailed;
+  LogTo(log, kFailurePrefix + why);
+}
+
+// Everything one install needs, gathered so the steps below read as the run's order.
+struct Run {
+  InstallWindow& window;
+  const InstallSteps& steps;
+  InstallConfig& config;
+  ComponentTree& tree;
+  const StartupState& startup;
+  InstallRunState& state;
+  ScriptLists& lists;
+  const LogTarget& log;
+  std::string archive_password;
+  bool windows64 = false;
+
+  void RunSections(const char* section) {
+    ScriptContext context;
+    context.tree = &tree;
+    context.lists = &lists;
+    context.install_dir = state.install_dir;
+    context.starter = steps.starter;
+    RunTreeSections(config.script_store, section, context);
+  }
+
+  void StartCommand(const std::string& command, const RunCommand& entry) {
+    if (command.empty()) return;
+    LogTo(log, kRunProgramPrefix + command);
+    if (steps.starter) steps.starter->StartProgram(command, entry.wait, entry.hidden);
+  }
+
+  // A report of the archive library: the member written and the percentage of this extraction.
+  void Progress(const std::string& name, int percent) {
+    if (!state.first_report_seen) {
+      // An empty name (the end report of an empty archive) is no member and starts nothing.
+      if (!name.empty()) {
+        state.first_report_seen = true;
+        state.previous_name = name;
+        state.extracted_files = name + "\r\n";
+      }
+    } else if (!name.empty() && name != state.previous_name) {
+      state.previous_name = name;
+      std::string shown = name;
+      const size_t inside = FindText(shown, state.install_dir + "\\");
+      if (inside != std::string::npos) shown.erase(inside, state.install_dir.size() + 1);
+      LogTo(log, kExtractPrefix + shown);
+      state.extracted_files += name + "\r\n";
+    }
+    const int overall = OverallProgress(state.groups, state.group, percent);
+    if (overall > state.last_shown) {
+      window.SetProgress(overall);
+      state.last_shown = overall;
+    }
+  }
+
+  bool Extract(const std::string& archive, const std::string& folder, const std::string& include,
+               const std::string& exclude) {
+    if (!steps.extract) return true;
+    return steps.extract(
+        archive, folder, archive_password,
+        [this](const std::string& name, int percent) { Progress(name, percent); }, include,
+        exclude);
+  }
+
+  void Install() {
+    window.LetMessagesRun();
+    const std::string& source = startup.data_source;
+    // The program file itself is never written to: it holds no copied-out data block.
+    if (steps.restore_signature && !source.empty() &&
+        !EqualsIgnoreAsciiCase(source, startup.program_path)) {
+      steps.restore_signature(source, kDataMarkerBytes);
+    }
+    const std::string archive = state.alternative_archive.empty() ? source : state.alternative_archive;
+
+    const Exclusions exclusions = ParseExclusions(config.exclusions, state.install_dir);
+    AppendMembers(lists.exclude, exclusions.exclude);
+    state.groups = static_cast<int>(exclusions.groups.size());
+    for (size_t k = 0; k < exclusions.groups.size(); ++k) {
+      const ExclusionGroup& group = exclusions.groups[k];
+      state.group = static_cast<int>(k) + 1;
+      if (!Extract(archive, group.destination, group.include, std::string())) {
+        FailExtraction(state, log, "解压文件组出错: " + group.destination);
+      }
+    }
+    state.group = state.groups + 1;
+    if (!Extract(archive, state.install_dir, lists.include, lists.exclude)) {
+      FailExtraction(state, log, "解压数据包出错");
+    }
+
+    if (steps.delete_file &&
+        IsTemporaryArchive(archive, SpecialFolder(kFolderTemp), startup.program_path)) {
+      steps.delete_file(archive);
+    }
+    if (steps.remove_folder &&
+        RemovesConfigurationDirectory(startup.config_dir, startup.program_folder)) {
+      steps.remove_folder(startup.config_dir);
+    }
+
+    if (steps.create_shortcuts) steps.create_shortcuts();
+    if (steps.write_registry) steps.write_registry();
+    if (config.GeneratesUninstaller() && steps.generate_uninstaller) steps.generate_uninstaller();
+    for (const RunCommand& entry : config.after_extraction) {
+      if (IsBlankCommand(entry)) continue;
+      StartCommand(AfterExtractionCommand(entry, state.install_dir, windows64, steps.write_batch),
+                   entry);
+    }
+    RunSections("Unzip");
+
+    AppendLogFile(log.file, InstallResultLine(state.exit_code, state.failure));
+    window.EnterFinishPage();
+  }
+};
+
+}  // namespace
+
+InstallRunState& CurrentInstallRun() {
+  static InstallRunState state;
+  return state;
+}
+
+void SetInstallWindow(InstallWindow* window) { registered_window = window; }
+InstallWindow* CurrentInstallWindow() { return registered_window; }
+
+void WriteLogLine(const std::string& line) {
+  if (running_log) {
+    LogTo(*running_log, line);
+    return;
+  }
+  LogTarget target;
+  target.window = registered_window;
+  target.display = CurrentInstallConfig().log_display;
+  target.file = Startup().log_path;
+  LogTo(target, line);
+}
+
+bool StartInstall(const std::string& password, bool password_given) {
+  static AbsentWindow absent;
+  InstallWindow* window = registered_window ? registered_window : &absent;
+  static const InstallSteps steps = DefaultInstallSteps();
+  return StartInstall(password, password_given, *window, steps, CurrentInstallConfig(),
+                      CurrentComponentTree(), Startup(), CurrentInstallRun(), CurrentScriptLists());
+}
+
+bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
+                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
+                  const StartupState& startup, InstallRunState& run) {
+  return StartInstall(password, password_given, window, steps, config, tree, startup, run,
+                      CurrentScriptLists());
+}
+
+bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
+                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
+                  const StartupState& startup, InstallRunState& run, ScriptLists& lists) {
+  LogTarget log;
+  log.window = &window;
+  log.display = config.log_display;
+  log.file = startup.log_path;
+  RunningLog running(log);
+
+  window.LetMessagesRun();
+  std::string dir = window.PathBoxText();
+  if (!startup.install_dir_override.empty()) dir = startup.install_dir_override;
+  dir = NormalisePath(dir);
+  if (dir.empty()) {
+    window.ShowError(kEmptyDirectoryMessage);
+    return Refuse(run, log, kExitDirectoryRefused, "安装路径为空");
+  }
+  if (const std::string problem = InstallDirectoryProblem(dir); !problem.empty()) {
+    window.ShowError(problem);
+    return Refuse(run, log, kExitDirectoryRefused, "安装路径不正确: " + dir);
+  }
+
+  std::string archive_password = config.data_password;
+  if (!config.password_digest.empty()) {
+    std::string entered = password_given ? password : std::string();
+    if (!password_given && !window.AskPassword(kPasswordPrompt, entered)) {
+      return Refuse(run, log, kExitPasswordRefused, "未输入安装密码");
+    }
+    if (Md5Hex(entered) != config.password_digest) {
+      return Refuse(run, log, kExitPasswordRefused, "安装密码不正确");
+    }
+    archive_password = entered;
+  }
+
+  run.install_dir = dir;
+  run.started = true;
+  run.exit_code = kExitSuccess;
+  run.failure.clear();
+  run.extraction_ok = true;
+
+  if (config.log_display == 1 || config.log_display == 2) window.SetLogDisplay(config.log_display);
+  if (!config.installing_picture.bytes.empty()) window.ShowInstallingPicture(config.installing_picture);
+  if (!run.stay_on_page) window.SelectInstallingPage();
+  if (config.taskbar_progress) window.StartTaskbarProgress();
+
+  if (IsTestRun(startup.arguments)) {
+    // A test run shows the pages only: nothing is started, extracted or written.
+    window.LetMessagesRun();
+    window.EnterFinishPage();
+  } else {
+    Run r{window, steps, config, tree, startup, run, lists, log, archive_password};
+    r.windows64 = steps.is_windows64 && steps.is_windows64();
+    r.RunSections("Install");
+    for (const RunCommand& entry : config.before_install) {
+      if (IsBlankCommand(entry)) continue;
+      r.StartCommand(BeforeInstallCommand(entry, dir, r.windows64, steps.write_batch), entry);
+    }
+    r.Install();
+  }
+
+  if (config.taskbar_progress) window.StopTaskbarProgress();
+  return true;
+}
+
+// ---- Decisions ----
+
+std::string InstallDirectoryProblem(std::string_view dir) {
+  if (dir.empty()) return kEmptyDirectoryMessage;
+  const std::string path(dir);
+  const bool drive = path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
+                     ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  bool share = StartsWith(path, "\\\\");
+#ifndef _WIN32
+  // The native build's files are POSIX paths; its tests install into them.
+  share = share || StartsWith(path, "/");
+#endif
+  if ((!drive && !share) || IsFileSystemRoot(path)) return kBadDirectoryMessage;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      ++i;  // a double-byte character: its trail byte may look like any of the marks below
+      continue;
+    }
+    if (c < 0x20 || c == '<' || c == '>' || c == '|' || c == '"' || c == '*' || c == '?' ||
+        (c == ':' && i != 1)) {
+      return kBadDirectoryMessage;
+    }
+  }
+  return std::string();
+}
+
+bool IsTestRun(const std::vector<std::string>& arguments) {
+  return arguments.size() == 1 && arguments[0] == "test";
+}
+
+bool IsTemporaryArchive(std::string_view archive, std::string_view temp_dir,
+                        std::string_view program_path) {
+  if (archive.empty() || temp_dir.empty() || !ContainsText(archive, temp_dir)) return false;
+  if (EqualsIgnoreAsciiCase(archive, program_path)) return false;
+  const std::string folder = FolderOfPath(std::string(archive));
+  if (SameFolder(folder, FolderOfPath(std::string(program_path))) &&
+      !ContainsText(AsciiLower(NameOfPath(std::string(archive))), ".tmp")) {
+    return false;
+  }
+  return true;
+}
+
+bool RemovesConfigurationDirectory(std::string_view config_dir, std::string_view program_folder) {
+  if (config_dir.empty()) return false;
+  return program_folder.empty() || !SameFolder(config_dir, program_folder);
+}
+
+std::string InstallResultLine(unsigned exit_code, std::string_view failure) {
+  const std::string head =
+      exit_code == kExitSuccess ? std::string("安装完成") : kFailurePrefix + std::string(failure);
+  return head + " (退出代码 " + IntToText(exit_code) + ")";
+}
+
+std::string ApplySystemFilter(std::string_view command, bool windows64) {
+  static constexpr std::string_view kOpen = "[sys=";
+  const size_t open = FindText(command, kOpen);
+  if (open == std::string_view::npos) return std::string(command);
+  const size_t close = FindText(command, "]", open + kOpen.size());
+  if (close == std::string_view::npos) return std::string(command);
+  const std::string_view tag = command.substr(open + kOpen.size(), close - open - kOpen.size());
+  if (tag.empty()) return std::string(command);
+  std::string result(command);
+  result.erase(open, close + 1 - open);
+  const bool for32 = ContainsText(tag, "32");
+  const bool for64 = ContainsText(tag, "64");
+  if (for32 && for64) return result;
+  if ((for32 && !windows64) || (for64 && windows64)) return result;
+  return std::string();
+}
+
+Exclusions ParseExclusions(std::string_view except_text, std::string_view install_dir) {
+  Exclusions result;
+  const std::string text = ReplaceAll(except_text, kInstallPathToken, install_dir);
+  for (const std::string& line : SplitText(text, "\r\n")) {
+    const std::vector<std::string> fields = SplitText(line, ",");
+    // A blank line names no member (an empty member would select or drop everything).
+    if (fields.empty() || fields[0].empty()) continue;
+    if (fields.size() >= 2 && fields[1] == "-1") {
+      result.groups.push_back(ExclusionGroup{fields[0], std::string()});
+      continue;
+    }
+    if (result.groups.empty()) continue;
+    result.groups.back().include += fields[0] + ",";
+    AppendMembers(result.exclude, fields[0]);
+  }
+  return result;
+}
+
+int OverallProgress(int groups, int group, int percent) {
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  if (groups <= 0) return percent;
+  const double value = ((group - 1) * 100.0 + percent) / (groups + 1);
+  return static_cast<int>(value);
+}
+
+std::string BeforeInstallCommand(const RunCommand& command, std::string_view install_dir,
+                                 bool windows64,
+                                 const std::function<std::string(std::string_view)>& write_batch) {
+  std::string text = command.command;
+  if (!command.external) text = "\"" + std::string(install_dir) + "\"\\" + text;
+  text = ReplaceAll(text, kInstallPathToken, install_dir);
+  text = ApplySystemFilter(text, windows64);
+  if (text.empty()) return text;
+  if (ContainsText(text, kBatchLineBreak)) text = write_batch ? write_batch(text) : std::string();
+  return text;
+}
+
+std::string AfterExtractionCommand(const RunCommand& command, std::string_view install_dir,
+                                   bool windows64,
+                                   const std::function<std::string(std::string_view)>& write_batch) {
+  std::string text = command.command;
+  if (!command.external) {
+    text = "\"" + std::string(install_dir) + "\"\\" + text;
+  } else if (ContainsText(text, kBatchLineBreak)) {
+    text = write_batch ? write_batch(text) : std::string();
+    if (text.empty()) return text;
+  }
+  text = ApplySystemFilter(text, windows64);
+  return ReplaceAll(text, kInstallPathToken, install_dir);
+}

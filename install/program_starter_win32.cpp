@@ -1,0 +1,88 @@
+// StartProgram on Windows: web addresses through the shell's default action, command lines without
+// a drive letter (cmd, regedit) as processes, programs with a full path through the shell's "open"
+// verb from their own folder.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "install/program_starter.h"
+#include "runtime/files.h"
+#include "runtime/process.h"
+#include "runtime/text.h"
+#include "runtime/wide_win32.h"
+
+namespace {
+
+// Waits for the process to end while the window messages of this thread keep running, so the
+// installer's page repaints meanwhile.
+void WaitForProcess(HANDLE process) {
+  for (;;) {
+    const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+    if (result != WAIT_OBJECT_0 + 1) return;  // ended, or the wait itself failed
+    LetMessagesRun();
+  }
+}
+
+class WindowsStarter : public ProgramStarter {
+ public:
+  void StartProgram(const std::string& command, bool wait, bool hidden) override {
+    if (command.empty()) return;
+    const int show = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    if (IsWebAddressCommand(command)) {
+      const std::wstring address = ToWide(ReplaceAll(command, "\"", ""));
+      ShellExecuteW(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      return;
+    }
+    const ProgramAndParameters split = SplitProgramAndParameters(command);
+    if (!HasDriveLetter(split.program)) {
+      RunCommandLine(command, wait, show);
+    } else {
+      OpenThroughShell(split, wait, show);
+    }
+  }
+
+ private:
+  static void RunCommandLine(const std::string& command, bool wait, int show) {
+    std::wstring line = ToWide(command);
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return;
+    }
+    CloseHandle(process.hThread);
+    if (wait) WaitForProcess(process.hProcess);
+    CloseHandle(process.hProcess);
+  }
+
+  static void OpenThroughShell(const ProgramAndParameters& split, bool wait, int show) {
+    const std::wstring file = ToWide(split.program);
+    const std::wstring parameters = ToWide(split.parameters);
+    const std::wstring folder = ToWide(FolderOfPath(split.program));
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = show;
+    if (!ShellExecuteExW(&info)) return;
+    if (!info.hProcess) return;  // handed to a running program: nothing to wait for
+    if (wait) WaitForProcess(info.hProcess);
+    CloseHandle(info.hProcess);
+  }
+};
+
+}  // namespace
+
+ProgramStarter& SystemProgramStarter() {
+  static WindowsStarter starter;
+  return starter;
+}

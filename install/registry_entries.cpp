@@ -1,0 +1,251 @@
+// What the registry step writes: the Uninstall entry and the database records, decided over texts;
+// the writes themselves go through RegistryEffects.
+#include "install/registry_entries.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "environment/registry.h"
+#include "environment/system.h"
+#include "install/registry_path.h"
+#include "runtime/files.h"
+#include "runtime/items.h"
+
+namespace {
+
+constexpr std::string_view kRecordStems[] = {"REGpath", "REGtype", "REGdata",
+                                             "REGoff",  "REGname", "REGws"};
+constexpr std::string_view kFileType = "file";
+constexpr std::string_view kView64 = "64";
+constexpr std::string_view kRemoveFlag = "真";
+constexpr int kRootLocalMachine = 4;
+
+// Every occurrence of `from`, as raw bytes: the database holds binary values, where a text search
+// could mistake a byte for the lead byte of a character and step over a token.
+Bytes ReplaceBytes(std::string_view data, std::string_view from, std::string_view to) {
+  Bytes out;
+  size_t copied = 0;
+  for (size_t pos = FindBytes(data, from); pos != std::string_view::npos;
+       pos = FindBytes(data, from, copied)) {
+    out.append(data.substr(copied, pos - copied));
+    out.append(to);
+    copied = pos + from.size();
+  }
+  out.append(data.substr(copied));
+  return out;
+}
+
+// The record items of a database, found in one sweep: for each item name, where its value starts
+// (after the first occurrence of the name and 01, where a search by name finds it), and the
+// highest record number any item carries. Reading n records then costs one sweep, not n, and
+// records above the highest number (which hold nothing and write nothing) are not read at all.
+class RecordItems {
+ public:
+  explicit RecordItems(std::string_view database) : database_(database) {
+    for (size_t pos = FindBytes(database, "REG"); pos != std::string_view::npos;
+         pos = FindBytes(database, "REG", pos + 1)) {
+      for (std::string_view stem : kRecordStems) {
+        if (database.compare(pos, stem.size(), stem) != 0) continue;
+        const size_t digits = pos + stem.size();
+        size_t end = digits;
+        while (end < database.size() && end - digits < 10 && database[end] >= '0' &&
+               database[end] <= '9')
+          ++end;
+        if (end == digits || end >= database.size() || database[end] != '\x01') continue;
+        starts_.emplace(std::string(database.substr(pos, end - pos)), end + 1);
+        highest_ = std::max(highest_, TextToInt(database.substr(digits, end - digits)));
+      }
+    }
+  }
+
+  int64_t highest() const { return highest_; }
+
+  // The item's value; a missing item and the empty marker read as the empty text.
+  Bytes Get(const std::string& name) const {
+    const auto found = starts_.find(name);
+    if (found == starts_.end()) return Bytes();
+    const size_t to = FindBytes(database_, name + "end", found->second);
+    if (to == std::string_view::npos) return Bytes();
+    Bytes value(database_.substr(found->second, to - found->second));
+    return value == kEmptyItemValue ? Bytes() : value;
+  }
+
+ private:
+  std::string_view database_;
+  std::unordered_map<std::string, size_t> starts_;
+  int64_t highest_ = 0;
+};
+
+RegistryAction StringValue(const std::string& key, const char* name, const std::string& text,
+                           bool view64) {
+  RegistryAction action;
+  action.root = kRootLocalMachine;
+  action.key = key;
+  action.name = name;
+  action.type = kRegString;
+  action.data = RegistryValueBytes(kRegString, text);
+  action.view64 = view64;
+  return action;
+}
+
+}  // namespace
+
+Bytes SubstituteInstallPath(std::string_view database, std::string_view install_dir) {
+  const std::string doubled = ReplaceAll(install_dir, "\\", "\\\\");
+  return ReplaceBytes(ReplaceBytes(database, kInstallPathRegistryForm, doubled), kInstallPathToken,
+                      install_dir);
+}
+
+std::vector<RegistryRecord> ReadRegistryRecords(std::string_view database) {
+  std::vector<RegistryRecord> records;
+  Bytes num;
+  GetItem(database, "num", num);
+  const RecordItems items(database);
+  const int64_t count = std::min(TextToInt(num == kEmptyItemValue ? Bytes() : num), items.highest());
+  for (int64_t i = 1; i <= count; ++i) {
+    const std::string number = IntToText(i);
+    RegistryRecord record;
+    // Every key is read as the item format stores it: 01 02 03 is the empty text. For the data
+    // this writes an empty value, for the name the key's default value.
+    record.path = items.Get("REGpath" + number);
+    record.type = items.Get("REGtype" + number);
+    record.data = items.Get("REGdata" + number);
+    record.off = items.Get("REGoff" + number);
+    record.name = items.Get("REGname" + number);
+    record.view = items.Get("REGws" + number);
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+uint32_t RegistryTypeCode(std::string_view type, uint32_t previous) {
+  if (type == "REG_SZ") return kRegString;
+  if (type == "REG_BINARY") return kRegBinary;
+  if (type == "REG_DWORD") return kRegDword;
+  return previous;
+}
+
+Bytes RegistryValueBytes(uint32_t type, std::string_view data) {
+  if (type == kRegDword) {
+    const uint32_t number = static_cast<uint32_t>(TextToInt(data));
+    Bytes bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    return bytes;
+  }
+  Bytes bytes(data);
+  bytes.push_back('\0');
+  return bytes;
+}
+
+std::string UninstallRegistryLine(const RegistryRecord& record) {
+  return record.path + "\\" + record.name + "$," + record.view + "\r\n";
+}
+
+std::vector<RegistryAction> UninstallEntryActions(const InstallConfig& config,
+                                                  std::string_view install_dir) {
+  std::vector<RegistryAction> actions;
+  if (config.product_name.empty()) return actions;
+  const std::string key = std::string(kUninstallKey) + config.product_name;
+  const std::string dir(install_dir);
+  const bool view64 = config.RegistryView64();
+  actions.push_back(StringValue(key, "DisplayIcon", dir + "\\" + config.main_program, view64));
+  actions.push_back(
+      StringValue(key, "DisplayName", config.product_name + " " + config.version, view64));
+  actions.push_back(StringValue(key, "DisplayVersion", config.version, view64));
+  actions.push_back(StringValue(key, "UninstallString", dir + "\\uninst.exe", view64));
+  actions.push_back(StringValue(key, "InstallLocation", dir, view64));
+  actions.push_back(StringValue(key, "Publisher", config.company_name, view64));
+  return actions;
+}
+
+RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view database,
+                                 std::string_view install_dir) {
+  RegistryPlan plan;
+  const Bytes expanded = SubstituteInstallPath(database, install_dir);
+  if (config.GeneratesUninstaller()) plan.actions = UninstallEntryActions(config, install_dir);
+  if (expanded.empty()) return plan;
+
+  uint32_t type = 0;
+  for (const RegistryRecord& record : ReadRegistryRecords(expanded)) {
+    if (record.type == kFileType) {
+      if (!record.data.empty()) {
+        RegistryAction action;
+        action.kind = RegistryAction::Kind::kImportFile;
+        action.data = record.data;
+        plan.actions.push_back(std::move(action));
+      }
+    } else {
+      type = RegistryTypeCode(record.type, type);
+      const RegistryPath path = ParseRegistryPath(record.path, true);
+      if (path.root > 0) {
+        RegistryAction action;
+        action.root = path.root;
+        action.key = path.sub_key;
+        action.name = record.name;
+        action.type = type;
+        action.data = RegistryValueBytes(type, record.data);
+        action.view64 = record.view == kView64;
+        plan.actions.push_back(std::move(action));
+      }
+    }
+    if (record.off == kRemoveFlag) plan.uninstall_list += UninstallRegistryLine(record);
+  }
+  return plan;
+}
+
+void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects) {
+  for (const RegistryAction& action : plan.actions) {
+    if (action.kind == RegistryAction::Kind::kImportFile) {
+      effects.ImportRegFile(action.data);
+    } else {
+      // A failed write is not reported; the next record is written regardless.
+      effects.WriteValue(action.root, action.key, action.name, action.type, action.data,
+                         action.view64);
+    }
+  }
+}
+
+std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
+                                     std::string_view install_dir, RegistryEffects& effects) {
+  RegistryPlan plan = PlanRegistryEntries(config, database, install_dir);
+  CarryOutRegistryPlan(plan, effects);
+  return std::move(plan.uninstall_list);
+}
+
+Bytes RegFileBytes(std::string_view gbk_text) {
+  static constexpr std::string_view kByteOrderMark = "\xFF\xFE";
+  if (StartsWith(gbk_text, kByteOrderMark)) return Bytes(gbk_text);
+  const std::u16string wide = GbkToUtf16(gbk_text);
+  Bytes bytes(kByteOrderMark);
+  bytes.reserve(2 + 2 * wide.size());
+  for (char16_t c : wide) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+std::string RegeditCommand(const std::string& path) { return "regedit /s \"" + path + "\""; }
+
+namespace {
+
+class SystemEffects : public RegistryEffects {
+ public:
+  bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
+                  const Bytes& data, bool view64) override {
+    return WriteRegistryValue(root, key, name, type, data, view64);
+  }
+  void ImportRegFile(const Bytes& content) override {
+    // A fresh file per import: an earlier Registry Editor may still be reading its own.
+    const std::string path = UniqueTempName() + ".reg";
+    if (!WriteWholeFile(path, RegFileBytes(content))) return;
+    StartRegistryEditor(path);
+  }
+};
+
+}  // namespace
+
+RegistryEffects& SystemRegistryEffects() {
+  static SystemEffects effects;
+  return effects;
+}

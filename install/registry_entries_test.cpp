@@ -1,0 +1,253 @@
+// Tests of the registry decisions: records read from a database in the item format, the empty
+// markers, type codes and their reuse, value bytes, the install path forms, the Uninstall entry,
+// the uninstall list and the ".reg" file bytes.
+#include "install/registry_entries.h"
+
+#include <gtest/gtest.h>
+
+#include "environment/registry.h"
+#include "runtime/items.h"
+
+namespace {
+
+// A database of records, each given as its six keys; an empty text leaves the key out.
+Bytes Database(const std::string& num, const std::vector<RegistryRecord>& records,
+               int first_number = 1) {
+  Bytes db = AppendItem("", "num", num);
+  int i = first_number;
+  for (const RegistryRecord& r : records) {
+    const std::string n = std::to_string(i++);
+    auto put = [&](const char* stem, const std::string& value) {
+      if (!value.empty()) db = AppendItem(db, stem + n, value);
+    };
+    put("REGpath", r.path);
+    put("REGtype", r.type);
+    put("REGdata", r.data);
+    put("REGoff", r.off);
+    put("REGname", r.name);
+    put("REGws", r.view);
+  }
+  return db;
+}
+
+std::string Describe(const RegistryAction& a) {
+  if (a.kind == RegistryAction::Kind::kImportFile) return "import " + a.data;
+  return std::to_string(a.root) + "|" + a.key + "|" + a.name + "|" + std::to_string(a.type) + "|" +
+         HexText(a.data) + "|" + (a.view64 ? "64" : "32");
+}
+
+const std::string kEmpty(kEmptyItemValue);
+
+TEST(RegistryRecordsTest, ReadingMarkersAndNumbers) {
+  const Bytes db = Database("3", {{"HKEY_CURRENT_USER\\Software\\X\\", "REG_SZ", kEmpty, "真", kEmpty, "64"},
+                                  {"HKEY_USERS\\.DEFAULT\\Y", "REG_DWORD", "42", "", "n", ""},
+                                  {"", "", "", "", "", ""}});
+  // The third record holds no item: it would write nothing and is not read.
+  const std::vector<RegistryRecord> records = ReadRegistryRecords(db);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].path, "HKEY_CURRENT_USER\\Software\\X\\");
+  EXPECT_EQ(records[0].data, "");   // the marker reads as empty
+  EXPECT_EQ(records[0].name, "");
+  EXPECT_EQ(records[0].off, "真");
+  EXPECT_EQ(records[0].view, "64");
+  EXPECT_EQ(records[1].data, "42");
+  EXPECT_EQ(records[1].name, "n");
+
+  // Record 1 is not confused with record 10, nor 2 with 12.
+  std::vector<RegistryRecord> twelve(12);
+  for (int i = 0; i < 12; ++i) twelve[i].name = "v" + std::to_string(i + 1);
+  const std::vector<RegistryRecord> read = ReadRegistryRecords(Database("12", twelve));
+  ASSERT_EQ(read.size(), 12u);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(read[i].name, "v" + std::to_string(i + 1));
+
+  // Values that hold other items' names, and a repeated item: the first occurrence wins, as a
+  // search by name finds it.
+  Bytes tricky = Database("2", {{"HKEY_USERS\\REGname2", "REG_SZ", "REGpath1REGname1 end", "", "REGdata2", ""},
+                                {"HKEY_USERS\\B", "REG_SZ", "x", "", "second", ""}});
+  tricky = AppendItem(tricky, "REGname2", "later");
+  const std::vector<RegistryRecord> read_tricky = ReadRegistryRecords(tricky);
+  ASSERT_EQ(read_tricky.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    const std::string n = std::to_string(i + 1);
+    Bytes path, data, name;
+    GetItem(tricky, "REGpath" + n, path);
+    GetItem(tricky, "REGdata" + n, data);
+    GetItem(tricky, "REGname" + n, name);
+    EXPECT_EQ(read_tricky[i].path, path);
+    EXPECT_EQ(read_tricky[i].data, data);
+    EXPECT_EQ(read_tricky[i].name, name);
+  }
+  EXPECT_EQ(read_tricky[1].name, "second");
+
+  struct CountCase {
+    Bytes db;
+    size_t records;
+  } counts[] = {
+      {Database("", {{"HKEY_USERS\\A", "REG_SZ", "", "", "", ""}}), 0},
+      {Database("x", {{"HKEY_USERS\\A", "REG_SZ", "", "", "", ""}}), 0},
+      {Database("-3", {{"HKEY_USERS\\A", "REG_SZ", "", "", "", ""}}), 0},
+      {Database("1", {{"HKEY_USERS\\A", "REG_SZ", "", "", "", ""}, {"HKEY_USERS\\B", "", "", "", "", ""}}), 1},
+      // Records above the last one stored hold nothing, whatever "num" says.
+      {Database("99999999999", {{"HKEY_USERS\\A", "REG_SZ", "", "", "", ""}}), 1},
+      // A gap in the numbering still counts as a record.
+      {Database("3", {{"HKEY_USERS\\C", "REG_SZ", "", "", "", ""}}, 3), 3},
+      {Bytes(), 0},
+  };
+  for (const CountCase& c : counts) EXPECT_EQ(ReadRegistryRecords(c.db).size(), c.records) << c.db;
+}
+
+TEST(RegistryRecordsTest, TypesAndValueBytes) {
+  struct TypeCase {
+    std::string type;
+    uint32_t previous, code;
+  } types[] = {
+      {"REG_SZ", 0, 1}, {"REG_BINARY", 1, 3}, {"REG_DWORD", 3, 4},
+      {"", 4, 4},       {"REG_EXPAND_SZ", 3, 3}, {"reg_sz", 0, 0},
+  };
+  for (const TypeCase& c : types) EXPECT_EQ(RegistryTypeCode(c.type, c.previous), c.code) << c.type;
+
+  struct BytesCase {
+    uint32_t type;
+    std::string data;
+    std::string hex;
+  } values[] = {
+      {kRegDword, "42", "2a000000"},
+      {kRegDword, "", "00000000"},
+      {kRegDword, "-1", "ffffffff"},
+      {kRegDword, "4294967297", "01000000"},  // the low 32 bits
+      {kRegDword, "16x", "10000000"},
+      {kRegBinary, std::string("\x00\x01\xFF\x7F", 4), "0001ff7f00"},
+      {kRegString, "文本", "cec4b1be00"},
+      {kRegString, "", "00"},
+      {0, "a", "6100"},
+  };
+  for (const BytesCase& c : values)
+    EXPECT_EQ(HexText(RegistryValueBytes(c.type, c.data)), c.hex) << c.data;
+}
+
+TEST(RegistryRecordsTest, InstallPathForms) {
+  struct Case {
+    std::string database, dir, expected;
+  } cases[] = {
+      {"\"p\"=\"SXG(%InstallPath%)\\\\bin\"", "C:\\App", "\"p\"=\"C:\\\\App\\\\bin\""},
+      {"%InstallPath%|SXG(%InstallPath%)|%InstallPath%", "D:\\A B", "D:\\A B|D:\\\\A B|D:\\A B"},
+      // A character whose second byte is 0x5C is not a separator and is not doubled.
+      {"SXG(%InstallPath%)", "C:\\\x81\x5C", "C:\\\\\x81\x5C"},
+      // Binary bytes before a token do not hide it.
+      {std::string("\x81%InstallPath%", 14), "C:\\X", "\x81" "C:\\X"},
+      {"no token", "C:\\X", "no token"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SubstituteInstallPath(c.database, c.dir), c.expected) << c.database;
+}
+
+InstallConfig Product(int generate, int view) {
+  InstallConfig config;
+  config.product_name = "墨桐产品";
+  config.version = "1.2";
+  config.company_name = "公司";
+  config.main_program = "bin\\app.exe";
+  config.generate_uninstaller = generate;
+  config.registry_view = view;
+  return config;
+}
+
+TEST(RegistryPlanTest, UninstallEntry) {
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品";
+  auto sz = [](const std::string& text) { return HexText(text + std::string(1, '\0')); };
+  for (int view : {64, 32}) {
+    const RegistryPlan plan = PlanRegistryEntries(Product(1, view), "", "C:\\App");
+    std::vector<std::string> got;
+    for (const RegistryAction& a : plan.actions) got.push_back(Describe(a));
+    const std::string v = view == 64 ? "64" : "32";
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "4|" + key + "|DisplayIcon|1|" + sz("C:\\App\\bin\\app.exe") + "|" + v,
+                       "4|" + key + "|DisplayName|1|" + sz("墨桐产品 1.2") + "|" + v,
+                       "4|" + key + "|DisplayVersion|1|" + sz("1.2") + "|" + v,
+                       "4|" + key + "|UninstallString|1|" + sz("C:\\App\\uninst.exe") + "|" + v,
+                       "4|" + key + "|InstallLocation|1|" + sz("C:\\App") + "|" + v,
+                       "4|" + key + "|Publisher|1|" + sz("公司") + "|" + v,
+                   }));
+    EXPECT_EQ(plan.uninstall_list, "");
+  }
+  // No uninstaller: no entry. No product name: no entry either (it would fill the Uninstall key).
+  EXPECT_TRUE(PlanRegistryEntries(Product(0, 64), "", "C:\\App").actions.empty());
+  InstallConfig nameless = Product(1, 32);
+  nameless.product_name.clear();
+  EXPECT_TRUE(PlanRegistryEntries(nameless, "", "C:\\App").actions.empty());
+}
+
+TEST(RegistryPlanTest, RecordsInOrder) {
+  const std::string reg = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"p\"=\"SXG(%InstallPath%)\"\r\n";
+  const Bytes db = Database(
+      "8", {
+               {"HKEY_CURRENT_USER\\Software\\X\\", "REG_SZ", kEmpty, "", kEmpty, ""},
+               {"HKEY_LOCAL_MACHINE\\Software\\X", "REG_DWORD", "42", "真", "n", "64"},
+               {"", "file", reg, "", "", ""},
+               {"HKEY_CLASSES_ROOT\\.qev", "REG_???", "%InstallPath%", "真", "d", "32"},
+               {"HKEY_CURRENT_CONFIG\\K", "REG_BINARY", std::string("\x01\x02", 2), "", "b", ""},
+               {"HKEY_NOWHERE\\K", "REG_SZ", "x", "真", "v", kEmpty},
+               {"", "file", kEmpty, "", "", ""},
+               {"HKEY_USERS", "REG_SZ", "r", "", "v", ""},
+           });
+  const RegistryPlan plan = PlanRegistryEntries(Product(0, 32), db, "C:\\App");
+  std::vector<std::string> got;
+  for (const RegistryAction& a : plan.actions) got.push_back(Describe(a));
+  EXPECT_EQ(got, (std::vector<std::string>{
+                     "3|Software\\X||1|00|32",
+                     "4|Software\\X|n|4|2a000000|64",
+                     "import REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"p\"=\"C:\\\\App\"\r\n",
+                     // An unknown type reuses the previous record's code (the file record has none).
+                     "1|.qev|d|4|00000000|32",
+                     "2|K|b|3|010200|32",
+                     // A root name alone leaves an empty key: the root's own value.
+                     "5||v|1|7200|32",
+                 }));
+  EXPECT_EQ(plan.uninstall_list,
+            "HKEY_LOCAL_MACHINE\\Software\\X\\n$,64\r\n"
+            "HKEY_CLASSES_ROOT\\.qev\\d$,32\r\n"
+            "HKEY_NOWHERE\\K\\v$,\r\n");
+
+  // The first record of an unknown type has code 0.
+  const RegistryPlan unknown =
+      PlanRegistryEntries(Product(0, 32), Database("1", {{"HKEY_USERS\\U", "X", "", "", "a", ""}}), "");
+  ASSERT_EQ(unknown.actions.size(), 1u);
+  EXPECT_EQ(Describe(unknown.actions[0]), "5|U|a|0|00|32");
+
+  // The Uninstall entry comes before the records, and the list is the step's result.
+  class Recorder : public RegistryEffects {
+   public:
+    bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
+                    const Bytes&, bool) override {
+      calls.push_back(std::to_string(root) + key + "\\" + name + "#" + std::to_string(type));
+      return false;  // failures do not stop the step
+    }
+    void ImportRegFile(const Bytes& content) override { calls.push_back("import " + content); }
+    std::vector<std::string> calls;
+  } recorder;
+  const std::string list = WriteRegistryEntriesWith(
+      Product(1, 32), Database("1", {{"HKEY_USERS\\U", "REG_SZ", "", "真", "a", ""}}), "C:\\App",
+      recorder);
+  EXPECT_EQ(list, "HKEY_USERS\\U\\a$,\r\n");
+  ASSERT_EQ(recorder.calls.size(), 7u);
+  EXPECT_EQ(recorder.calls[0],
+            "4SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品\\DisplayIcon#1");
+  EXPECT_EQ(recorder.calls[6], "5U\\a#1");
+}
+
+TEST(RegistryPlanTest, RegFileBytesAndCommand) {
+  struct Case {
+    std::string text;
+    std::string hex;
+  } cases[] = {
+      {"R", "fffe5200"},
+      {"值\r\n", "fffe3c500d000a00"},
+      {"", "fffe"},
+      // Already UTF-16LE: kept as it is.
+      {std::string("\xFF\xFE\x52\x00", 4), "fffe5200"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HexText(RegFileBytes(c.text)), c.hex) << c.text;
+  EXPECT_EQ(RegeditCommand("C:\\T\\1a.tmp.reg"), "regedit /s \"C:\\T\\1a.tmp.reg\"");
+}
+
+}  // namespace
