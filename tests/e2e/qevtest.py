@@ -69,10 +69,12 @@ class Harness:
     def env(self):
         return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
 
-    def wine(self, *args, cwd=None, timeout=180):
+    def wine(self, *args, cwd=None, timeout=180, headless=False):
         """Runs a program in the prefix and waits for the prefix to settle; returns (exit status,
-        stdout bytes)."""
-        done = subprocess.run([self.run_sh, self.prefix, "win64", *args], cwd=cwd,
+        stdout bytes). Headless: without a display, where setup.exe cannot make its wizard
+        window and so ends once its package is unpacked instead of waiting for a user."""
+        env = {k: v for k, v in os.environ.items() if not (headless and k == "DISPLAY")}
+        done = subprocess.run([self.run_sh, self.prefix, "win64", *args], cwd=cwd, env=env,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         self.wait_server()
         return done.returncode, done.stdout
@@ -135,10 +137,11 @@ class Harness:
         self.made.extend(new)
         return new
 
-    def run_setup(self, installer, *args, timeout=180):
+    def run_setup(self, installer, *args, timeout=180, headless=False):
         """Runs an installer; returns (exit status, new entries of the temporary folder)."""
         before = self.temp_snapshot()
-        status, _ = self.wine(installer, *args, cwd=os.path.dirname(installer), timeout=timeout)
+        status, _ = self.wine(installer, *args, cwd=os.path.dirname(installer), timeout=timeout,
+                              headless=headless)
         return status, self.temp_new(before)
 
     def run_setup_line(self, installer, arguments, timeout=180):

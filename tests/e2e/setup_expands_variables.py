@@ -49,7 +49,7 @@ for line in h.cmd_lines("echo PF=%ProgramFiles%& echo TMP=%TMP%& echo WIN=%windi
     if "=" in line:
         key, value = line.split("=", 1)
         env[key] = value.strip()
-status, new = h.run_setup(installer)
+status, new = h.run_setup(installer, headless=True)
 h.check(status == 0, f"setup.exe ended with status 0 (got {status})")
 folders = h.reg_values("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
 h.wine("reg", "delete", UNINSTALL_KEY, "/f", "/reg:64")

@@ -68,7 +68,7 @@ for t in h.temp_folders():
 installer, _, out = h.package("appended", description("mode = appended\nprogress_mib = 0\n"),
                               PRODUCT, keep_work=True)
 staged = os.path.join(out, ".qevpack-work", "config")
-status, new = h.run_setup(installer)
+status, new = h.run_setup(installer, headless=True)
 h.check(status == 0, f"appended: setup.exe ended with status 0 (got {status})")
 libs = [os.path.join(t, "7-zip32.dll") for t in h.temp_folders()]
 h.check(any(os.path.isfile(p) and filecmp.cmp(p, library, shallow=False) for p in libs),
@@ -92,7 +92,7 @@ for naming in ("ordered", "unordered", "counted"):
         naming, description(f"mode = volumes\nvolume_size = 40k\nvolume_naming = {naming}\n"),
         PRODUCT)
     h.check(len(volumes) >= 3, f"{naming}: the builder made {len(volumes)} volumes")
-    status, new = h.run_setup(installer)
+    status, new = h.run_setup(installer, headless=True)
     h.check(status == 0, f"{naming}: setup.exe ended with status 0 (got {status})")
     folder = config_folders(new)
     h.check(len(folder) == 1, f"{naming}: one fresh configuration folder")

@@ -8,11 +8,12 @@ arch=${2:-win64}
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
+if [ -f "$prefix/.qev-ready" ] && [ -f "$prefix/.qev-fonts" ]; then exit 0; fi
+. "$(dirname "$0")/loader.sh"
+unset DISPLAY
 if [ ! -f "$prefix/.qev-ready" ]; then
   rm -rf "$prefix"
   mkdir -p "$prefix.home"
-  . "$(dirname "$0")/loader.sh"
-  unset DISPLAY
   "$loader" wineboot -i >/dev/null 2>&1 || true
   wineserver -w
   for user_dir in "$prefix"/drive_c/users/*/; do
@@ -30,14 +31,12 @@ if [ ! -f "$prefix/.qev-ready" ]; then
   fi
   touch "$prefix/.qev-ready"
 fi
-# Chinese texts in dialog fonts: Wine's default UI fonts have no CJK glyphs and show boxes, so the
-# fonts that message boxes and dialogs use are linked to WenQuanYi Micro Hei.
+# Windows links its dialog fonts to a Chinese face, so message boxes show Chinese on every system;
+# the prefix does the same with the Chinese font of this machine (also in prefixes made before).
 if [ ! -f "$prefix/.qev-fonts" ]; then
-  . "$(dirname "$0")/loader.sh"
-  unset DISPLAY
-  for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
+  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI"; do
     "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
   done
   wineserver -w
   touch "$prefix/.qev-fonts"

@@ -1,0 +1,263 @@
+// The window toolkit on Windows: wide API calls with texts converted from code page 936.
+#include "runtime/window_win32.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <vector>
+
+#include "runtime/wide_win32.h"
+
+void InitWindowToolkit() {
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES |
+                   ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&controls);
+  // The shell objects (taskbar list, shortcuts) need COM on this thread.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+
+namespace {
+
+int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FaceInstalled(const wchar_t* face) {
+  HDC dc = GetDC(nullptr);
+  LOGFONTW want = {};
+  want.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(want.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &want, NoteFace, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+HFONT MakeUiFont() {
+  // The height of the system's message font keeps the layout the size the user expects.
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  LONG height = -12;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) &&
+      metrics.lfMessageFont.lfHeight != 0) {
+    height = metrics.lfMessageFont.lfHeight;
+  }
+  static const wchar_t* const faces[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei"};
+  for (const wchar_t* face : faces) {
+    if (!FaceInstalled(face)) continue;
+    LOGFONTW font = {};
+    font.lfHeight = height;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = GB2312_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    if (HFONT made = CreateFontIndirectW(&font)) return made;
+  }
+  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+}  // namespace
+
+HFONT UiFont() {
+  static HFONT font = MakeUiFont();
+  return font;
+}
+
+int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style) {
+  return MessageBoxW(owner, ToWide(text).c_str(), ToWide(caption).c_str(), style);
+}
+
+// ---- Input box ----
+
+namespace {
+
+struct InputBoxState {
+  bool masked = false;
+  bool accepted = false;
+  bool done = false;
+  std::wstring entered;
+  HWND edit = nullptr;
+};
+
+constexpr int kInputWidth = 360, kInputHeight = 150;
+
+LRESULT CALLBACK InputBoxProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(l);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      break;
+    }
+    case WM_COMMAND:
+      if (state && (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL)) {
+        state->accepted = LOWORD(w) == IDOK;
+        if (state->accepted) {
+          const int length = GetWindowTextLengthW(state->edit);
+          std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+          GetWindowTextW(state->edit, buffer.data(), length + 1);
+          state->entered.assign(buffer.data());
+        }
+        state->done = true;
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (state) state->done = true;
+      return 0;
+  }
+  return DefWindowProcW(window, message, w, l);
+}
+
+bool RegisterInputBox(HINSTANCE instance) {
+  static bool registered = false;
+  if (registered) return true;
+  WNDCLASSEXW c = {};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = InputBoxProc;
+  c.hInstance = instance;
+  c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  c.lpszClassName = kInputBoxClass;
+  registered = RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  return registered;
+}
+
+}  // namespace
+
+bool InputBox(HWND owner, const std::string& caption, const std::string& prompt, bool masked,
+              std::string& entered) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!RegisterInputBox(instance)) return false;
+  InputBoxState state;
+  state.masked = masked;
+  RECT frame = {0, 0, kInputWidth, kInputHeight};
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  // Centred on the owner when it is visible, else on the screen.
+  RECT around = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (owner && IsWindowVisible(owner)) GetWindowRect(owner, &around);
+  const int x = (around.left + around.right - width) / 2;
+  const int y = (around.top + around.bottom - height) / 2;
+  HWND box = CreateWindowExW(WS_EX_DLGMODALFRAME, kInputBoxClass, ToWide(caption).c_str(), style,
+                             x, y, width, height, owner, nullptr, instance, &state);
+  if (!box) return false;
+  CreateControl(box, ControlKind::kLabel, prompt, 14, 14, kInputWidth - 28, 36);
+  state.edit = CreateControl(box, masked ? ControlKind::kPasswordEdit : ControlKind::kEdit, "", 14,
+                             56, kInputWidth - 28, 24, kInputBoxEditId);
+  CreateControl(box, ControlKind::kDefaultButton, "确定", kInputWidth - 190, 104, 80, 28, IDOK);
+  CreateControl(box, ControlKind::kButton, "取消", kInputWidth - 98, 104, 80, 28, IDCANCEL);
+
+  const bool owner_enabled = owner && IsWindowEnabled(owner);
+  if (owner_enabled) EnableWindow(owner, FALSE);
+  ShowWindow(box, SW_SHOW);
+  SetFocus(state.edit);
+  MSG msg;
+  while (!state.done) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      // A quit request ends the box and is left for the main loop.
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.message == WM_KEYDOWN && (msg.hwnd == box || IsChild(box, msg.hwnd))) {
+      if (msg.wParam == VK_RETURN) {
+        SendMessageW(box, WM_COMMAND, IDOK, 0);
+        continue;
+      }
+      if (msg.wParam == VK_ESCAPE) {
+        SendMessageW(box, WM_COMMAND, IDCANCEL, 0);
+        continue;
+      }
+    }
+    if (IsDialogMessageW(box, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (owner_enabled) EnableWindow(owner, TRUE);
+  DestroyWindow(box);
+  if (owner) SetForegroundWindow(owner);
+  if (!state.accepted) return false;
+  entered = FromWide(state.entered);
+  return true;
+}
+
+// ---- Child controls ----
+
+HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x, int y, int width,
+                   int height, int id) {
+  const wchar_t* cls = L"STATIC";
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  DWORD ex_style = 0;
+  switch (kind) {
+    case ControlKind::kButton: cls = L"BUTTON"; style |= WS_TABSTOP | BS_PUSHBUTTON; break;
+    case ControlKind::kDefaultButton: cls = L"BUTTON"; style |= WS_TABSTOP | BS_DEFPUSHBUTTON; break;
+    case ControlKind::kCheckBox: cls = L"BUTTON"; style |= WS_TABSTOP | BS_AUTOCHECKBOX; break;
+    case ControlKind::kGroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
+    case ControlKind::kLabel: style |= SS_LEFT | SS_NOPREFIX; break;
+    case ControlKind::kPanel: style |= SS_LEFT | SS_NOPREFIX; break;
+    case ControlKind::kEdit:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | ES_AUTOHSCROLL;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::kPasswordEdit:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::kReadOnlyText:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::kListBox:
+      cls = L"LISTBOX";
+      style |= WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::kProgressBar: cls = PROGRESS_CLASSW; break;
+    case ControlKind::kTabControl: cls = WC_TABCONTROLW; style |= WS_CLIPSIBLINGS; break;
+    case ControlKind::kTreeView:
+      cls = WC_TREEVIEWW;
+      style |= WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+  }
+  HWND control = CreateWindowExW(ex_style, cls, ToWide(text).c_str(), style, x, y, width, height,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+  if (!control) return nullptr;
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
+  if (kind == ControlKind::kTreeView) {
+    // Check boxes are switched on after creation: the style given at creation shows no boxes
+    // on some versions of the control.
+    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | TVS_CHECKBOXES);
+  }
+  if (kind == ControlKind::kProgressBar) SendMessageW(control, PBM_SETRANGE32, 0, 100);
+  return control;
+}
+
+void SetControlText(HWND control, const std::string& text) {
+  if (control) SetWindowTextW(control, ToWide(text).c_str());
+}
+
+std::string ControlText(HWND control) {
+  if (!control) return std::string();
+  const int length = GetWindowTextLengthW(control);
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+  GetWindowTextW(control, buffer.data(), length + 1);
+  return FromWide(std::wstring(buffer.data()));
+}
+
+void ShowControl(HWND control, bool visible) {
+  if (control) ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+}
+
+bool IsControlShown(HWND control) {
+  return control && (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}

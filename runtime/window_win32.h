@@ -1,0 +1,52 @@
+// The small window toolkit of the Windows build: common controls, a font that shows Chinese,
+// message boxes and a masked input box over GBK texts, and child controls made by kind.
+// Every text crosses into Windows as UTF-16 converted from code page 936.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Loads the common controls (v6 through the manifest) and COM for the shell objects. Call once
+// before the first window.
+void InitWindowToolkit();
+
+// The font of every control: a face that renders Chinese ("Microsoft YaHei", then "SimSun", then
+// "WenQuanYi Micro Hei"), else the default GUI font. Made once and kept for the process.
+HFONT UiFont();
+
+// Modal message box; `style` is the MB_* style. Returns the button pressed (IDOK, IDYES, ...).
+int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style);
+
+// Modal input box with one entry field (masked when `masked`), OK and Cancel. True with the entered
+// text on OK (Enter), false on Cancel, Escape or closing the box.
+bool InputBox(HWND owner, const std::string& caption, const std::string& prompt, bool masked,
+              std::string& entered);
+// Window class of the input box, so that tests can find it.
+inline constexpr wchar_t kInputBoxClass[] = L"QevInputBox";
+inline constexpr int kInputBoxEditId = 100;
+
+enum class ControlKind {
+  kButton,
+  kDefaultButton,
+  kCheckBox,
+  kLabel,
+  kEdit,
+  kPasswordEdit,   // entry shown as bullets
+  kReadOnlyText,   // multi-line, read-only, scrolled (licence, descriptions)
+  kListBox,
+  kProgressBar,
+  kTabControl,
+  kTreeView,       // with check boxes
+  kGroupBox,
+  kPanel,          // plain static frame that holds other controls of a page
+};
+
+// A visible child control with the toolkit font. `id` is its control id (WM_COMMAND).
+HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x, int y, int width,
+                   int height, int id = 0);
+
+void SetControlText(HWND control, const std::string& text);
+std::string ControlText(HWND control);
+void ShowControl(HWND control, bool visible);
+bool IsControlShown(HWND control);

@@ -1,0 +1,138 @@
+// The install wizard's main window on Windows: the six pages of the tab control `选择夹1`, the
+// wizard buttons and the named controls of each page. Controls are found by their layout names,
+// so the plug-in bridge and the tests reach them the way the wizard does. The window is what the
+// install run draws into (InstallWindow).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "install/component_tree.h"
+#include "install/install_config.h"
+#include "install/install_run.h"
+
+struct ITaskbarList3;
+
+class MainWindow : public InstallWindow {
+ public:
+  // Outer size of the window.
+  static constexpr int kWidth = 500;
+  static constexpr int kHeight = 363;
+
+  MainWindow() = default;
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and every page control, hidden, on the welcome page.
+  bool Create(const std::string& caption);
+  HWND handle() const { return window_; }
+  // The control with this layout name; null when there is none.
+  HWND Control(const std::string& name) const;
+  const std::map<std::string, HWND>& controls() const { return controls_; }
+
+  std::string Caption() const;
+  void SetCaption(const std::string& caption);
+  void SetVisible(bool visible);
+
+  // Pages: the tab control's selection, with the controls of that page shown.
+  int CurrentPage() const;
+  void SelectPage(int page);
+  // Shows or hides a page control for when its page is current (now, if it is).
+  void SetWanted(const std::string& name, bool wanted);
+  bool IsWanted(const std::string& name) const;
+
+  void SetButtons(bool back_visible, bool back_enabled, const std::string& next_caption,
+                  bool next_enabled, bool next_default);
+  bool LicenceTicked() const;
+
+  void SetLicenceText(const std::string& text);
+  // The tree control shows the model (texts, nesting, ticks, expansion).
+  void ShowComponentTree(const ComponentTree& tree);
+  // The tree's ticks follow the model again after a change.
+  void RefreshComponentTicks(const ComponentTree& tree);
+  // The finish page's check boxes, one per option at the given tops.
+  void ShowFinishOptions(const std::vector<FinishOption>& options, const std::vector<int>& tops);
+  std::vector<bool> FinishTicks() const;
+
+  // What the wizard does on the window's events.
+  struct Handlers {
+    std::function<void()> next, back, cancel, licence_check, direct_tick;
+    std::function<void(int position, bool checked)> component_check;
+    std::function<bool()> close;  // true lets the window close
+  };
+  void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+  // Starts the one-shot timer `时钟1` of the direct install mode.
+  void StartDirectTimer();
+
+  // InstallWindow
+  void LetMessagesRun() override;
+  std::string PathBoxText() override;
+  void ShowError(const std::string& text) override;
+  bool AskPassword(const std::string& prompt, std::string& entered) override;
+  void SetLogDisplay(int mode) override;
+  void ShowInstallingPicture(const ConfigImage& picture) override;
+  void SelectInstallingPage() override;
+  void ShowLogLine(const std::string& line, bool add_to_list) override;
+  void SetProgress(int percent) override;
+  void StartTaskbarProgress() override;
+  void StopTaskbarProgress() override;
+  void EnterFinishPage() override;
+
+  int progress() const { return progress_; }
+  bool taskbar_running() const { return taskbar_ != nullptr; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  HWND Add(const std::string& name, int page, int kind, const std::string& text, int x, int y,
+           int width, int height, int id = 0);
+  void ApplyPageVisibility();
+  void OnTreeClick(bool from_keyboard);
+  int TreePosition(HTREEITEM item) const;
+
+  struct PageControl {
+    HWND handle = nullptr;
+    int page = -1;  // -1: on every page
+    bool wanted = true;
+  };
+
+  HWND window_ = nullptr;
+  std::map<std::string, HWND> controls_;
+  std::vector<PageControl> page_controls_;
+  std::vector<HTREEITEM> tree_items_;
+  std::vector<HWND> finish_boxes_;
+  Handlers handlers_;
+  int progress_ = 0;
+  ITaskbarList3* taskbar_ = nullptr;
+};
+
+// Layout names of the controls the wizard and the install run drive.
+namespace control_names {
+inline constexpr const char* kTab = "选择夹1";
+inline constexpr const char* kBack = "上一步_按钮";
+inline constexpr const char* kNext = "下一步_按钮";
+inline constexpr const char* kCancel = "取消按钮_主窗口";
+inline constexpr const char* kLicenceText = "协议_编辑框";
+inline constexpr const char* kLicenceCheck = "选择框_条款";
+inline constexpr const char* kTree = "树型框1";
+inline constexpr const char* kDescription = "组件描述_编辑框";
+inline constexpr const char* kPathBox = "安装路径_编辑框";
+inline constexpr const char* kBrowse = "浏览目录";
+inline constexpr const char* kProgress = "进度条1";
+inline constexpr const char* kStatusLabel = "解压_标签";
+inline constexpr const char* kLogList = "超级列表框";
+inline constexpr const char* kShowDetails = "按钮_显示细节";
+inline constexpr const char* kFinishCheck = "初始化的选择框";
+inline constexpr const char* kWelcomePanel = "欢迎_外形框";
+// The k-th finish option's check box (k from 1) is named this followed by k.
+inline constexpr const char* kFinishOptionStem = "完成选项_选择框";
+}  // namespace control_names
+
+// The tab control's window text, by which plug-ins find it.
+inline constexpr const char* kTabWindowText = "备用_选择夹窗口";

@@ -1,0 +1,154 @@
+// The install wizard: its six pages, which of them are switched on, how Next and Back move between
+// them, the button states of each page, the close confirmation and the finish step. The decisions
+// are plain functions and a flow over an abstract view, so they run natively; the Windows side
+// (wizard_win32.cpp) drives the main window with them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "install/install_config.h"
+#include "install/program_starter.h"
+#include "install/script_interpreter.h"
+
+// Tab page indices of the wizard, in page order.
+enum WizardPage : int {
+  kPageWelcome = 0,
+  kPageLicence = 1,
+  kPageComponents = 2,
+  kPageDirectory = 3,
+  kPageInstalling = 4,
+  kPageFinish = 5,
+};
+inline constexpr int kPageCount = 6;
+
+// One entry of the page table: the tab page index and whether the page is switched on.
+struct WizardPageEntry {
+  int32_t index = 0;
+  int32_t enabled = 0;
+};
+
+using PageFlags = std::array<int32_t, kPageCount>;
+
+// The page table built from the configuration: welcome, installing and finish always on; the
+// licence page when there is a licence text; components and directory pages by "界面_可视".
+std::array<WizardPageEntry, kPageCount> BuildPageTable(const InstallConfig& config);
+// The enabled flag of each page, indexed by tab page index.
+PageFlags PageEnabledFlags(const std::array<WizardPageEntry, kPageCount>& table);
+PageFlags PageEnabledFlags(const InstallConfig& config);
+
+// The wizard's process-wide state. Plug-ins receive the addresses of the table (six addresses of
+// separately allocated entries) and of the flag block (1, 6, then the six flags) and may change
+// them, so navigation always reads the flags from here.
+struct WizardState {
+  std::array<WizardPageEntry*, kPageCount> page_table{};
+  std::array<int32_t, 2 + kPageCount> flag_block{1, kPageCount, 1, 0, 0, 0, 1, 1};
+  int32_t inserting_page = 0;
+  uintptr_t page_callback = 0;
+  bool agree_preset = false;
+
+  int32_t* enabled_flags() { return flag_block.data() + 2; }
+};
+WizardState& CurrentWizard();
+// Puts the table into the state: the entries (allocated once, kept for the process) and the flags.
+void InstallPageTable(const std::array<WizardPageEntry, kPageCount>& table, WizardState& state);
+
+// The page Next (+1) or Back (-1) leads to from `current`: the nearest switched-on page in that
+// direction, or the welcome page when there is none.
+int NavigationTarget(const int32_t* flags, int current, int direction);
+// The first switched-on page, in page order (the welcome page when none is).
+int FirstEnabledPage(const int32_t* flags);
+
+// Captions of the wizard buttons.
+inline constexpr const char* kNextCaption = "下一步(&N)";
+inline constexpr const char* kBackCaption = "上一步(&P)";
+inline constexpr const char* kAcceptCaption = "我接受(&I)";
+inline constexpr const char* kInstallCaption = "安装(&I)";
+inline constexpr const char* kFinishCaption = "完成(&F)";
+inline constexpr const char* kCancelCaption = "取消(&C)";
+
+struct ButtonStates {
+  bool back_visible = true;
+  bool back_enabled = true;
+  std::string next_caption = kNextCaption;
+  bool next_enabled = true;
+  bool next_default = true;
+
+  bool operator==(const ButtonStates& o) const {
+    return back_visible == o.back_visible && back_enabled == o.back_enabled &&
+           next_caption == o.next_caption && next_enabled == o.next_enabled &&
+           next_default == o.next_default;
+  }
+};
+// The buttons while `page` is shown; `agreed`: the licence box is ticked or agreement is preset.
+ButtonStates PageButtons(int page, bool agreed);
+// The buttons after an install start was refused: the user stays and may press Install again.
+ButtonStates RefusedInstallButtons();
+
+// What the page flow needs of the window it runs in; the main window provides it, tests record.
+class WizardView {
+ public:
+  virtual ~WizardView() = default;
+  virtual int CurrentPage() = 0;
+  virtual void SelectPage(int page) = 0;
+  virtual void SetButtons(const ButtonStates& states) = 0;
+  virtual bool LicenceTicked() = 0;
+  // The install start with no password given; true when the install ran to its end.
+  virtual bool StartInstall() = 0;
+  // The finish step: ticked finish options and "finish" sections; on Windows the process ends.
+  virtual void Finish() = 0;
+};
+
+// Every page change: the finish step when the finish page is current; otherwise the target's
+// buttons, the install when the installing page is entered, then the page itself.
+void GoToPage(int target, WizardView& view, bool agree_preset);
+// Next (+1) and Back (-1).
+void Navigate(int direction, WizardView& view, const int32_t* flags, bool agree_preset);
+
+// A check box of tree item `position` changed to `checked`: the item and its descendants take the
+// state; the parent is ticked when all its children are, unticked when none is, and otherwise
+// left as it is. Grandparents are not touched.
+void ApplyComponentCheck(ComponentTree& tree, int position, bool checked);
+
+// What start-up does once the wizard is set up, by InstallMode.
+enum class StartAction { kShowFirstPage, kDirectInstall, kBackgroundInstall };
+StartAction StartActionFor(std::string_view install_mode);
+// The process ends when the install has run (no finish page): background mode or a switched-off
+// finish page.
+bool EndsAfterInstall(std::string_view install_mode, int show_finish_page);
+
+// The main window's caption until the wizard texts are applied.
+std::string WizardCaption(std::string_view product_name);
+// The question of the close confirmation.
+std::string QuitQuestion(std::string_view product_name, std::string_view version);
+// The password prompt of the install start.
+inline constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
+
+// The commands the finish step starts: the ticked options in order (`ticked[k]` of the k-th box;
+// an option without a box keeps its own tick), hidden ones included, with "**" as a double quote,
+// "%InstallPath%" set, the system filter applied and "%ET%" commands written as batch files
+// through `write_batch` (which returns the quoted batch path, or empty when it cannot write).
+// Commands that end up empty are left out.
+std::vector<std::string> FinishCommands(
+    const std::vector<FinishOption>& options, const std::vector<bool>& ticked,
+    std::string_view install_dir, bool windows64,
+    const std::function<std::string(std::string_view)>& write_batch);
+// The finish step without the process end: each command started (not waiting, window shown),
+// then the "finish" section of every tree item's block.
+void RunFinishActions(const std::vector<std::string>& commands, std::string_view store,
+                      ScriptContext& context);
+
+// ---- The Windows side (wizard_win32.cpp) ----
+
+// Creates the main window, hidden; false when it cannot be made.
+bool CreateWizardWindow();
+// The set-up in installer mode: configuration, pages, tree, then the start by InstallMode.
+void SetUpWizard();
+// The start window without configuration (no package): the first page, shown.
+void ShowWizardWithoutConfiguration();
+// The message loop of the program; returns when the window is gone.
+int RunWizardMessageLoop();
