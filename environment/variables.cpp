@@ -221,6 +221,10 @@ Bytes ExpandText(std::string_view text, const VariableTable& table) {
 Bytes ExpandRegistryDatabase(std::string_view database, const VariableTable& table) {
   Bytes out(database), spare;
   for (const Variable& v : table.variables) {
+    // "%InstallPath%" and the other tokens resolved later stand for themselves here; their
+    // registry form must survive too, or the install run could no longer double the backslashes
+    // of the install directory inside it.
+    if (v.value == v.token) continue;
     const std::string wrapped = std::string(kRegistryFormOpen) + v.token + ")";
     ReplaceIn(out, wrapped, ReplaceAll(v.value, "\\", "\\\\"), spare);
     ReplaceIn(out, v.token, v.value, spare);

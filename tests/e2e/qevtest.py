@@ -281,6 +281,17 @@ class Display:
             time.sleep(0.5)
         return title in self.window_titles()
 
+    def answer_box(self, title):
+        """Presses Enter in the newest window titled `title` (a message box takes its OK button
+        so); True when there was one."""
+        done = subprocess.run(["xdotool", "search", "--name", f"^{re.escape(title)}$"],
+                              capture_output=True, text=True)
+        ids = [int(i) for i in done.stdout.split()]
+        if not ids:
+            return False
+        return subprocess.run(["xdotool", "windowfocus", "--sync", str(max(ids)), "key", "Return"],
+                              capture_output=True).returncode == 0
+
     def screenshot(self, path):
         subprocess.run(["import", "-display", self.name, "-window", "root", path],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -9,8 +9,10 @@ test mode installs nothing.
 Usage: silent_install.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import random
+import re
 import shutil
 import sys
+import time
 
 from qevtest import Display, Harness, marker
 
@@ -23,6 +25,7 @@ os.makedirs(os.path.join(root, "QevTest"))
 USER_KEY = "HKCU\\Software\\QevTest"
 MACHINE_KEY = "HKLM\\SOFTWARE\\QevTest"
 UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+PRODUCTS = ["QevFull", "QevView32", "QevRefuse", "QevAltered", "QevTestMode"]
 
 noise = random.Random(11)
 PRODUCT = {
@@ -95,22 +98,44 @@ def config_left(new):
 
 
 def registry(queries):
-    """Several `reg query KEY /reg:N` in one wine start: one {name: (type, data)} per query, None
-    where the key does not exist in that view. The default value is named ""."""
-    line = " & ".join(f'echo @@{i}& reg query {k} /reg:{v}' for i, (k, v) in enumerate(queries))
-    _, out = h.wine("cmd", "/c", line)
-    result, current = [None] * len(queries), None
-    for text in out.decode("utf-8", "replace").splitlines():
-        text = text.rstrip("\r")
-        if text.startswith("@@"):
-            current = int(text[2:].strip())
-        elif current is not None and text.startswith("HKEY_"):
-            result[current] = {}
-        elif current is not None and result[current] is not None and text.startswith("    "):
-            parts = [p for p in text[4:].split("    ") if p]
-            if len(parts) >= 2 and parts[1].startswith("REG_"):
-                name = "" if parts[0] == "(Default)" else parts[0]
-                result[current][name] = (parts[1], parts[2].strip() if len(parts) > 2 else "")
+    """The values of several keys, each in a registry view, exported in one wine start (an export
+    keeps every character, where reg query prints through the console's code page): one
+    {name: (type, data text)} per query, None where the key does not exist in that view. The
+    default value is named ""."""
+    files = [f"C:\\QevTest\\export{i}.reg" for i in range(len(queries))]
+    for f in files:
+        unix = h.unix_path(f)
+        if unix:
+            os.remove(unix)
+    h.wine("cmd", "/c", " & ".join(f"reg export {k} {f} /reg:{v} /y >nul 2>nul"
+                                   for (k, v), f in zip(queries, files)))
+    result = []
+    for f in files:
+        unix = h.unix_path(f)
+        if unix is None:
+            result.append(None)
+            continue
+        text = open(unix, "rb").read().decode("utf-16")
+        values, sections = {}, 0
+        for line in text.splitlines():
+            if line.startswith("["):
+                sections += 1
+                continue
+            m = re.match(r'^(@|"((?:[^"\\]|\\.)*)")=(.*)$', line)
+            if sections != 1 or not m:
+                continue  # only the key itself, not its subkeys
+            name = "" if m.group(1) == "@" else re.sub(r"\\(.)", r"\1", m.group(2))
+            data = m.group(3)
+            if data.startswith('"'):
+                values[name] = ("REG_SZ", re.sub(r"\\(.)", r"\1", data[1:-1]))
+            elif data.startswith("hex:"):
+                values[name] = ("REG_BINARY", data[4:].replace(",", "").upper())
+            elif data.startswith("dword:"):
+                values[name] = ("REG_DWORD", hex(int(data[6:], 16)))
+            else:
+                values[name] = ("other", data)
+        result.append(values)
+        os.remove(unix)
     return result
 
 
@@ -220,8 +245,15 @@ wait = yes
 import_reg = ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QevTest\\Imported]\r\n'
               '"Path"="SXG(%InstallPath%)\\\\bin"\r\n\r\n').encode("gbk")
 installer, _, _ = h.package("full", full_description, PRODUCT, extra={"import.reg": import_reg})
-h.cmd_lines(f"reg delete {USER_KEY} /f & reg delete {MACHINE_KEY} /f /reg:64 & "
-            f"reg delete {MACHINE_KEY} /f /reg:32")
+
+
+def forget_installs():
+    """Removes what the installs of this test leave in the registry, in both views."""
+    keys = [USER_KEY, MACHINE_KEY] + [UNINSTALL + p for p in PRODUCTS]
+    h.cmd_lines(" & ".join(f"reg delete {k} /f /reg:{v} >nul 2>nul" for k in keys for v in (32, 64)))
+
+
+forget_installs()
 desktop, programs, quick = h.cmd_lines(
     "echo %USERPROFILE%\\Desktop& echo %APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs& "
     "echo %USERPROFILE%\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch")[-3:]
@@ -344,42 +376,49 @@ for (label, want), got in zip(registry_expected, found):
 
 
 # ---------------------------------------------------------------------------------------------
-def run_silently(installer, arguments, label):
-    """Runs an installer that must end by itself. A window that it shows instead (a message box
-    in a silent run) is photographed and the run is ended; returns the exit status or None."""
+def run_silently(installer, arguments, label, box=None):
+    """Runs an installer that must end by itself; returns its exit status, or None when it still
+    ran after a minute (it is then photographed and ended). `box`: the title of a message box the
+    run is expected to show, which is photographed and answered with Enter."""
     before = h.temp_snapshot()
     process = h.start(installer, *arguments, cwd=os.path.dirname(installer))
-    titles_before = set(display.window_titles())
-    status = None
-    try:
-        status = process.wait(timeout=60)
-    except Exception:
-        shot = os.path.join(work, label + ".png")
+    deadline = time.monotonic() + 60
+    answered = False
+    while process.poll() is None and time.monotonic() < deadline:
+        # The box bears the main window's title: it is there once two windows bear it.
+        if box and not answered and display.window_titles().count(box) >= 2:
+            display.screenshot(os.path.join(work, label + ".png"))
+            answered = display.answer_box(box)
+        time.sleep(0.3)
+    status = process.poll()
+    if status is None:
+        shot = os.path.join(work, label + "-stuck.png")
         display.screenshot(shot)
-        h.check(False, f"{label}: the silent run still waits after 60 s "
-                f"(windows {sorted(set(display.window_titles()) - titles_before)}, {shot})")
+        h.check(False, f"{label}: the run still waits after a minute ({display.window_titles()}, {shot})")
         h.stop(process)
+    if box:
+        h.check(answered, f"{label}: a message box titled {box} was shown and answered")
     h.wait_server()
     h.temp_new(before)
     return status
 
 
-# Refused directories: a double-byte path when the package forbids one, and no directory at all.
+# Refused directories: a bare drive root, and no directory at all (no default, no previous one).
 refusing = r"""[product]
 name = QevRefuse
 version = 1
 switch_path = /D=
-no_double_byte_path = 真
+previous_location = no
 [package]
 mode = appended
 """
-installer_r, _, _ = h.package("refuse", refusing, {"app.exe": b"MZ"})
-for label, arguments, folder in (("refused", ["-hp", "/D=C:\\QevTest\\中文"], "C:\\QevTest\\中文"),
-                                 ("empty", ["-hp"], None)):
-    status = run_silently(installer_r, arguments, label)
+installer_r, _, _ = h.package("refuse", refusing, {"qev_refused.exe": b"MZ"})
+# The refusal is shown in a message box (the process has no other way to tell a user who started
+# a package configured for background installs), then the process ends.
+for label, arguments in (("refused", ["-hp", "/D=C:\\"]), ("empty", ["-hp"])):
+    status = run_silently(installer_r, arguments, label, box="QevRefuse 安装")
     h.check(status not in (0, None), f"{label} directory: non-zero exit code (got {status})")
-    if folder:
-        h.check(h.unix_path(folder) is None, f"{label} directory: nothing installed")
+h.check(h.unix_path("C:\\qev_refused.exe") is None, "refused directory: nothing installed")
 
 # An altered archive signature is repaired; a damaged data archive fails the run.
 altered = r"""[product]
@@ -420,9 +459,7 @@ h.check(sorted(os.listdir(test_folder)) == listing, "test mode: nothing written 
 h.check(registry([(UNINSTALL + "QevTestMode", 64), (UNINSTALL + "QevTestMode", 32)]) == [None, None],
         "test mode: no Uninstall entry")
 
-h.cmd_lines(f"reg delete {USER_KEY} /f & reg delete {MACHINE_KEY} /f /reg:64 & "
-            f"reg delete {MACHINE_KEY} /f /reg:32 & reg delete {UNINSTALL}QevFull /f /reg:64 & "
-            f"reg delete {UNINSTALL}QevView32 /f /reg:32")
+forget_installs()
 remove_shortcuts()
 h.clean_temp()
 display.close()
