@@ -43,23 +43,21 @@ PRODUCT = {
 
 
 def installed_tree(folder):
-    """{relative path with "/": bytes} of every file below `folder`, and the set of folders."""
-    files, folders = {}, set()
-    for base, dirs, names in os.walk(folder):
+    """{relative path with "/": bytes} of every file below `folder`."""
+    files = {}
+    for base, _, names in os.walk(folder):
         rel = os.path.relpath(base, folder).replace(os.sep, "/")
-        for d in dirs:
-            folders.add(d if rel == "." else rel + "/" + d)
         for n in names:
             with open(os.path.join(base, n), "rb") as f:
                 files[n if rel == "." else rel + "/" + n] = f.read()
-    return files, folders
+    return files
 
 
 def check_files(label, folder, expected, ignore=("uninst.exe", "uninst.dat")):
     unix = h.unix_path(folder)
     if not h.check(unix is not None, f"{label}: {folder} exists"):
         return
-    files, _ = installed_tree(unix)
+    files = installed_tree(unix)
     for name in ignore:
         files.pop(name, None)
     missing = sorted(set(expected) - set(files))
