@@ -132,6 +132,14 @@ TEST(Variables, SystemAnswersThatChangeTheValue) {
        "%ProgramFiles%", "C:\\A\\B"},
       {"no registry value", [](FakeSystem& s) { s.registry.clear(); }, "%MyDocument%", ""},
       {"no desktop", [](FakeSystem& s) { s.folders.erase(3); }, "%Desktop%", ""},
+      {"previous location in the 32-bit view only",
+       [](FakeSystem& s) {
+         s.registry.clear();
+         const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\产品";
+         s.registry[std::to_string(4 + kRootIn32BitView) + ":" + entry + "\\InstallLocation"] =
+             "E:\\Old32";
+       },
+       "%LastInPath%", "E:\\Old32"},
   };
   for (const Case& c : cases) {
     FakeSystem system;

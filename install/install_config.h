@@ -119,10 +119,9 @@ struct InstallConfig {
 };
 
 // Reads the text value of a registry value path under a root code (1..5); empty when missing.
-// A root code with kRootIn32BitView added asks for the 32-bit view of 64-bit Windows; the plain
-// codes read the 64-bit view.
+// A root code with kRootIn32BitView (environment/system.h) added asks for the 32-bit view of
+// 64-bit Windows; the plain codes read the 64-bit view.
 using RegistryTextReader = std::function<std::string(int root, const std::string& value_path)>;
-constexpr int kRootIn32BitView = 0x100;
 // The system registry (ReadRegistryText).
 RegistryTextReader SystemRegistryReader();
 
