@@ -57,8 +57,8 @@ std::string UniqueTempNameWith(const std::string& folder, uint32_t tick, uint32_
   return candidate;
 }
 
-std::string ReadRegistryText(int root, const std::string& value_path) {
-  Bytes data = ReadRegistryBytes(root, value_path);
+std::string ReadRegistryText(int root, const std::string& value_path, RegistryView view) {
+  Bytes data = ReadRegistryBytes(root, value_path, view);
   size_t nul = data.find('\0');
   if (nul != std::string::npos) data.resize(nul);
   return data;

@@ -34,8 +34,16 @@ void RevertFsRedirection(void* token);
 
 // Registry root codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU.
 // A value path is "key\path\value name"; ending in "\" names the default value.
-Bytes ReadRegistryBytes(int root, const std::string& value_path);
-std::string ReadRegistryText(int root, const std::string& value_path);
+// On 64-bit Windows a read looks in the 64-bit view unless asked for the 32-bit one (the view a
+// 32-bit program's own writes land in); 32-bit Windows has one view, read either way.
+enum class RegistryView { k64, k32 };
+// Where readers pass reads on as (root code, value path), a root code with this added asks for the
+// 32-bit view; the plain codes read the 64-bit view.
+constexpr int kRootIn32BitView = 0x100;
+Bytes ReadRegistryBytes(int root, const std::string& value_path,
+                        RegistryView view = RegistryView::k64);
+std::string ReadRegistryText(int root, const std::string& value_path,
+                             RegistryView view = RegistryView::k64);
 
 // ---- Pieces of the services above that hold no system call (shared by both builds) ----
 

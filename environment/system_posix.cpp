@@ -48,4 +48,4 @@ bool DisableFsRedirection(void** token) {
 
 void RevertFsRedirection(void*) {}
 
-Bytes ReadRegistryBytes(int, const std::string&) { return Bytes(); }
+Bytes ReadRegistryBytes(int, const std::string&, RegistryView) { return Bytes(); }

@@ -166,7 +166,7 @@ void RevertFsRedirection(void* token) {
 #endif
 }
 
-Bytes ReadRegistryBytes(int root, const std::string& value_path) {
+Bytes ReadRegistryBytes(int root, const std::string& value_path, RegistryView view) {
   HKEY root_key = RootKeyOf(root);
   if (!root_key) return Bytes();
   RegistryValuePath split = SplitValuePath(value_path);
@@ -174,6 +174,14 @@ Bytes ReadRegistryBytes(int root, const std::string& value_path) {
   std::wstring name = ToWide(split.name);
   Bytes data;
   HKEY key = nullptr;
+  if (IsWindows64() && view == RegistryView::k32) {
+    if (RegOpenKeyExW(root_key, key_path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
+        ERROR_SUCCESS) {
+      data = QueryValue(key, name);
+      RegCloseKey(key);
+    }
+    return data;
+  }
   if (IsWindows64()) {
     void* token = nullptr;
     if (!DisableFsRedirection(&token)) return Bytes();

@@ -139,7 +139,15 @@ TEST_F(RegistryTest, ReadsOnlyTheSixtyFourBitViewOnSixtyFourBitWindows) {
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\"), "");
     ASSERT_TRUE(Plant(L"", L"default64", true));
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\"), "default64");
+    // Asked for, the 32-bit view answers with its own values only.
+    const RegistryView v32 = RegistryView::k32;
+    EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Both", v32), "view32");
+    EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Only32", v32), "x86");
+    EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Only64", v32), "");
+    EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\", v32), "default");
   } else {
+    EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Both", RegistryView::k32),
+              "view32");
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\Both"), "view32");
     EXPECT_EQ(ReadRegistryText(4, "Software\\QevEnvironmentTest\\"), "default");
   }

@@ -98,9 +98,15 @@ std::string ComputeBuiltIn(const BuiltInName& b, const ProfileText& data_ini,
       return NormalisePath(system.RegistryText(kRootCurrentUser, kShellFolders));
     case BuiltIn::kQuickLaunch: return QuickLaunch(system);
     case BuiltIn::kUserProfile: return system.Environment("userprofile");
-    case BuiltIn::kLastInPath:
-      return system.RegistryText(kRootLocalMachine, std::string(kUninstallKey) +
-                                                         setup("墨桐软件名称") + "\\InstallLocation");
+    case BuiltIn::kLastInPath: {
+      // As the previous-location look-up: an Uninstall entry written for the 32-bit view lies
+      // there on 64-bit Windows.
+      const std::string path =
+          std::string(kUninstallKey) + setup("墨桐软件名称") + "\\InstallLocation";
+      std::string value = system.RegistryText(kRootLocalMachine, path);
+      if (value.empty()) value = system.RegistryText(kRootLocalMachine + kRootIn32BitView, path);
+      return value;
+    }
     case BuiltIn::kLater: return b.token;
   }
   return std::string();
@@ -167,6 +173,8 @@ class RealValues : public SystemValues {
     return EnvironmentVariable(name);
   }
   std::string RegistryText(int root, const std::string& value_path) const override {
+    if (root & kRootIn32BitView)
+      return ReadRegistryText(root & ~kRootIn32BitView, value_path, RegistryView::k32);
     return ReadRegistryText(root, value_path);
   }
   double Version() const override { return WindowsVersion(); }
@@ -221,6 +229,10 @@ Bytes ExpandText(std::string_view text, const VariableTable& table) {
 Bytes ExpandRegistryDatabase(std::string_view database, const VariableTable& table) {
   Bytes out(database), spare;
   for (const Variable& v : table.variables) {
+    // "%InstallPath%" and the other tokens resolved later stand for themselves here; their
+    // registry form must survive too, or the install run could no longer double the backslashes
+    // of the install directory inside it.
+    if (v.value == v.token) continue;
     const std::string wrapped = std::string(kRegistryFormOpen) + v.token + ")";
     ReplaceIn(out, wrapped, ReplaceAll(v.value, "\\", "\\\\"), spare);
     ReplaceIn(out, v.token, v.value, spare);

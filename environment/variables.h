@@ -17,6 +17,7 @@ class SystemValues {
   virtual ~SystemValues() = default;
   virtual std::string Folder(int number) const = 0;  // SpecialFolder numbers 1..11
   virtual std::string Environment(const std::string& name) const = 0;
+  // `root` may carry kRootIn32BitView (environment/system.h).
   virtual std::string RegistryText(int root, const std::string& value_path) const = 0;
   virtual double Version() const = 0;
 };

@@ -132,6 +132,14 @@ TEST(Variables, SystemAnswersThatChangeTheValue) {
        "%ProgramFiles%", "C:\\A\\B"},
       {"no registry value", [](FakeSystem& s) { s.registry.clear(); }, "%MyDocument%", ""},
       {"no desktop", [](FakeSystem& s) { s.folders.erase(3); }, "%Desktop%", ""},
+      {"previous location in the 32-bit view only",
+       [](FakeSystem& s) {
+         s.registry.clear();
+         const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\产品";
+         s.registry[std::to_string(4 + kRootIn32BitView) + ":" + entry + "\\InstallLocation"] =
+             "E:\\Old32";
+       },
+       "%LastInPath%", "E:\\Old32"},
   };
   for (const Case& c : cases) {
     FakeSystem system;
@@ -169,7 +177,8 @@ TEST(Variables, RegistryForm) {
   FakeSystem system;
   const std::string ini =
       VariableIni({{"%Desktop%", "#常量数据"}, {"%Version%", "#常量数据"}, {"%Plain%", "a\\b"},
-                   {"%Gbk%", "C:\\\x95\x5c"}});
+                   {"%Gbk%", "C:\\\x95\x5c"}, {"%InstallPath%", "#常量数据"},
+                   {"%ET%", "#常量数据"}});
   VariableTable table = MakeVariableTable(ini, kDataIni, "", system);
   struct Case {
     const char* database;
@@ -182,7 +191,9 @@ TEST(Variables, RegistryForm) {
       {"SXG(%Other%)", "SXG(%Other%)"},
       // The trail byte 5C of a double-byte character is no backslash and is not doubled.
       {"SXG(%Gbk%)", "C:\\\\\x95\x5c"},
-      {"SXG(%InstallPath%)", "SXG(%InstallPath%)"},  // left for the install run
+      // Left for the install run, also when the table holds the token (as built-in tables do).
+      {"SXG(%InstallPath%)\\bin=%InstallPath%", "SXG(%InstallPath%)\\bin=%InstallPath%"},
+      {"SXG(%ET%)", "SXG(%ET%)"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExpandRegistryDatabase(c.database, table), c.expected) << c.database;

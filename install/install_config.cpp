@@ -135,7 +135,11 @@ std::string InstallPathCommand(std::string_view relative) {
 bool ConfigImage::IsPng() const { return StartsWith(bytes, "\x89PNG"); }
 
 RegistryTextReader SystemRegistryReader() {
-  return [](int root, const std::string& value_path) { return ReadRegistryText(root, value_path); };
+  return [](int root, const std::string& value_path) {
+    if (root & kRootIn32BitView)
+      return ReadRegistryText(root & ~kRootIn32BitView, value_path, RegistryView::k32);
+    return ReadRegistryText(root, value_path);
+  };
 }
 
 std::string ResolveRegistryToken(std::string_view text, const RegistryTextReader& registry) {
@@ -158,7 +162,10 @@ std::string InitialInstallDirectory(std::string_view prefer_previous,
                                     const RegistryTextReader& registry) {
   std::string dir;
   if ((prefer_previous.empty() || IsTrue(prefer_previous)) && registry) {
-    dir = registry(4, std::string(kUninstallKey) + std::string(product_name) + "\\InstallLocation");
+    const std::string value_path =
+        std::string(kUninstallKey) + std::string(product_name) + "\\InstallLocation";
+    dir = registry(4, value_path);
+    if (dir.empty()) dir = registry(4 + kRootIn32BitView, value_path);
   }
   if (dir.empty()) dir = ResolveRegistryToken(default_location, registry);
   return dir;

@@ -119,6 +119,8 @@ struct InstallConfig {
 };
 
 // Reads the text value of a registry value path under a root code (1..5); empty when missing.
+// A root code with kRootIn32BitView (environment/system.h) added asks for the 32-bit view of
+// 64-bit Windows; the plain codes read the 64-bit view.
 using RegistryTextReader = std::function<std::string(int root, const std::string& value_path)>;
 // The system registry (ReadRegistryText).
 RegistryTextReader SystemRegistryReader();
@@ -144,7 +146,8 @@ InstallConfig& CurrentInstallConfig();
 
 // The directory the path box starts with: the previous install location of the product when
 // `prefer_previous` is empty or "真", else (or when none is recorded) `default_location` with its
-// "GetReg(" token resolved.
+// "GetReg(" token resolved. The previous location is looked up in the 64-bit view, then in the
+// 32-bit view, where an Uninstall entry written for the 32-bit view lies on 64-bit Windows.
 std::string InitialInstallDirectory(std::string_view prefer_previous,
                                     std::string_view product_name,
                                     std::string_view default_location,

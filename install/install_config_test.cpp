@@ -300,6 +300,26 @@ TEST(InstallDirectory, PreviousLocationThenDefaultWithRegistryToken) {
   }
 }
 
+TEST(InstallDirectory, PreviousLocationInEitherView) {
+  const int view32 = 4 + kRootIn32BitView;
+  struct Case {
+    Registry registry;
+    const char* expected;
+  } cases[] = {
+      {{{{4, kPreviousLocation}, "E:\\View64"}, {{view32, kPreviousLocation}, "E:\\View32"}},
+       "E:\\View64"},
+      {{{{view32, kPreviousLocation}, "E:\\View32"}}, "E:\\View32"},
+      {{{{view32, "SOFTWARE\\Other\\InstallLocation"}, "E:\\Other"}}, "C:\\New"},
+      {{}, "C:\\New"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(InitialInstallDirectory("", "产品", "C:\\New", Planted(c.registry)), c.expected);
+  // Not looked up at all when the previous location is not wanted.
+  std::vector<std::string> asked;
+  InitialInstallDirectory("假", "产品", "C:\\New", Planted({}, &asked));
+  EXPECT_TRUE(asked.empty());
+}
+
 TEST(FinishOptions, FixedOptionsAndTheList) {
   struct Case {
     const char* name;

@@ -55,16 +55,19 @@ std::vector<std::string> ShortcutFolders(std::string_view location) {
   return SplitText(text, ",");
 }
 
-std::string QuickLaunchFolderFor(std::string_view user_profile,
+std::string QuickLaunchFolderFor(std::string_view user_profile, double windows_version,
                                  const std::function<bool(const std::string&)>& folder_exists) {
   const std::string profile(user_profile);
   std::string folder = profile + "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+  // A fresh profile has no such folder yet; judged by existence alone, links placed there through
+  // "%QuickLaunch%" would escape the quick-launch choice.
+  if (windows_version >= 6.0) return folder;
   if (folder_exists && folder_exists(folder)) return folder;
   return profile + "\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 }
 
 std::string QuickLaunchFolder() {
-  return QuickLaunchFolderFor(EnvironmentVariable("userprofile"),
+  return QuickLaunchFolderFor(EnvironmentVariable("userprofile"), WindowsVersion(),
                               [](const std::string& path) { return FolderExists(path); });
 }
 

@@ -42,9 +42,10 @@ ShortcutSwitches DecideShortcutSwitches(std::string_view plugin_text, const Comp
 // full-width comma inside a folder name. Variables are not expanded here.
 std::vector<std::string> ShortcutFolders(std::string_view location);
 
-// The quick-launch folder under the user profile: the Vista layout when that folder exists, else
-// the older one.
-std::string QuickLaunchFolderFor(std::string_view user_profile,
+// The quick-launch folder under the user profile: the Vista layout when that folder exists or the
+// Windows version is 6 or higher (where "%QuickLaunch%" names it, even before anything made it),
+// else the older one.
+std::string QuickLaunchFolderFor(std::string_view user_profile, double windows_version,
                                  const std::function<bool(const std::string&)>& folder_exists);
 std::string QuickLaunchFolder();
 

@@ -106,9 +106,12 @@ TEST(ShortcutPathsTest, FoldersLinksAndWorkingDirectories) {
 
   const std::string vista = "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
   const std::string old = "C:\\Users\\u\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
-  EXPECT_EQ(QuickLaunchFolderFor("C:\\Users\\u", [&](const std::string& p) { return p == vista; }),
-            vista);
-  EXPECT_EQ(QuickLaunchFolderFor("C:\\Users\\u", [](const std::string&) { return false; }), old);
+  const auto vista_exists = [&](const std::string& p) { return p == vista; };
+  const auto none_exists = [](const std::string&) { return false; };
+  EXPECT_EQ(QuickLaunchFolderFor("C:\\Users\\u", 5.1, vista_exists), vista);
+  EXPECT_EQ(QuickLaunchFolderFor("C:\\Users\\u", 5.1, none_exists), old);
+  // From Vista on the folder "%QuickLaunch%" names, also in a profile that has none yet.
+  EXPECT_EQ(QuickLaunchFolderFor("C:\\Users\\u", 6.1, none_exists), vista);
 }
 
 // A machine with fixed folders and an install in D:\App holding app.exe.

@@ -165,7 +165,9 @@ std::string BuildDataIni(const ProductDescription& d, const DataLayout& layout,
     ini.Set(m, "压缩原大小", Number(static_cast<long long>(layout.unpacked_size)));
   }
 
-  if (!d.switch_jp.empty() || !d.switch_hp.empty() || !d.switch_hideend.empty()) {
+  if (!d.switch_path.empty() || !d.switch_jp.empty() || !d.switch_hp.empty() ||
+      !d.switch_hideend.empty()) {
+    ini.Set("安装包命令行", "p", gbk(d.switch_path));
     ini.Set("安装包命令行", "jp", gbk(d.switch_jp));
     ini.Set("安装包命令行", "hideend", gbk(d.switch_hideend));
     ini.Set("安装包命令行", "hp", gbk(d.switch_hp));

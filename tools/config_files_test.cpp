@@ -36,6 +36,7 @@ TEST(DataIni, MergesGivenFileAndKeepsOneLicence) {
   d.version = "2.0";
   d.install_password = "pw";
   d.finish_page = false;
+  d.switch_path = "/D=";
   d.shortcuts.push_back({"Hello", "hello.exe", "", "%Desktop%", "", "", true});
   d.runs.push_back({"**tool.exe** -s", false, true, true, false});
   const std::string given =
@@ -51,6 +52,8 @@ TEST(DataIni, MergesGivenFileAndKeepsOneLicence) {
   EXPECT_EQ(ini.Get("墨桐软件安装配置", "安装密码"), "md5(pw)");
   EXPECT_EQ(ini.Get("墨桐软件安装配置", "安装后是否显示完成界面"), "假");
   EXPECT_EQ(ini.Get("墨桐软件安装配置", "安装包封装模式"), "单文件封装-0");
+  EXPECT_EQ(ini.Get("安装包命令行", "p"), "/D=");
+  EXPECT_EQ(ini.Get("安装包命令行", "hp"), "");  // the installer's default then holds
   EXPECT_EQ(ini.Get("新建快捷方式参数", "欲运行的次数"), "1");
   EXPECT_EQ(ini.Get("新建快捷方式参数", "参数快捷方式名5"), "");  // the old list is replaced
   EXPECT_EQ(ini.Get("解压后运行的参数", "作用方案1"), "安装前运行");

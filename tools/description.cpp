@@ -91,7 +91,8 @@ const std::map<std::string, std::set<std::string>>& KnownKeys() {
         "finish_page", "agree_preset", "registry_view", "taskbar_progress", "previous_location",
         "log_display", "licence", "browse_folder_name", "auto_append_folder", "show_space",
         "components_page", "directory_page", "basic_components", "no_double_byte_path",
-        "required_entry", "switch_jp", "switch_hp", "switch_hideend", "uninstall_list_y"}},
+        "required_entry", "switch_path", "switch_jp", "switch_hp", "switch_hideend",
+        "uninstall_list_y"}},
       {"package",
        {"setup", "output", "mode", "progress_mib", "volume_size", "volume_naming", "volume_base",
         "data_options", "config_options", "key", "config_password", "alter_signature",
@@ -245,6 +246,7 @@ ProductDescription ReadDescription(const std::vector<DescriptionSection>& sectio
     d.basic_components = p->Get("basic_components");
     d.no_double_byte_path = p->Get("no_double_byte_path");
     d.required_entry = p->Get("required_entry");
+    d.switch_path = p->Get("switch_path");
     d.switch_jp = p->Get("switch_jp");
     d.switch_hp = p->Get("switch_hp");
     d.switch_hideend = p->Get("switch_hideend");

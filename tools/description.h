@@ -89,7 +89,9 @@ struct ProductDescription {
   bool components_page = true, directory_page = true;
   std::string basic_components;
   std::string no_double_byte_path, required_entry;  // section "ml"
-  std::string switch_jp, switch_hp, switch_hideend;  // section "安装包命令行"
+  // Section "安装包命令行": the text that precedes the install folder on the command line ("p")
+  // and the switch texts of the direct, background and no-finish-page modes.
+  std::string switch_path, switch_jp, switch_hp, switch_hideend;
   std::string uninstall_list_y;  // "left,top" of the first uninstall option box
 
   // [package]

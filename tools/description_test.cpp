@@ -21,7 +21,7 @@ TEST(Description, FullDescriptionIsRead) {
   ProductDescription d = Read(
       u8"\xEF\xBB\xBF; comment\n"
       "[product]\nname = Hello\nversion = 1.0\nuninstaller = no\ninstall_mode = Direct\n"
-      "finish_page = 假\nregistry_view = 64\n"
+      "finish_page = 假\nregistry_view = 64\nswitch_path = /D=\n"
       "[package]\nmode = volumes\nvolume_naming = counted\nvolume_size = 2m\n"
       "data_options = -mx=9  -ms=off\n"
       "[shortcut]\nname = A\ntarget = a.exe\nlocation = %Desktop%\n"
@@ -39,6 +39,7 @@ TEST(Description, FullDescriptionIsRead) {
   EXPECT_EQ(d.install_mode, "direct");
   EXPECT_FALSE(d.finish_page);
   EXPECT_TRUE(d.registry_64);
+  EXPECT_EQ(d.switch_path, "/D=");
   EXPECT_EQ(d.packaging, DataPackaging::kVolumes);
   EXPECT_EQ(d.volume_naming, VolumeNaming::kCounted);
   EXPECT_EQ(d.data_options, (std::vector<std::string>{"-mx=9", "-ms=off"}));

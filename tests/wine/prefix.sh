@@ -8,31 +8,36 @@ arch=${2:-win64}
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-if [ -f "$prefix/.qev-ready" ]; then exit 0; fi
-rm -rf "$prefix"
-mkdir -p "$prefix.home"
+if [ -f "$prefix/.qev-ready" ] && [ -f "$prefix/.qev-fonts" ]; then exit 0; fi
 . "$(dirname "$0")/loader.sh"
 unset DISPLAY
-"$loader" wineboot -i >/dev/null 2>&1 || true
-wineserver -w
-# Windows links its dialog fonts to a Chinese face, so message boxes show Chinese on every system;
-# the prefix does the same with the Chinese font of this machine.
-for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
-  "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-    /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
-done
-wineserver -w
-for user_dir in "$prefix"/drive_c/users/*/; do
-  for entry in "$user_dir"* "$user_dir"AppData/Roaming/Microsoft/Windows/Templates; do
-    if [ -L "$entry" ]; then
-      rm -f "$entry"
-      mkdir -p "$entry"
-    fi
+if [ ! -f "$prefix/.qev-ready" ]; then
+  rm -rf "$prefix"
+  mkdir -p "$prefix.home"
+  "$loader" wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  for user_dir in "$prefix"/drive_c/users/*/; do
+    for entry in "$user_dir"* "$user_dir"AppData/Roaming/Microsoft/Windows/Templates; do
+      if [ -L "$entry" ]; then
+        rm -f "$entry"
+        mkdir -p "$entry"
+      fi
+    done
   done
-done
-# Nothing in the prefix may point back into a Linux home any more.
-if find "$prefix/drive_c/users" -type l | grep -q .; then
-  echo "prefix.sh: symbolic links left in $prefix/drive_c/users" >&2
-  exit 1
+  # Nothing in the prefix may point back into a Linux home any more.
+  if find "$prefix/drive_c/users" -type l | grep -q .; then
+    echo "prefix.sh: symbolic links left in $prefix/drive_c/users" >&2
+    exit 1
+  fi
+  touch "$prefix/.qev-ready"
 fi
-touch "$prefix/.qev-ready"
+# Windows links its dialog fonts to a Chinese face, so message boxes show Chinese on every system;
+# the prefix does the same with the Chinese font of this machine (also in prefixes made before).
+if [ ! -f "$prefix/.qev-fonts" ]; then
+  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI"; do
+    "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+  done
+  wineserver -w
+  touch "$prefix/.qev-fonts"
+fi
