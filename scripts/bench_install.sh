@@ -174,13 +174,16 @@ code = process.returncode
 subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix))
 installed = sum(os.path.getsize(os.path.join(b, n)) for b, _, ns in os.walk(app) for n in ns)
 print(f"  exit code {code}; {installed / 1e6:.1f} MB installed")
+log = os.path.join(drive_c, "QevBench", "log.txt")
+if code != 0 and os.path.isfile(log):
+    lines = open(log, "rb").read().decode("utf-8", "replace").splitlines()
+    print("  the install failed; the log ends:\n    " + "\n    ".join(lines[-3:]))
 print(f"  setup.exe (wine64)  {total:7.2f} s  {product_bytes / 1e6 / total:6.1f} MB/s  "
       f"peak memory (VmHWM) {peak_kb / 1024:.1f} MB")
 print(f"  sevenzip x (native) {native_s:7.2f} s  {product_bytes / 1e6 / native_s:6.1f} MB/s  "
       f"peak memory {native_kb / 1024:.1f} MB")
 print(f"  ratio setup.exe / sevenzip: {total / native_s:.2f}")
 # Phases: from the log's timestamps when they carry seconds, else from what was seen on disk.
-log = os.path.join(drive_c, "QevBench", "log.txt")
 stamps = []
 if os.path.isfile(log):
     for line in open(log, "rb").read().decode("utf-8", "replace").splitlines():
@@ -206,5 +209,7 @@ if copy_start is not None and extract_start is not None:
 else:
     print(f"  seen on disk: {events}")
 PY
+cp "$drive_c/QevBench/log.txt" "$work/install.log" 2>/dev/null || true
 rm -rf "$drive_c/QevBench"
 WINEPREFIX=$prefix wineserver -w
+echo "  install log: $work/install.log"
