@@ -40,6 +40,7 @@ if [ -z "$DISPLAY" ]; then
 fi
 echo
 echo "== Silent install: hello-setup.exe -hp /D=\"C:\\Program Files\\Hello\" /LOG=C:\\hello-install.log"
+mkdir -p "$root/build/demo"
 cp "$installer" "$root/build/demo/hello-setup.exe"
 set +e
 "$root/tests/wine/run.sh" "$prefix" "$arch" "$root/build/demo/hello-setup.exe" -hp \
