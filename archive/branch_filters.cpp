@@ -52,6 +52,9 @@ size_t ConvertX86(uint8_t* data, size_t size, uint32_t pc, X86State* state, bool
       if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) break;
       i += 8;
     }
+    // The skip can step one byte past the last position whose operand lies inside the buffer;
+    // that byte waits for the next call with the bytes after it.
+    if (i > limit) break;
     uint8_t b = data[i];
     if ((b & 0xFE) != 0xE8) {
       ++i;

@@ -139,6 +139,20 @@ TEST(Filters, RoundTripThroughEncoders) {
   EXPECT_TRUE(out == original);
 }
 
+// The eight-byte skip over code without E8/E9 can end one byte past the last position whose
+// operand is inside the buffer; a marker there must wait for the next call, never be converted
+// with bytes beyond the end (a heap overflow that corrupted large installs).
+TEST(Filters, X86MarkerJustPastTheSkipWaits) {
+  for (size_t size : {12u, 20u, 28u}) {
+    std::vector<uint8_t> data(size, 0x90);
+    data[size - 4] = 0xE8;  // the first byte the last skip step leaves unexamined
+    const std::vector<uint8_t> before = data;
+    X86State st;
+    EXPECT_EQ(ConvertX86(data.data(), data.size(), 0, &st, false), size - 4) << size;
+    EXPECT_TRUE(data == before) << size;
+  }
+}
+
 TEST(Filters, DeltaDistances) {
   const auto original = CodeLike(70000, 2);
   for (unsigned dist : {1u, 2u, 4u, 7u, 256u}) {
