@@ -42,5 +42,23 @@ std::string LogFileLine(const LogTime& time, const std::string& gbk_line) {
 
 void AppendLogFile(const std::string& path, const std::string& gbk_line) {
   if (path.empty()) return;
-  AppendToFile(path, LogFileLine(current_clock(), gbk_line));
+  // The file stays open for the run: each line is handed to the system at once (nothing is held
+  // back in the process, so a process that ends itself loses no line), without reopening the file
+  // for every extracted member. Another path, a file removed meanwhile, or a failed write opens the
+  // file again.
+  static File file;
+  static std::string open_path;
+  const std::string line = LogFileLine(current_clock(), gbk_line);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!file.IsOpen() || open_path != path || !FileExists(path)) {
+      file.Close();
+      open_path = path;
+      if (!file.Open(path, File::Mode::kWriteExisting) && !file.Open(path, File::Mode::kCreate)) {
+        return;
+      }
+    }
+    const int64_t size = file.Size();
+    if (size >= 0 && file.Seek(size) && file.Write(line.data(), int64_t(line.size()))) return;
+    file.Close();
+  }
 }
