@@ -77,4 +77,8 @@ echo
 echo "== Uninstall: the uninstaller (uninst.exe, uninst.dat) comes with the uninstall issue; the"
 echo "   demo prefix is removed instead."
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-rm -rf "$prefix" "$prefix.home"
+# Wine's helpers may still be writing into the prefix for a moment after the server went.
+for _ in 1 2 3 4 5; do rm -rf "$prefix" "$prefix.home" 2>/dev/null && break; sleep 1; done
+echo
+echo "demo: done (install exit code $code)"
+exit "$code"
