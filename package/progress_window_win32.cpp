@@ -2,6 +2,8 @@
 // program's icon, the status label `标签2`, the hidden percentage label `标签1` and the timer
 // `时钟1_upacking`, which keeps the window painted while the work holds the thread.
 #include <windows.h>
+
+#include "runtime/window_win32.h"
 #include <shellapi.h>
 
 #include "package/open_package.h"
@@ -25,19 +27,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window, message, w, l);
 }
 
-bool RegisterOnce(HINSTANCE instance) {
-  static bool registered = false;
-  if (registered) return true;
-  WNDCLASSEXW c = {};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = WindowProc;
-  c.hInstance = instance;
-  c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.lpszClassName = kClassName;
-  registered = RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  return registered;
-}
 
 class Win32ProgressView : public ProgressView {
  public:
@@ -66,7 +55,7 @@ class Win32ProgressView : public ProgressView {
 
 std::unique_ptr<ProgressView> OpenProgressWindow() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterOnce(instance)) return nullptr;
+  if (!RegisterWindowClass(instance, kClassName, WindowProc, IDC_WAIT)) return nullptr;
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 129;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 35;
   HWND window = CreateWindowExW(kExStyle, kClassName, L"", kStyle, x, y, kWidth, kHeight, nullptr,

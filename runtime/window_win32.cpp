@@ -112,26 +112,13 @@ LRESULT CALLBACK InputBoxProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window, message, w, l);
 }
 
-bool RegisterInputBox(HINSTANCE instance) {
-  static bool registered = false;
-  if (registered) return true;
-  WNDCLASSEXW c = {};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = InputBoxProc;
-  c.hInstance = instance;
-  c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.lpszClassName = kInputBoxClass;
-  registered = RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  return registered;
-}
 
 }  // namespace
 
 bool InputBox(HWND owner, const std::string& caption, const std::string& prompt, bool masked,
               std::string& entered) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterInputBox(instance)) return false;
+  if (!RegisterWindowClass(instance, kInputBoxClass, InputBoxProc, IDC_ARROW)) return false;
   InputBoxState state;
   state.masked = masked;
   RECT frame = {0, 0, kInputWidth, kInputHeight};
@@ -260,4 +247,17 @@ void ShowControl(HWND control, bool visible) {
 
 bool IsControlShown(HWND control) {
   return control && (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure,
+                         LPCWSTR cursor, HICON icon) {
+  WNDCLASSEXW c = {};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = procedure;
+  c.hInstance = instance;
+  c.hCursor = LoadCursorW(nullptr, cursor);
+  c.hIcon = icon;
+  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  c.lpszClassName = name;
+  return RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }

@@ -15,6 +15,11 @@ void InitWindowToolkit();
 // "WenQuanYi Micro Hei"), else the default GUI font. Made once and kept for the process.
 HFONT UiFont();
 
+// Registers a window class of `instance` with the dialog background; a class that is already
+// registered counts as registered. `cursor` is a system cursor (IDC_ARROW, IDC_WAIT).
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure,
+                         LPCWSTR cursor, HICON icon = nullptr);
+
 // Modal message box; `style` is the MB_* style. Returns the button pressed (IDOK, IDYES, ...).
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style);
 

@@ -33,20 +33,6 @@ const IID kTaskbarList3Interface = {0xEA1AFB91, 0x9E28, 0x4B86,
 // Default texts of the layout; the product texts replace the placeholders later.
 constexpr const char* kLayoutCaption = "墨桐软件版本-安装向导";
 
-bool RegisterOnce(HINSTANCE instance) {
-  static bool registered = false;
-  if (registered) return true;
-  WNDCLASSEXW c = {};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = DefWindowProcW;
-  c.hInstance = instance;
-  c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  c.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.lpszClassName = kClassName;
-  registered = RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  return registered;
-}
 
 }  // namespace
 
@@ -74,7 +60,11 @@ HWND MainWindow::Add(const std::string& name, int page, int kind, const std::str
 
 bool MainWindow::Create(const std::string& caption) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (window_ || !RegisterOnce(instance)) return window_ != nullptr;
+  if (window_) return true;
+  if (!RegisterWindowClass(instance, kClassName, DefWindowProcW, IDC_ARROW,
+                           LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))) {
+    return false;
+  }
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
