@@ -11,6 +11,16 @@ namespace {
 
 LogClock current_clock = LocalLogTime;
 
+// The log file of the run in progress, kept open between lines.
+File& OpenLog() {
+  static File file;
+  return file;
+}
+std::string& OpenLogPath() {
+  static std::string path;
+  return path;
+}
+
 }  // namespace
 
 LogTime LocalLogTime() {
@@ -46,8 +56,8 @@ void AppendLogFile(const std::string& path, const std::string& gbk_line) {
   // back in the process, so a process that ends itself loses no line), without reopening the file
   // for every extracted member. Another path, a file removed meanwhile, or a failed write opens the
   // file again.
-  static File file;
-  static std::string open_path;
+  File& file = OpenLog();
+  std::string& open_path = OpenLogPath();
   const std::string line = LogFileLine(current_clock(), gbk_line);
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!file.IsOpen() || open_path != path || !FileExists(path)) {
@@ -61,4 +71,9 @@ void AppendLogFile(const std::string& path, const std::string& gbk_line) {
     if (size >= 0 && file.Seek(size) && file.Write(line.data(), int64_t(line.size()))) return;
     file.Close();
   }
+}
+
+void CloseLogFile() {
+  OpenLog().Close();
+  OpenLogPath().clear();
 }

@@ -21,3 +21,5 @@ std::string LogFileLine(const LogTime& time, const std::string& gbk_line);
 // Appends LogFileLine(clock now, line) to the file at `path` (GBK). Nothing happens when the path is
 // empty; a file that cannot be written is skipped silently.
 void AppendLogFile(const std::string& path, const std::string& gbk_line);
+// Closes the file AppendLogFile keeps open; the next line opens it again.
+void CloseLogFile();

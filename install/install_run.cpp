@@ -254,6 +254,10 @@ bool StartInstall(const std::string& password, bool password_given, InstallWindo
 bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
                   const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
                   const StartupState& startup, InstallRunState& run, ScriptLists& lists) {
+  // The log file is let go when the start is refused or the run has ended.
+  struct CloseLogAtEnd {
+    ~CloseLogAtEnd() { CloseLogFile(); }
+  } close_log;
   LogTarget log;
   log.window = &window;
   log.display = config.log_display;

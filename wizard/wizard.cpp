@@ -38,7 +38,10 @@ WizardState& CurrentWizard() {
 void InstallPageTable(const std::array<WizardPageEntry, kPageCount>& table, WizardState& state) {
   for (int i = 0; i < kPageCount; ++i) {
     // Plug-ins hold the entry addresses, so an entry is made once and then only overwritten.
-    if (!state.page_table[i]) state.page_table[i] = new WizardPageEntry;
+    if (!state.page_table[i]) {
+      state.entries[i] = std::make_unique<WizardPageEntry>();
+      state.page_table[i] = state.entries[i].get();
+    }
     *state.page_table[i] = table[i];
   }
   const PageFlags flags = PageEnabledFlags(table);

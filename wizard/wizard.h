@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,9 @@ PageFlags PageEnabledFlags(const InstallConfig& config);
 // separately allocated entries) and of the flag block (1, 6, then the six flags) and may change
 // them, so navigation always reads the flags from here.
 struct WizardState {
+  // Six addresses of separately allocated entries (what plug-ins receive); `entries` owns them.
   std::array<WizardPageEntry*, kPageCount> page_table{};
+  std::array<std::unique_ptr<WizardPageEntry>, kPageCount> entries;
   std::array<int32_t, 2 + kPageCount> flag_block{1, kPageCount, 1, 0, 0, 0, 1, 1};
   int32_t inserting_page = 0;
   uintptr_t page_callback = 0;
