@@ -22,7 +22,7 @@ display = Display()
 root = h.unix_path("C:\\")
 shutil.rmtree(os.path.join(root, "QevTest"), ignore_errors=True)
 os.makedirs(os.path.join(root, "QevTest"))
-USER_KEY = "HKCU\\Software\\QevTest"
+USER_KEY = "HKCU\\Software\\QevEndToEnd"
 MACHINE_KEY = "HKLM\\SOFTWARE\\QevTest"
 UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 PRODUCTS = ["QevFull", "QevView32", "QevRefuse", "QevAltered", "QevTestMode"]
@@ -178,21 +178,21 @@ destination = %InstallPath%\plugins
 members = a.dll, b.dll
 
 [registry]
-path = HKEY_CURRENT_USER\Software\QevTest\Full
+path = HKEY_CURRENT_USER\Software\QevEndToEnd\Full
 name = Text
 data = 文本 %InstallPath%
 remove_on_uninstall = yes
 [registry]
-path = HKEY_CURRENT_USER\Software\QevTest\Full
+path = HKEY_CURRENT_USER\Software\QevEndToEnd\Full
 name =
 data = default value
 [registry]
-path = HKEY_CURRENT_USER\Software\QevTest\Full
+path = HKEY_CURRENT_USER\Software\QevEndToEnd\Full
 name = Bin
 type = REG_BINARY
 data = 01 ff 7A
 [registry]
-path = HKEY_CURRENT_USER\Software\QevTest\Full
+path = HKEY_CURRENT_USER\Software\QevEndToEnd\Full
 name = Count
 type = REG_DWORD
 data = 42
@@ -240,7 +240,7 @@ command = marker.bat inside
 hidden = yes
 wait = yes
 """
-import_reg = ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QevTest\\Imported]\r\n'
+import_reg = ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QevEndToEnd\\Imported]\r\n'
               '"Path"="SXG(%InstallPath%)\\\\bin"\r\n\r\n').encode("gbk")
 installer, _, _ = h.package("full", full_description, PRODUCT, extra={"import.reg": import_reg})
 
