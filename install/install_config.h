@@ -58,6 +58,9 @@ struct ConfigImage {
   bool IsPng() const;
 };
 
+// The token every install step replaces by the install directory.
+inline constexpr std::string_view kInstallPathToken = "%InstallPath%";
+
 // The phase text that sends a RunCommand to the after-extraction list.
 inline constexpr std::string_view kAfterExtractionPhase = "解压后运行";
 

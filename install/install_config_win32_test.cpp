@@ -52,8 +52,12 @@ TEST_F(PreviousLocation, FoundInEitherView) {
   };
   for (const Case& c : cases) {
     TearDown();
-    if (c.in64) ASSERT_TRUE(PlantLocation(c.in64, KEY_WOW64_64KEY));
-    if (c.in32) ASSERT_TRUE(PlantLocation(c.in32, KEY_WOW64_32KEY));
+    if (c.in64) {
+      ASSERT_TRUE(PlantLocation(c.in64, KEY_WOW64_64KEY));
+    }
+    if (c.in32) {
+      ASSERT_TRUE(PlantLocation(c.in32, KEY_WOW64_32KEY));
+    }
     EXPECT_EQ(InitialInstallDirectory("", "QevPreviousLocationTest", "C:\\New",
                                       SystemRegistryReader()),
               c.expected);

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::string_view kInstallPathToken = "%InstallPath%";
-constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
 constexpr const char* kRunProgramPrefix = "运行程序: ";
 constexpr const char* kExtractPrefix = "抽取: ";
 constexpr const char* kFailurePrefix = "安装失败: ";
@@ -75,7 +73,8 @@ void AppendMembers(std::string& list, std::string_view members) {
   list += members;
 }
 
-bool SameFolder(std::string_view a, std::string_view b) {
+// Two folder paths naming the same folder as the file system compares them (letter case aside).
+bool SameFolderPath(std::string_view a, std::string_view b) {
   auto bare = [](std::string_view p) {
     std::string s(p);
     if (EndsWithBackslash(s)) s.pop_back();
@@ -355,7 +354,7 @@ bool IsTemporaryArchive(std::string_view archive, std::string_view temp_dir,
   if (archive.empty() || temp_dir.empty() || !ContainsText(archive, temp_dir)) return false;
   if (EqualsIgnoreAsciiCase(archive, program_path)) return false;
   const std::string folder = FolderOfPath(std::string(archive));
-  if (SameFolder(folder, FolderOfPath(std::string(program_path))) &&
+  if (SameFolderPath(folder, FolderOfPath(std::string(program_path))) &&
       !ContainsText(AsciiLower(NameOfPath(std::string(archive))), ".tmp")) {
     return false;
   }
@@ -364,7 +363,7 @@ bool IsTemporaryArchive(std::string_view archive, std::string_view temp_dir,
 
 bool RemovesConfigurationDirectory(std::string_view config_dir, std::string_view program_folder) {
   if (config_dir.empty()) return false;
-  return program_folder.empty() || !SameFolder(config_dir, program_folder);
+  return program_folder.empty() || !SameFolderPath(config_dir, program_folder);
 }
 
 std::string InstallResultLine(unsigned exit_code, std::string_view failure) {
@@ -416,16 +415,19 @@ int OverallProgress(int groups, int group, int percent) {
   return static_cast<int>(value);
 }
 
+std::string WithBatchForm(const std::string& command,
+                          const std::function<std::string(std::string_view)>& write_batch) {
+  if (!ContainsText(command, kBatchLineBreak)) return command;
+  return write_batch ? write_batch(command) : std::string();
+}
+
 std::string BeforeInstallCommand(const RunCommand& command, std::string_view install_dir,
                                  bool windows64,
                                  const std::function<std::string(std::string_view)>& write_batch) {
   std::string text = command.command;
   if (!command.external) text = "\"" + std::string(install_dir) + "\"\\" + text;
   text = ReplaceAll(text, kInstallPathToken, install_dir);
-  text = ApplySystemFilter(text, windows64);
-  if (text.empty()) return text;
-  if (ContainsText(text, kBatchLineBreak)) text = write_batch ? write_batch(text) : std::string();
-  return text;
+  return WithBatchForm(ApplySystemFilter(text, windows64), write_batch);
 }
 
 std::string AfterExtractionCommand(const RunCommand& command, std::string_view install_dir,
@@ -434,8 +436,8 @@ std::string AfterExtractionCommand(const RunCommand& command, std::string_view i
   std::string text = command.command;
   if (!command.external) {
     text = "\"" + std::string(install_dir) + "\"\\" + text;
-  } else if (ContainsText(text, kBatchLineBreak)) {
-    text = write_batch ? write_batch(text) : std::string();
+  } else {
+    text = WithBatchForm(text, write_batch);
     if (text.empty()) return text;
   }
   text = ApplySystemFilter(text, windows64);

@@ -102,6 +102,8 @@ bool StartInstall(const std::string& password, bool password_given, InstallWindo
 bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
                   const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
                   const StartupState& startup, InstallRunState& run, ScriptLists& lists);
+// Prompt of the install-password box.
+inline constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
 // The window the wizard registers for the real run.
 void SetInstallWindow(InstallWindow* window);
 InstallWindow* CurrentInstallWindow();
@@ -154,6 +156,11 @@ Exclusions ParseExclusions(std::string_view except_text, std::string_view instal
 
 // The overall percentage of a report `percent` of group k of n (n = 0: no groups).
 int OverallProgress(int groups, int group, int percent);
+
+// `command` as StartProgram receives it: unchanged, or, when it holds "%ET%", the quoted path of
+// the batch file `write_batch` wrote (empty when it could not be written).
+std::string WithBatchForm(const std::string& command,
+                          const std::function<std::string(std::string_view)>& write_batch);
 
 // The before-install command as StartProgram receives it (Part of StartInstall); empty when the
 // system filter drops it. A batch command is written through `write_batch`.

@@ -18,7 +18,6 @@ void WriteRegistryEntries();
 
 inline constexpr std::string_view kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-inline constexpr std::string_view kInstallPathToken = "%InstallPath%";
 inline constexpr std::string_view kInstallPathRegistryForm = "SXG(%InstallPath%)";
 
 // One record of the database as stored (a missing key reads as empty).

@@ -1,12 +1,12 @@
 // The component script's line interpreter.
 #include "install/script_interpreter.h"
 
+#include "install/install_config.h"
 #include "install/script_store.h"
 #include "runtime/text.h"
 
 namespace {
 
-constexpr std::string_view kInstallPathToken = "%InstallPath%";
 
 void AppendMembers(std::string& list, const std::string& members) {
   if (!list.empty()) list += ',';

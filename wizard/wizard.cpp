@@ -175,11 +175,8 @@ std::vector<std::string> FinishCommands(
     const bool on = k < ticked.size() ? ticked[k] : options[k].ticked;
     if (!on) continue;
     std::string command = ReplaceAll(options[k].command, "**", "\"");
-    command = ReplaceAll(command, "%InstallPath%", install_dir);
-    command = ApplySystemFilter(command, windows64);
-    if (ContainsText(command, kBatchLineBreak)) {
-      command = write_batch ? write_batch(command) : std::string();
-    }
+    command = ReplaceAll(command, kInstallPathToken, install_dir);
+    command = WithBatchForm(ApplySystemFilter(command, windows64), write_batch);
     if (!command.empty()) commands.push_back(command);
   }
   return commands;

@@ -128,8 +128,6 @@ bool EndsAfterInstall(std::string_view install_mode, int show_finish_page);
 std::string WizardCaption(std::string_view product_name);
 // The question of the close confirmation.
 std::string QuitQuestion(std::string_view product_name, std::string_view version);
-// The password prompt of the install start.
-inline constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
 
 // The commands the finish step starts: the ticked options in order (`ticked[k]` of the k-th box;
 // an option without a box keeps its own tick), hidden ones included, with "**" as a double quote,
