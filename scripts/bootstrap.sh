@@ -7,7 +7,7 @@ packages=(
   cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xauth 7zip fonts-wqy-microhei imagemagick
-  python3 time x11-utils xdotool
+  python3 time x11-utils xdotool ccache qemu-user-static
 )
 
 sudo_cmd=""
@@ -29,6 +29,26 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo_cmd dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo_cmd apt-get update -q
-$sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror caught mid-sync fails one index now and then: try again, and go on with the lists
+# that did arrive (the install below says so if a package is really missing).
+for attempt in 1 2 3; do
+  $sudo_cmd apt-get update -q && break
+  echo "bootstrap: apt-get update failed (attempt $attempt)" >&2
+  sleep $((attempt * 5))
+done
+# When the security archive's i386 index is the one that failed, the 32-bit libraries cannot match
+# the amd64 security versions; preferring the release's own versions resolves that.
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+installed=no
+for attempt in 1 2 3; do
+  if $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+     $sudo_cmd apt-get install -y -q --no-install-recommends -t "$release" "${missing[@]}"; then
+    installed=yes
+    break
+  fi
+  echo "bootstrap: apt-get install failed (attempt $attempt)" >&2
+  sleep $((attempt * 5))
+  $sudo_cmd apt-get update -q || true
+done
+[ $installed = yes ] || { echo "bootstrap: could not install ${missing[*]}" >&2; exit 1; }
 echo "bootstrap: installed ${missing[*]}"
