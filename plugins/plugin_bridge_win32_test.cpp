@@ -204,4 +204,21 @@ TEST(RequestWindow, PublishesTheEntryAsAPlugInFindsIt) {
   EXPECT_EQ(RequestEntryOf("备用的传递消息I_12a", kInstallEntryPrefix), 0u);
 }
 
+PluginValue QEV_CALL AnswerWizard(PluginValue code, PluginValue param) { return code * 1000 + param; }
+
+TEST(RequestWindow, RoutesTheWizardRequestEvent) {
+  HWND label = CreateWindowExW(0, L"Static", ToWide(QEV_WIZARD_LABEL_TEXT).c_str(), WS_POPUP, 0, 0,
+                               10, 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(FromWide(L"\x5907\x7528\x7684\x4f20\x9012\x6d88\x606f"), QEV_WIZARD_LABEL_TEXT);
+  ASSERT_TRUE(RouteWizardRequests(reinterpret_cast<uintptr_t>(label), AnswerWizard));
+  EXPECT_EQ(SendMessageW(label, QEV_WIZARD_REQUEST, 1007, 3), 1007003);
+  // Other messages reach the label as before.
+  SetWindowTextW(label, L"x");
+  wchar_t text[8] = {};
+  GetWindowTextW(label, text, 8);
+  EXPECT_STREQ(text, L"x");
+  DestroyWindow(label);
+}
+
 }  // namespace

@@ -19,3 +19,9 @@ uintptr_t RequestEntryOf(std::string_view title, std::string_view prefix);
 // Creates the window ("Static", transparent, child, visible, clip siblings, at -999, -999 with no
 // size) under `parent` (a window handle); 0 when it cannot be made. Windows only.
 uintptr_t CreateRequestWindow(uintptr_t parent, std::string_view prefix, uintptr_t entry);
+
+// The wizard's request event: the label whose text is "备用的传递消息" answers the message
+// QEV_WIZARD_REQUEST (wParam code, lParam param) with the handler's result. False when the label
+// cannot be routed. Windows only.
+using WizardRequestHandler = PluginValue (*)(PluginValue code, PluginValue param);
+bool RouteWizardRequests(uintptr_t label, WizardRequestHandler handler);

@@ -1,6 +1,9 @@
 // The request window on Windows.
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include "plugins/qev_plugin.h"
 #include "plugins/request_window.h"
 #include "runtime/wide_win32.h"
 
@@ -11,4 +14,23 @@ uintptr_t CreateRequestWindow(uintptr_t parent, std::string_view prefix, uintptr
                                 reinterpret_cast<HWND>(parent), nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
   return reinterpret_cast<uintptr_t>(window);
+}
+
+namespace {
+
+LRESULT CALLBACK WizardRequestProc(HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR,
+                                   DWORD_PTR handler) {
+  if (message == QEV_WIZARD_REQUEST) {
+    return static_cast<LRESULT>(reinterpret_cast<WizardRequestHandler>(handler)(
+        static_cast<PluginValue>(w), static_cast<PluginValue>(l)));
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, WizardRequestProc, 1);
+  return DefSubclassProc(window, message, w, l);
+}
+
+}  // namespace
+
+bool RouteWizardRequests(uintptr_t label, WizardRequestHandler handler) {
+  return label && SetWindowSubclass(reinterpret_cast<HWND>(label), WizardRequestProc, 1,
+                                    reinterpret_cast<DWORD_PTR>(handler));
 }
