@@ -175,7 +175,7 @@ typedef struct VariableArray {
 } VariableArray;
 
 /* The finish-option list of QEV_REQ_FINISH_OPTIONS: the variable holds the address of an array
-   block (1, K) followed by K addresses of option records; a changed tick is what Finish runs. */
+   block (1, K) followed by K addresses of option records. */
 typedef struct FinishOptionRecord {
   const char* title;
   const char* command;

@@ -35,6 +35,8 @@ class MainWindow : public InstallWindow {
   // The control with this layout name; null when there is none.
   HWND Control(const std::string& name) const;
   const std::map<std::string, HWND>& controls() const { return controls_; }
+  // The controls shown on a page (not those on every page), in the order they were made.
+  std::vector<HWND> PageControls(int page) const;
 
   std::string Caption() const;
   void SetCaption(const std::string& caption);
@@ -65,7 +67,18 @@ class MainWindow : public InstallWindow {
     std::function<void()> next, back, cancel, licence_check, direct_tick;
     std::function<void(int position, bool checked)> component_check;
     std::function<bool()> close;  // true lets the window close
+    // What the plug-ins are told: a page has been shown, the window moved or changed size (0
+    // normal, 1 minimised, 2 maximised), the finish page is set up, the progress bar advanced,
+    // a log line was shown.
+    std::function<void(int page)> page_shown;
+    std::function<void(int state)> placement;
+    std::function<void()> finish_ready;
+    std::function<void(int percent)> progress;
+    std::function<void(const std::string& line)> log_line;
+    // The window may be dragged by any point (a plug-in asked for it).
+    bool drag_anywhere = false;
   };
+  Handlers& handlers() { return handlers_; }
   void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
   // Starts the one-shot timer `时钟1` of the direct install mode.
   void StartDirectTimer();
@@ -93,6 +106,7 @@ class MainWindow : public InstallWindow {
   HWND Add(const std::string& name, int page, int kind, const std::string& text, int x, int y,
            int width, int height, int id = 0);
   void ApplyPageVisibility();
+  void AddToLogList(const std::string& line);
   void OnTreeClick(bool from_keyboard);
   int TreePosition(HTREEITEM item) const;
 

@@ -219,6 +219,14 @@ void MainWindow::SelectPage(int page) {
     }
   }
   ApplyPageVisibility();
+  if (handlers_.page_shown) handlers_.page_shown(page);
+}
+
+std::vector<HWND> MainWindow::PageControls(int page) const {
+  std::vector<HWND> found;
+  for (const PageControl& c : page_controls_)
+    if (c.page == page) found.push_back(c.handle);
+  return found;
 }
 
 void MainWindow::ApplyPageVisibility() {
@@ -395,7 +403,11 @@ void MainWindow::SelectInstallingPage() { SelectPage(kPageInstalling); }
 
 void MainWindow::ShowLogLine(const std::string& line, bool add_to_list) {
   SetControlText(Control(kStatusLabel), line);
-  if (!add_to_list) return;
+  if (add_to_list) AddToLogList(line);
+  if (handlers_.log_line) handlers_.log_line(line);
+}
+
+void MainWindow::AddToLogList(const std::string& line) {
   HWND list = Control(kLogList);
   const LRESULT index =
       SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
@@ -406,8 +418,10 @@ void MainWindow::ShowLogLine(const std::string& line, bool add_to_list) {
 }
 
 void MainWindow::SetProgress(int percent) {
+  const int before = progress_;
   progress_ = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
   SendMessageW(Control(kProgress), PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
+  if (progress_ > before && handlers_.progress) handlers_.progress(progress_);
 }
 
 void MainWindow::StartTaskbarProgress() {
@@ -435,6 +449,7 @@ void MainWindow::StopTaskbarProgress() {
 void MainWindow::EnterFinishPage() {
   SetControlText(Control(kNext), kFinishCaption);
   SetWanted(kBack, false);
+  if (handlers_.finish_ready) handlers_.finish_ready();
   const StartupState& startup = Startup();
   if (EndsAfterInstall(startup.install_mode, startup.show_finish_page)) {
     EndProcess(CurrentInstallRun().exit_code);
@@ -515,6 +530,20 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_CLOSE:
       if (!handlers_.close || handlers_.close()) DestroyWindow(window_);
       return 0;
+    case WM_SIZE:
+      if (handlers_.placement && IsWindowVisible(window_)) {
+        handlers_.placement(w == SIZE_MINIMIZED ? 1 : w == SIZE_MAXIMIZED ? 2 : 0);
+      }
+      break;
+    case WM_MOVE:
+      if (handlers_.placement && IsWindowVisible(window_)) {
+        handlers_.placement(IsIconic(window_) ? 1 : IsZoomed(window_) ? 2 : 0);
+      }
+      break;
+    case WM_NCHITTEST: {
+      const LRESULT hit = DefWindowProcW(window_, message, w, l);
+      return handlers_.drag_anywhere && hit == HTCLIENT ? HTCAPTION : hit;
+    }
     case WM_DESTROY:
       window_ = nullptr;
       PostQuitMessage(0);

@@ -115,6 +115,7 @@ void GoToPage(int target, WizardView& view, bool agree_preset) {
       view.SetButtons(RefusedInstallButtons());
       return;
     }
+    view.InstallationRan();
     target = kPageFinish;
     view.SetButtons(PageButtons(kPageFinish, true));
   }
@@ -122,7 +123,9 @@ void GoToPage(int target, WizardView& view, bool agree_preset) {
 }
 
 void Navigate(int direction, WizardView& view, const int32_t* flags, bool agree_preset) {
-  const int target = NavigationTarget(flags, view.CurrentPage(), direction);
+  const int current = view.CurrentPage();
+  const int target = NavigationTarget(flags, current, direction);
+  if (view.PageChangeVetoed(current, direction)) return;
   GoToPage(target, view, agree_preset);
 }
 

@@ -50,11 +50,16 @@ struct WizardState {
   std::array<WizardPageEntry*, kPageCount> page_table{};
   std::array<std::unique_ptr<WizardPageEntry>, kPageCount> entries;
   std::array<int32_t, 2 + kPageCount> flag_block{1, kPageCount, 1, 0, 0, 0, 1, 1};
+  // The variable plug-ins receive for the flags: it holds the address of the block, and a plug-in
+  // may point it at a block of its own (1, 6, flags).
+  int32_t* flags_variable = nullptr;
   int32_t inserting_page = 0;
-  uintptr_t page_callback = 0;
+  uintptr_t page_callback = 0;         // called with the index of each page shown
+  uintptr_t description_callback = 0;  // called when a selected component has no description
+  uintptr_t check_callback = 0;        // called first when a component's check box changes
   bool agree_preset = false;
 
-  int32_t* enabled_flags() { return flag_block.data() + 2; }
+  int32_t* enabled_flags() { return (flags_variable ? flags_variable : flag_block.data()) + 2; }
 };
 WizardState& CurrentWizard();
 // Puts the table into the state: the entries (allocated once, kept for the process) and the flags.
@@ -104,12 +109,17 @@ class WizardView {
   virtual bool StartInstall() = 0;
   // The finish step: ticked finish options and "finish" sections; on Windows the process ends.
   virtual void Finish() = 0;
+  // The plug-ins are told that the page is about to change in `direction`; true when one of
+  // them keeps the page.
+  virtual bool PageChangeVetoed(int page, int direction) { return false; }
+  // The plug-ins are told that the installation has run, before the finish page is selected.
+  virtual void InstallationRan() {}
 };
 
 // Every page change: the finish step when the finish page is current; otherwise the target's
 // buttons, the install when the installing page is entered, then the page itself.
 void GoToPage(int target, WizardView& view, bool agree_preset);
-// Next (+1) and Back (-1).
+// Next (+1) and Back (-1), unless a plug-in keeps the page.
 void Navigate(int direction, WizardView& view, const int32_t* flags, bool agree_preset);
 
 // A check box of tree item `position` changed to `checked`: the item and its descendants take the

@@ -102,6 +102,7 @@ class RecordingView : public WizardView {
   int current = 0;
   bool ticked = false;
   bool install_result = true;
+  int veto_direction = 0;  // a plug-in keeps the page in this direction
   std::string log;
 
   int CurrentPage() override { return current; }
@@ -119,6 +120,11 @@ class RecordingView : public WizardView {
     return install_result;
   }
   void Finish() override { log += "finish "; }
+  bool PageChangeVetoed(int page, int direction) override {
+    log += "ask" + std::to_string(page) + (direction > 0 ? "+ " : "- ");
+    return direction == veto_direction;
+  }
+  void InstallationRan() override { log += "ran "; }
 };
 
 TEST(WizardFlow, PageChanges) {
@@ -137,7 +143,7 @@ TEST(WizardFlow, PageChanges) {
       {"licence agreed in advance", 0, 1, false, true, true, "B+[我接受(&I)]+ select1 ", 1},
       {"directory page", 2, 3, false, false, true, "B+[安装(&I)]+ select3 ", 3},
       {"install runs, then the finish page", 3, 4, false, false, true,
-       "B-[下一步(&N)]- install b+[完成(&F)]+ select5 ", 5},
+       "B-[下一步(&N)]- install ran b+[完成(&F)]+ select5 ", 5},
       {"install refused: stay, Install again", 3, 4, false, false, false,
        "B-[下一步(&N)]- install B+[安装(&I)]+ ", 3},
       {"on the finish page every change finishes", 5, 0, false, false, true, "finish ", 5},
@@ -157,10 +163,29 @@ TEST(WizardFlow, NextFromWelcomeInstallsWhenNothingIsToChoose) {
   RecordingView view;
   const PageFlags flags = PageEnabledFlags(Config(false, false, false));
   Navigate(+1, view, flags.data(), false);
-  EXPECT_EQ(view.log, "B-[下一步(&N)]- install b+[完成(&F)]+ select5 ");
+  EXPECT_EQ(view.log, "ask0+ B-[下一步(&N)]- install ran b+[完成(&F)]+ select5 ");
   view.log.clear();
   Navigate(+1, view, flags.data(), false);
-  EXPECT_EQ(view.log, "finish ");
+  EXPECT_EQ(view.log, "ask5+ finish ");
+}
+
+// A plug-in that answers 1 keeps the page in that direction only; the finish page's Next is asked
+// too.
+TEST(WizardFlow, PlugInsKeepThePage) {
+  RecordingView view;
+  const PageFlags flags = PageEnabledFlags(Config(true, true, true));
+  view.current = 2;
+  view.veto_direction = +1;
+  Navigate(+1, view, flags.data(), false);
+  EXPECT_EQ(view.log, "ask2+ ");
+  EXPECT_EQ(view.current, 2);
+  view.log.clear();
+  Navigate(-1, view, flags.data(), false);
+  EXPECT_EQ(view.log, "ask2- B+[我接受(&I)]- select1 ");
+  view.current = 5;
+  view.log.clear();
+  Navigate(+1, view, flags.data(), false);
+  EXPECT_EQ(view.log, "ask5+ ");
 }
 
 std::string Ticks(const ComponentTree& tree) {

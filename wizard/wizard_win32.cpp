@@ -11,6 +11,7 @@
 #include "runtime/process.h"
 #include "runtime/window_win32.h"
 #include "wizard/main_window.h"
+#include "wizard/plugin_hooks.h"
 #include "wizard/wizard.h"
 
 namespace {
@@ -30,8 +31,15 @@ class WindowView : public WizardView {
                        b.next_default);
   }
   bool LicenceTicked() override { return window_.LicenceTicked(); }
-  bool StartInstall() override { return ::StartInstall(std::string(), false); }
+  bool StartInstall() override {
+    TakePluginLists();
+    return ::StartInstall(std::string(), false);
+  }
   void Finish() override;
+  bool PageChangeVetoed(int page, int direction) override {
+    return PluginsKeepPage(page, direction);
+  }
+  void InstallationRan() override { TellPluginsInstallationRan(); }
 
  private:
   MainWindow& window_;
@@ -68,7 +76,11 @@ bool ConfirmQuit() {
   MainWindow& window = TheWindow();
   const int answer = ShowMessageBox(window.handle(), QuitQuestion(config.product_name, config.version),
                                     window.Caption(), MB_YESNO | MB_ICONEXCLAMATION);
-  if (answer == IDYES) EndProcess(kExitUserQuit);
+  if (answer == IDYES) {
+    if (!PluginsKeepWizardOpen()) EndProcess(kExitUserQuit);
+  } else {
+    TellPluginsQuitDeclined();
+  }
   return false;
 }
 
@@ -81,6 +93,10 @@ void OnLicenceCheck() {
 
 void OnComponentCheck(int position, bool checked) {
   ComponentTree& tree = CurrentComponentTree();
+  if (PluginsTakeComponentCheck(position, checked)) {
+    TheWindow().RefreshComponentTicks(tree);
+    return;
+  }
   ApplyComponentCheck(tree, position, checked);
   TheWindow().RefreshComponentTicks(tree);
 }
@@ -134,6 +150,7 @@ void SetUpWizard() {
   wizard.agree_preset = config.agree_preset;
   if (config.agree_preset) window.SetWanted(control_names::kLicenceCheck, false);
   window.SetLicenceText(config.licence);
+  SetUpPlugins(window);
   WritePhaseText(kPhasePluginsLoaded);
 
   SetControlText(window.Control(control_names::kPathBox), config.install_dir);
@@ -154,6 +171,7 @@ void SetUpWizard() {
       break;
     case StartAction::kBackgroundInstall:
       window.SetVisible(false);
+      TakePluginLists();
       StartInstall(std::string(), false);
       // Whatever the install did, no invisible process may stay behind.
       EndProcess(CurrentInstallRun().exit_code);

@@ -17,6 +17,9 @@
                                           (the check of tree item ITEM is vetoed)
              | urun                       uninstaller request 2010 with a log callback
              | info                       uninstaller request 2001, written out
+             | click BUTTON               presses the wizard's button 101, 102 or 103 (posted)
+             | answer ID                  the next message box of the process is answered with
+                                          the button ID (6 Yes, 7 No)
      PARAM   = a number, or "'" followed by a text (the rest of the rule)
 
    Log lines: "msg M P1 P2", "ireq CODE = RESULT" and so on, GBK, CR LF. */
@@ -92,10 +95,18 @@ typedef struct Search {
   HWND found;
 } Search;
 
+/* Window texts as GBK, whatever the system's code page. */
+static void TextOf(HWND window, char* text, int size) {
+  wchar_t wide[256] = L"";
+  GetWindowTextW(window, wide, 256);
+  text[0] = 0;
+  WideCharToMultiByte(936, 0, wide, -1, text, size, NULL, NULL);
+}
+
 static BOOL CALLBACK FindChild(HWND child, LPARAM data) {
   Search* s = (Search*)data;
   char title[256] = "";
-  GetWindowTextA(child, title, sizeof title);
+  TextOf(child, title, sizeof title);
   if (s->exact ? strcmp(title, s->text) == 0 : strncmp(title, s->text, strlen(s->text)) == 0) {
     s->found = child;
     return FALSE;
@@ -121,7 +132,7 @@ static QevValue Entry(const char* prefix) {
   HWND w = FindWindowByText(prefix, 0);
   char title[256] = "";
   if (!w) return 0;
-  GetWindowTextA(w, title, sizeof title);
+  TextOf(w, title, sizeof title);
   return (QevValue)_strtoui64(title + strlen(prefix), NULL, 10);
 }
 
@@ -140,7 +151,7 @@ static QevValue Wizard(QevValue code, QevValue param) {
     Log("no wizard label");
     return -1;
   }
-  return (QevValue)SendMessageA(label, QEV_WIZARD_REQUEST, (WPARAM)code, (LPARAM)param);
+  return (QevValue)SendMessageW(label, QEV_WIZARD_REQUEST, (WPARAM)code, (LPARAM)param);
 }
 
 /* Texts handed to setup stay valid until the process ends. */
@@ -166,6 +177,35 @@ static void QEV_CALL OnUninstallLine(QevValue percent, const char* line) {
 
 static const char* Text(const char* p) { return p ? p : "(null)"; }
 
+static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  DWORD pid = 0;
+  char name[16] = "";
+  GetWindowThreadProcessId(window, &pid);
+  GetClassNameA(window, name, sizeof name);
+  if (pid == GetCurrentProcessId() && strcmp(name, "#32770") == 0 && IsWindowVisible(window)) {
+    *(HWND*)found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+/* Waits (up to ten seconds) for a message box of this process and presses its button. */
+static DWORD WINAPI AnswerBox(LPVOID id) {
+  for (int i = 0; i < 200; ++i) {
+    HWND box = NULL;
+    EnumWindows(FindBox, (LPARAM)&box);
+    if (box) {
+      Log("answer %d", (int)(INT_PTR)id);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM((WORD)(INT_PTR)id, BN_CLICKED),
+                   (LPARAM)GetDlgItem(box, (int)(INT_PTR)id));
+      return 0;
+    }
+    Sleep(50);
+  }
+  Log("no message box");
+  return 0;
+}
+
 /* Performs a rule's action; its answer to the notification. */
 static QevValue Act(Rule* r) {
   char code_text[32] = "", rest[512] = "";
@@ -180,7 +220,8 @@ static QevValue Act(Rule* r) {
   } else if (strcmp(r->action, "wreq") == 0) {
     Log("wreq %d = %lld", (int)code, (long long)Wizard(code, Param(rest)));
   } else if (strcmp(r->action, "flag") == 0) {
-    PageEnabledFlags** flags = (PageEnabledFlags**)Wizard(QEV_WIZ_PAGE_FLAGS, 0);
+    const QevValue answer = Wizard(QEV_WIZ_PAGE_FLAGS, 0);
+    PageEnabledFlags** flags = answer == -1 ? NULL : (PageEnabledFlags**)answer;
     if (flags && *flags && code >= 0 && code < QEV_PAGE_COUNT)
       (*flags)->flags[code] = (int32_t)Param(rest);
     Log("flag %d = %d", (int)code, flags && *flags ? (int)(*flags)->flags[code] : -1);
@@ -201,6 +242,13 @@ static QevValue Act(Rule* r) {
   } else if (strcmp(r->action, "urun") == 0) {
     Log("urun = %lld", (long long)Request(QEV_UNINSTALL_ENTRY_PREFIX, QEV_UREQ_RUN,
                                           (QevValue)OnUninstallLine));
+  } else if (strcmp(r->action, "click") == 0) {
+    HWND button = (HWND)Request(QEV_INSTALL_ENTRY_PREFIX, QEV_REQ_BUTTON, code);
+    Log("click %d", (int)code);
+    if (button) PostMessageA(button, BM_CLICK, 0, 0);
+  } else if (strcmp(r->action, "answer") == 0) {
+    HANDLE thread = CreateThread(NULL, 0, AnswerBox, (LPVOID)(INT_PTR)code, 0, NULL);
+    if (thread) CloseHandle(thread);
   } else if (strcmp(r->action, "info") == 0) {
     UninstallInfo* info = (UninstallInfo*)Request(QEV_UNINSTALL_ENTRY_PREFIX, QEV_UREQ_INFO, 0);
     if (!info) {

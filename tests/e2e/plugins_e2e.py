@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Plug-ins under Wine, in installers made by the package builder, observed from outside: the test
+plug-in is carried in the package, loaded by setup.exe, writes every notification and answer to a
+log file and acts by rules given as its load arguments. It walks the wizard by pressing its
+buttons, vetoes Next and quitting, switches a page off through PageEnabledFlags, inserts a page,
+registers callbacks, starts the install with progress and log hooks, and steers the extraction
+(exclude list, its own extraction, an alternative archive).
+Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL RUN.SH PREFIX WORK-FOLDER"""
+import os
+import shutil
+import subprocess
+import sys
+
+from qevtest import Display, Harness
+
+qevpack, setup, plugin, run_sh, prefix, work = sys.argv[1:7]
+h = Harness(qevpack, setup, run_sh, prefix, work)
+display = Display()
+root = h.unix_path("C:\\")
+shutil.rmtree(os.path.join(root, "QevPlug"), ignore_errors=True)
+os.makedirs(os.path.join(root, "QevPlug"))
+with open(plugin, "rb") as f:
+    PLUGIN = f.read()
+
+FILES = {"app.exe": b"MZ app" * 500, "readme.txt": "说明".encode("gbk") * 50,
+         "docs/manual.txt": b"manual\r\n" * 40, "docs/more.txt": b"more"}
+
+
+def package(name, rules, mode="", licence=True, extra_product=""):
+    description = f"""[product]
+name = {name}
+version = 1.0
+install_dir = C:\\QevPlug\\{name}
+components_page = yes
+finish_page = yes
+directory_page = yes
+{"licence = licence.txt" if licence else ""}
+{"install_mode = " + mode if mode else ""}
+{extra_product}
+[package]
+mode = appended
+[component]
+name = 基本组件
+[plugin]
+file = plugin.dll
+export = Start
+mode = both
+param = text:C:\\QevPlug\\{name}.log
+param = text:{rules}
+"""
+    extra = {"plugin.dll": PLUGIN, "licence.txt": "许可协议\n".encode("utf-8")}
+    installer, _, _ = h.package(name, description, FILES, extra=extra)
+    return installer
+
+
+def log_of(name):
+    path = os.path.join(root, "QevPlug", name + ".log")
+    if not os.path.isfile(path):
+        return []
+    with open(path, "rb") as f:
+        return [line.decode("gbk", "replace") for line in f.read().split(b"\r\n") if line]
+
+
+def in_order(lines, expected):
+    """The expected lines occur in this order (others may come between); the first missing one."""
+    at = 0
+    for want in expected:
+        while at < len(lines) and lines[at] != want:
+            at += 1
+        if at == len(lines):
+            return want
+        at += 1
+    return None
+
+
+def installed(name):
+    folder = os.path.join(root, "QevPlug", name)
+    found = set()
+    for base, _, names in os.walk(folder):
+        for n in names:
+            found.add(os.path.relpath(os.path.join(base, n), folder).replace(os.sep, "/"))
+    return found - {"uninst.exe", "uninst.dat"}
+
+
+def run(name, installer, *args, expect, limit=120):
+    """Runs the installer until it ends (a stalled wizard is photographed and ended)."""
+    before = h.temp_snapshot()
+    process = h.start(installer, *args, cwd=os.path.dirname(installer))
+    try:
+        status = process.wait(timeout=limit)
+    except subprocess.TimeoutExpired:
+        shot = os.path.join(work, name + ".png")
+        display.screenshot(shot)
+        h.stop(process)
+        status = f"none: still running after {limit} s ({shot})"
+    h.wait_server()
+    h.temp_new(before)
+    h.check(status == expect, f"{name}: exit code {status} (expected {expect})")
+    lines = log_of(name)
+    h.check(bool(lines) and lines[0] == "start", f"{name}: the plug-in was loaded and started")
+    h.clean_temp()
+    return lines
+
+
+# 1. The wizard walked by the plug-in: the licence page switched off, a page inserted at the end,
+# the page callback, Next vetoed once on the components page, then installed and finished.
+walk = ("load 0 0 flag 1 0;load 0 0 callbacks;load 0 0 wreq 1004 6;load 0 0 wreq 1003;"
+        "1001 0 * click 102;1001 2 * click 102;1001 3 * click 102;1001 5 * click 102;"
+        "1002 2 1 !veto;1002 2 1 !click 102")
+lines = run("PlugWalk", package("PlugWalk", walk), expect=0)
+missing = in_order(lines, [
+    "start", "flag 1 = 0", "callbacks", "wreq 1004 = 6", "wreq 1003 = 7",
+    "msg 1001 0 0", "page 0", "msg 1002 0 1", "msg 1001 2 0", "page 2", "msg 1002 2 1",
+    "veto 1002", "msg 1002 2 1", "msg 1001 3 0", "msg 1002 3 1", "msg 1001 4 0",
+    "msg 1005 0 0", "msg 1002 4 1", "msg 1001 5 0", "msg 1002 5 1"])
+h.check(missing is None, f"PlugWalk: notifications in order (first missing: {missing}; log {lines})")
+h.check("msg 1001 1 0" not in lines, "PlugWalk: the switched-off licence page is never shown")
+h.check(lines.count("veto 1002") == 1, "PlugWalk: one veto, then Next goes on")
+h.check(installed("PlugWalk") == set(FILES), f"PlugWalk: installed {sorted(installed('PlugWalk'))}")
+
+# 2. Quitting vetoed once: the first confirmed quit keeps the wizard, the second ends it.
+quit_rules = ("1001 0 * !answer 6;1001 0 * !click 103;"
+              "1003 1 * !veto;1003 1 * !answer 6;1003 1 * !click 103")
+lines = run("PlugQuit", package("PlugQuit", quit_rules), expect=6)
+missing = in_order(lines, ["msg 1001 0 0", "click 103", "answer 6", "msg 1003 1 0", "click 103",
+                           "veto 1003", "answer 6", "msg 1003 1 0"])
+h.check(missing is None, f"PlugQuit: veto, then quit (first missing: {missing}; log {lines})")
+h.check(not installed("PlugQuit"), "PlugQuit: nothing installed")
+
+# 3. The install started by the plug-in on the directory page, with progress and log hooks.
+hooks = ("1001 0 * click 102;1001 2 * click 102;1001 3 * !hooks -;"
+         "1005 * * !answer 6;1005 * * !click 103")
+lines = run("PlugHooks", package("PlugHooks", hooks, licence=False), expect=6)
+progress = [int(l.split()[1]) for l in lines if l.startswith("progress ")]
+h.check(bool(progress) and progress == sorted(progress) and progress[-1] == 100,
+        f"PlugHooks: the progress hook saw the bar advance to 100 ({progress})")
+logged = [l for l in lines if l.startswith("log ")]
+h.check(any("readme.txt" in l and "抽取" in l for l in logged),
+        f"PlugHooks: the log hook saw the extraction lines ({logged[:4]})")
+h.check("hooks = 0" in lines, "PlugHooks: request 1009 reports an install that ran")
+h.check(installed("PlugHooks") == set(FILES), f"PlugHooks: installed {sorted(installed('PlugHooks'))}")
+
+# 4. Background install steered at load: the docs folder excluded, one file of it extracted by the
+# plug-in into a folder of its own.
+steer = ("load 0 0 ireq 1021 'docs;"
+         "load 0 0 ireq 1013 'docs\\manual.txt$-C:\\QevPlug\\Extra$-$-0$-0")
+lines = run("PlugSteer", package("PlugSteer", steer, mode="background"), expect=0)
+h.check(installed("PlugSteer") == {"app.exe", "readme.txt"},
+        f"PlugSteer: the excluded folder stays out ({sorted(installed('PlugSteer'))})")
+extra = os.path.join(root, "QevPlug", "Extra", "docs", "manual.txt")
+h.check(os.path.isfile(extra) and open(extra, "rb").read() == FILES["docs/manual.txt"],
+        "PlugSteer: request 1013 extracted docs\\manual.txt with its folder")
+
+# 5. An alternative data archive set by the plug-in is what gets installed.
+alt_src = os.path.join(work, "alt")
+os.makedirs(alt_src, exist_ok=True)
+with open(os.path.join(alt_src, "alt.txt"), "wb") as f:
+    f.write(b"from the plug-in's archive")
+subprocess.run(["7zz", "a", "-bd", "-bso0", os.path.join(root, "QevPlug", "alt.7z"), "alt.txt"],
+               cwd=alt_src, check=True)
+lines = run("PlugAlt", package("PlugAlt", "load 0 0 ireq 1023 'C:\\QevPlug\\alt.7z",
+                               mode="background"), expect=0)
+h.check(installed("PlugAlt") == {"alt.txt"}, f"PlugAlt: installed {sorted(installed('PlugAlt'))}")
+
+display.close()
+sys.exit(h.exit_code())

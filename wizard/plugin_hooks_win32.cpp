@@ -1,0 +1,388 @@
+// The wizard's plug-in points on Windows: the installer's request entry (codes 1001-1023, 8888),
+// the request event of the label "备用_主标题" (codes 1000-1014), and the notifications.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <deque>
+#include <vector>
+
+#include "environment/system.h"
+#include "install/component_tree.h"
+#include "install/install_config.h"
+#include "install/install_run.h"
+#include "install/script_interpreter.h"
+#include "package/extract.h"
+#include "package/startup.h"
+#include "plugins/plugin_call.h"
+#include "plugins/plugin_loader.h"
+#include "plugins/plugin_requests.h"
+#include "plugins/plugin_texts.h"
+#include "plugins/qev_plugin.h"
+#include "plugins/request_window.h"
+#include "runtime/text.h"
+#include "runtime/wide_win32.h"
+#include "runtime/window_win32.h"
+#include "wizard/main_window.h"
+#include "wizard/plugin_hooks.h"
+#include "wizard/wizard.h"
+
+namespace {
+
+namespace abi = plugin_abi;
+
+// Each page's picture box and panel, by page index.
+const char* const kPagePictures[kPageCount] = {"欢迎_图片框", "协议_图片框", "组件_图片框",
+                                               "目录_图片框", "安装_小图片框", "完成_图片框"};
+const char* const kPagePanels[kPageCount] = {"欢迎_外形框", "协议_外形框", "组件_外形框",
+                                             "目录_外形框", "安装_外形框", "完成_外形框"};
+const char* const kSpareHeading = "备用_主标题";
+
+struct PluginPoints {
+  MainWindow* window = nullptr;
+  std::vector<uintptr_t> install_hooks;  // 1009: [0] progress, [1] log lines
+  std::deque<std::string> texts;         // texts handed out by address
+  SharedText exclude, include, switches, path, folder;
+  std::string exclude_given, include_given, switches_given, path_given;
+  bool lists_given = false, texts_given = false;
+  abi::VariableArray variables{1, 3, {}};
+  abi::VariableArray* variables_cell = &variables;
+  std::vector<abi::FinishOptionRecord> finish_records;
+  abi::FinishOptionArray* finish_cell = nullptr;
+  std::vector<unsigned char> finish_memory;
+  abi::PageHandleRecord handles{};
+};
+
+PluginPoints& Points() {
+  static PluginPoints points;
+  return points;
+}
+
+const char* Text(PluginValue address) {
+  const char* text = reinterpret_cast<const char*>(address);
+  return text ? text : "";
+}
+
+PluginValue Address(const void* p) { return reinterpret_cast<PluginValue>(p); }
+
+// A text of setup's own that stays valid until the process ends.
+PluginValue Keep(std::string text) {
+  Points().texts.push_back(std::move(text));
+  return Address(Points().texts.back().c_str());
+}
+
+HWND Handle(const std::string& name) { return Points().window->Control(name); }
+
+PluginValue HandleValue(HWND window) { return Address(window); }
+
+// The finish options as an array block: 1, K and K addresses of records.
+PluginValue FinishOptionsVariable() {
+  PluginPoints& p = Points();
+  if (!p.finish_cell) {
+    const std::vector<FinishOption>& options = CurrentInstallConfig().finish_options;
+    p.finish_records.reserve(options.size());
+    for (const FinishOption& o : options) {
+      p.finish_records.push_back({o.title.c_str(), o.command.c_str(), o.visible ? 1 : 0,
+                                  o.ticked ? 1 : 0});
+    }
+    const size_t size = offsetof(abi::FinishOptionArray, options) +
+                        sizeof(abi::FinishOptionRecord*) * (options.empty() ? 1 : options.size());
+    p.finish_memory.assign(size, 0);
+    auto* block = reinterpret_cast<abi::FinishOptionArray*>(p.finish_memory.data());
+    block->dimensions = 1;
+    block->count = static_cast<int32_t>(options.size());
+    for (size_t i = 0; i < options.size(); ++i) block->options[i] = &p.finish_records[i];
+    p.finish_cell = block;
+  }
+  return Address(&p.finish_cell);
+}
+
+void __stdcall RebuildComponentTree() {
+  ComponentTree& tree = CurrentComponentTree();
+  SetUpComponentTree(CurrentInstallConfig().script_store, tree);
+  Points().window->ShowComponentTree(tree);
+}
+
+// The texts plug-ins may read and replace through their variables, set from the current values.
+void HandOutLists() {
+  PluginPoints& p = Points();
+  const ScriptLists& lists = CurrentScriptLists();
+  p.exclude_given = lists.exclude;
+  p.include_given = lists.include;
+  p.exclude.Set(p.exclude_given);
+  p.include.Set(p.include_given);
+  p.lists_given = true;
+}
+
+void HandOutTexts() {
+  PluginPoints& p = Points();
+  p.switches_given = CurrentInstallRun().shortcut_switch_text;
+  p.path_given = p.window->PathBoxText();
+  p.switches.Set(p.switches_given);
+  p.path.Set(p.path_given);
+  p.folder.Set(CurrentInstallConfig().append_folder_name);
+  p.variables.variables[0] = p.switches.Variable();
+  p.variables.variables[1] = p.path.Variable();
+  p.variables.variables[2] = p.folder.Variable();
+  p.texts_given = true;
+}
+
+PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, PluginValue value) {
+  MainWindow& window = *Points().window;
+  StartupState& startup = Startup();
+  InstallRunState& run = CurrentInstallRun();
+  ScriptLists& lists = CurrentScriptLists();
+  switch (code) {
+    case QEV_REQ_PAGE_PICTURE:
+      return param >= 0 && param < kPageCount ? HandleValue(Handle(kPagePictures[param])) : 0;
+    case QEV_REQ_BUTTON:
+      if (param == QEV_BUTTON_BACK) return HandleValue(Handle(control_names::kBack));
+      if (param == QEV_BUTTON_NEXT) return HandleValue(Handle(control_names::kNext));
+      if (param == QEV_BUTTON_CANCEL) return HandleValue(Handle(control_names::kCancel));
+      return 0;
+    case QEV_REQ_DRAG_ANYWHERE:
+      window.handlers().drag_anywhere = param == 1;
+      return 0;
+    case QEV_REQ_WINDOW_VISIBLE:
+      startup.window_visible = param == 1 ? 1 : 0;
+      return 0;
+    case QEV_REQ_FINISH_OPTIONS:
+      return FinishOptionsVariable();
+    case QEV_REQ_INSTALL_PATH: {
+      std::string path = window.PathBoxText();
+      return path.empty() ? 0 : Keep(std::move(path));
+    }
+    case QEV_REQ_REQUIRED_SIZE:
+      if (param == 1) return startup.show_space && startup.unpacked_size > 0 ? 1 : 0;
+      if (param == 2) return Keep(SizeText(static_cast<uint64_t>(startup.unpacked_size)));
+      return 0;
+    case QEV_REQ_START_MENU_NAME:
+      run.start_menu_name = Text(param);
+      return 0;
+    case QEV_REQ_TREE_REBUILD:
+      return Address(reinterpret_cast<void*>(RebuildComponentTree));
+    case QEV_REQ_SCRIPT_STORE:
+      return Address(CurrentInstallConfig().script_store.c_str());
+    case QEV_REQ_SET_SCRIPT_STORE:
+      CurrentInstallConfig().script_store = Text(param);
+      return 0;
+    case QEV_REQ_EXTRACT: {
+      if (IsTestRun(startup.arguments)) return 0;
+      const ExtractRequest request = ParseExtractRequest(Text(param));
+      const std::string archive =
+          run.alternative_archive.empty() ? startup.data_source : run.alternative_archive;
+      RestoreArchiveSignature(archive, 19);
+      ExtractArchive(archive, request.folder, false, request.password, nullptr, request.members);
+      return 0;
+    }
+    case QEV_REQ_EXCLUDE:
+      lists.exclude = AppendToList(lists.exclude, Text(param));
+      return 0;
+    case QEV_REQ_INCLUDE:
+      lists.include = AppendToList(lists.include, Text(param));
+      return 0;
+    case QEV_REQ_ARCHIVE:
+      run.alternative_archive = Text(param);
+      return 0;
+    case QEV_REQ_CALLBACK:
+      if (param == QEV_CALLBACK_DESCRIPTION) CurrentWizard().description_callback = value;
+      if (param == QEV_CALLBACK_COMPONENT_CHECK) CurrentWizard().check_callback = value;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// A header like the spare one, made in the tab control with the plug-in's texts.
+PluginValue AddHeader(const std::string& text) {
+  MainWindow& window = *Points().window;
+  const std::vector<std::string> fields = RequestFields(text);
+  const std::string heading = fields.size() > 0 ? fields[0] : std::string();
+  const std::string subtitle = fields.size() > 1 ? fields[1] : std::string();
+  HWND tab = Handle(control_names::kTab);
+  RECT spare{0, 0, 0, 0};
+  if (HWND model = Handle("备用_外形框1")) GetWindowRect(model, &spare);
+  const int width = spare.right > spare.left ? spare.right - spare.left : 494;
+  const int height = spare.bottom > spare.top ? spare.bottom - spare.top : 57;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND panel = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_WHITERECT, 0, 0,
+                               width, height, tab, nullptr, instance, nullptr);
+  HWND title = CreateWindowExW(0, L"Static", ToWide(heading).c_str(), WS_CHILD | WS_VISIBLE, 14,
+                               9, width - 90, 18, tab, nullptr, instance, nullptr);
+  HWND note = CreateWindowExW(0, L"Static", ToWide(subtitle).c_str(), WS_CHILD | WS_VISIBLE, 26,
+                              30, width - 100, 18, tab, nullptr, instance, nullptr);
+  if (heading == "NO" && subtitle == "NO") {
+    ShowWindow(title, SW_HIDE);
+    ShowWindow(note, SW_HIDE);
+  }
+  (void)window;
+  return HandleValue(panel);
+}
+
+PluginValue QEV_CALL WizardRequest(PluginValue code, PluginValue param) {
+  PluginPoints& p = Points();
+  MainWindow& window = *p.window;
+  WizardState& wizard = CurrentWizard();
+  HWND tab = Handle(control_names::kTab);
+  switch (code) {
+    case QEV_WIZ_ADD_HEADER:
+      return AddHeader(Text(param));
+    case QEV_WIZ_PAGE_TABLE:
+      return Address(wizard.page_table.data());
+    case QEV_WIZ_PAGE_FLAGS:
+      if (!wizard.flags_variable) wizard.flags_variable = wizard.flag_block.data();
+      return Address(&wizard.flags_variable);
+    case QEV_WIZ_PAGE_COUNT:
+      return SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0);
+    case QEV_WIZ_INSERT_PAGE: {
+      std::wstring title = ToWide("我爱墨桐");
+      TCITEMW item = {};
+      item.mask = TCIF_TEXT;
+      item.pszText = title.data();
+      wizard.inserting_page = 1;
+      const LRESULT index =
+          SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(param), reinterpret_cast<LPARAM>(&item));
+      wizard.inserting_page = 0;
+      return index;
+    }
+    case QEV_WIZ_PAGE_HANDLES: {
+      abi::PageHandleRecord& record = p.handles;
+      record = {};
+      for (int i = 0; i < kPageCount; ++i) {
+        record.pages[i].panel = Handle(kPagePanels[i]);
+        int n = 0;
+        for (HWND child : window.PageControls(i)) {
+          if (n == QEV_PAGE_CHILDREN_MAX) break;
+          if (child != record.pages[i].panel) record.pages[i].children[n++] = child;
+        }
+        record.pages[i].child_count = n;
+      }
+      record.config_folder = reinterpret_cast<const char*>(Keep(Startup().config_dir));
+      return Address(&record);
+    }
+    case QEV_WIZ_PAGE_CALLBACK:
+      wizard.page_callback = static_cast<uintptr_t>(param);
+      return param;
+    case QEV_WIZ_CURRENT_PAGE:
+      return window.CurrentPage();
+    case QEV_WIZ_SELECT_PAGE:
+      window.SelectPage(static_cast<int>(param));
+      return 0;
+    case QEV_WIZ_START_INSTALL: {
+      const StartInstallRequest request = ParseStartInstallRequest(Text(param));
+      p.install_hooks.push_back(request.progress_hook);
+      p.install_hooks.push_back(request.log_hook);
+      if (request.stay) CurrentInstallRun().stay_on_page = true;
+      TakePluginLists();
+      return StartInstall(request.password, true) ? 0 : -1;
+    }
+    case QEV_WIZ_SET_INSTALL_PATH:
+      SetControlText(Handle(control_names::kPathBox), Text(param));
+      return 0;
+    case QEV_WIZ_INSTALL_PATH: {
+      if (!param) return 0;
+      HandOutTexts();
+      *reinterpret_cast<const char**>(param) = *p.path.Variable();
+      return 0;
+    }
+    case QEV_WIZ_LIST_VARIABLES: {
+      const std::vector<std::string> fields = RequestFields(Text(param));
+      HandOutLists();
+      const PluginValue a = fields.size() > 0 ? static_cast<PluginValue>(TextToInt(fields[0])) : 0;
+      const PluginValue b = fields.size() > 1 ? static_cast<PluginValue>(TextToInt(fields[1])) : 0;
+      if (a) *reinterpret_cast<const char***>(a) = p.exclude.Variable();
+      if (b) *reinterpret_cast<const char***>(b) = p.include.Variable();
+      return 0;
+    }
+    case QEV_WIZ_TEXT_VARIABLES:
+      HandOutTexts();
+      return Address(&p.variables_cell);
+    default:
+      return 0;
+  }
+}
+
+bool AnyVeto(const std::string& message) { return AnyAnswerIs(BroadcastMessage(message), QEV_VETO); }
+
+}  // namespace
+
+void SetUpPlugins(MainWindow& window) {
+  PluginPoints& p = Points();
+  p.window = &window;
+  CreateRequestWindow(reinterpret_cast<uintptr_t>(window.handle()), kInstallEntryPrefix,
+                      reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(InstallRequestHandler)));
+  HWND label = window.Control(kSpareHeading);
+  if (!label) {
+    label = CreateWindowExW(0, L"Static", ToWide("备用的传递消息").c_str(), WS_CHILD, -999, -999, 0,
+                            0, window.handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  RouteWizardRequests(reinterpret_cast<uintptr_t>(label), WizardRequest);
+  MainWindow::Handlers& h = window.handlers();
+  h.page_shown = TellPluginsPageShown;
+  h.placement = TellPluginsPlacement;
+  h.finish_ready = TellPluginsFinishReady;
+  h.progress = TellPluginsProgress;
+  h.log_line = TellPluginsLogLine;
+  LoadPlugins(kRunModeInstaller, Startup().config_dir);
+}
+
+bool PluginsKeepPage(int page, int direction) { return AnyVeto(PageChangeMessage(page, direction)); }
+
+void TellPluginsInstallationRan() { BroadcastMessage(PageChangeMessage(kPageInstalling, 1)); }
+
+bool PluginsKeepWizardOpen() { return AnyVeto(QuitMessage(true)); }
+
+void TellPluginsQuitDeclined() { BroadcastMessage(QuitMessage(false)); }
+
+void TellPluginsPageShown(int page) {
+  const WizardState& wizard = CurrentWizard();
+  if (wizard.inserting_page) return;
+  BroadcastMessage(PageShownMessage(page));
+  const PluginValue index = page;
+  if (wizard.page_callback) CallPluginProc(wizard.page_callback, &index, 1);
+}
+
+void TellPluginsPlacement(int state) { BroadcastMessage(PlacementMessage(state)); }
+
+void TellPluginsFinishReady() { BroadcastMessage(FinishReadyMessage()); }
+
+void TellPluginsProgress(int percent) {
+  const std::vector<uintptr_t>& hooks = Points().install_hooks;
+  const PluginValue value = percent;
+  if (!hooks.empty() && hooks[0]) CallPluginProc(hooks[0], &value, 1);
+}
+
+void TellPluginsLogLine(const std::string& line) {
+  const std::vector<uintptr_t>& hooks = Points().install_hooks;
+  const PluginValue text = Address(line.c_str());
+  if (hooks.size() > 1 && hooks[1]) CallPluginProc(hooks[1], &text, 1);
+}
+
+bool PluginsTakeComponentCheck(int position, bool checked) {
+  const uintptr_t callback = CurrentWizard().check_callback;
+  if (!callback) return false;
+  const PluginValue args[2] = {position, checked ? 1 : 0};
+  return CallPluginProc(callback, args, 2) == 1;
+}
+
+void TellPluginsDescription(int position, uintptr_t description_box) {
+  const uintptr_t callback = CurrentWizard().description_callback;
+  if (!callback) return;
+  const PluginValue args[2] = {position, static_cast<PluginValue>(description_box)};
+  CallPluginProc(callback, args, 2);
+}
+
+void TakePluginLists() {
+  PluginPoints& p = Points();
+  if (p.lists_given) {
+    ScriptLists& lists = CurrentScriptLists();
+    if (p.exclude.Get() != p.exclude_given) lists.exclude = p.exclude.Get();
+    if (p.include.Get() != p.include_given) lists.include = p.include.Get();
+  }
+  if (p.texts_given) {
+    if (p.switches.Get() != p.switches_given)
+      CurrentInstallRun().shortcut_switch_text = p.switches.Get();
+    if (p.path.Get() != p.path_given && p.window)
+      SetControlText(Handle(control_names::kPathBox), p.path.Get());
+  }
+}
