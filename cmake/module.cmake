@@ -76,14 +76,6 @@ function(qev_module module)
       # The runner ends with 77 where this tree's programs cannot run: counted as skipped.
       set_tests_properties(${QEV_TEST_PREFIX}${module} PROPERTIES SKIP_RETURN_CODE 77)
     endif()
-    if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-      # The same tests once more in a 32-bit prefix, where the code takes its 32-bit Windows
-      # branches; only where 32-bit Wine runs natively (qemu cannot run such prefixes).
-      add_test(NAME ${QEV_TEST_PREFIX}${module}_winarch32
-        COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/run.sh ${CMAKE_BINARY_DIR}/wine/win32 win32
-                $<TARGET_FILE:${module}_tests>)
-      set_tests_properties(${QEV_TEST_PREFIX}${module}_winarch32 PROPERTIES SKIP_RETURN_CODE 77)
-    endif()
   endif()
 endfunction()
 

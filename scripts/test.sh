@@ -38,7 +38,7 @@ for t in native asan win32 win64; do
   total_failed=$((total_failed + failed))
   total_skipped=$((total_skipped + skipped))
 done
-for prefix in "$root"/build/win*/wine/win64 "$root"/build/win*/wine/wow64 "$root"/build/win*/wine/win32; do
+for prefix in "$root"/build/win*/wine/win64 "$root"/build/win*/wine/wow64; do
   [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
 done
 lane=$(cat "$root/build/win32/wine/wow64.lane/kind" 2>/dev/null)

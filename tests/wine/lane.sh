@@ -3,7 +3,7 @@
 # 32-bit code, Wine's 32-bit loader is executed by qemu-i386 through binfmt_misc, registered in a
 # private user and mount namespace (the machine-wide registration is never touched), or, where the
 # kernel has no private binfmt_misc, once machine-wide as "qev-i386".
-# Expects $prefix and $arch; defines lane_kind (native, private, global or none, decided once per
+# Expects $prefix; defines lane_kind (native, private, global or none, decided once per
 # prefix and kept in $prefix.lane/kind; QEV_LANE=native|private|global|none chooses instead,
 # e.g. to try the emulated lane on a machine that runs 32-bit code), lane_prepare and lane_exec.
 
@@ -59,7 +59,7 @@ lane_prepare() {
   lane_kind=$(lane_chosen)
   local shim=$lane_dir/lib/i386-linux-gnu/qevlane.so source
   source=$(dirname "${BASH_SOURCE[0]}")/lane_shim.c
-  if [ "$arch" = wow64 ] && [ "$lane_kind" != native ] && [ "$lane_kind" != none ] &&
+  if [ "$lane_kind" != native ] && [ "$lane_kind" != none ] &&
      { [ ! -f "$shim" ] || [ "$source" -nt "$shim" ]; }; then
     mkdir -p "$lane_dir/lib/i386-linux-gnu" "$lane_dir/lib/x86_64-linux-gnu"
     gcc -m32 -O2 -fPIC -shared -nostdlib -fno-stack-protector -o "$shim.new" "$source" &&

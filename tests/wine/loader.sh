@@ -4,13 +4,8 @@
 #          to the 32-bit loader where the machine can execute it
 #   wow64  the same prefix kind, for the 32-bit programs that ship: run through the 32-bit lane
 #          (lane.sh), natively or emulated; run.sh ends with 77 (skipped) where neither works
-#   win32  a 32-bit prefix, only where 32-bit Wine runs natively (77 elsewhere)
 export HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 case $arch in
-  win32)
-    export WINEARCH=win32
-    loader=/usr/lib/wine/wine
-    . "$(dirname "${BASH_SOURCE[0]}")/lane.sh" ;;
   wow64)
     export WINEARCH=win64
     loader=/usr/lib/wine/wine64

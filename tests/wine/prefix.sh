@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes (once) an isolated Wine prefix: HOME lives inside it, and the user folders that Wine links
 # to the Linux home are replaced by real folders, so nothing a test does can leave the build tree.
-# Usage: prefix.sh PREFIX_DIR win64|wow64|win32 (see loader.sh). Exits with 77 when the prefix
+# Usage: prefix.sh PREFIX_DIR win64|wow64 (see loader.sh). Exits with 77 when the prefix
 # needs 32-bit programs and this machine cannot run them.
 set -euo pipefail
 prefix=$1
@@ -10,9 +10,9 @@ mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 . "$(dirname "$0")/loader.sh"
-if [ "$arch" != win64 ]; then
+if [ "$arch" = wow64 ]; then
   lane_prepare
-  [ "$lane_kind" = native ] || { [ "$arch" = wow64 ] && [ "$lane_kind" != none ]; } || exit 77
+  [ "$lane_kind" != none ] || exit 77
 fi
 if [ -f "$prefix/.qev-ready" ] && [ -f "$prefix/.qev-fonts" ]; then exit 0; fi
 unset DISPLAY
