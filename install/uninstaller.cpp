@@ -5,6 +5,7 @@
 #include "environment/system.h"
 #include "install/install_run.h"
 #include "install/shortcuts.h"
+#include "package/command_line.h"
 #include "package/container.h"
 #include "package/open_package.h"
 #include "package/startup.h"
@@ -58,9 +59,14 @@ Bytes UninstallIniText(const UninstallerSources& sources) {
   ini.Set(main, "开始菜单栏名称", sources.start_menu_name);
   ini.Set(main, "卸载模式", c.uninstall_mode);
 
-  ini.Set(kSwitchSection, "jp", c.switch_direct);
-  ini.Set(kSwitchSection, "hideend", c.switch_hide_end);
-  ini.Set(kSwitchSection, "hp", c.switch_hidden);
+  // The texts the installer itself answered to, defaults included, so "uninst.exe -hp" works
+  // wherever "setup.exe -hp" did.
+  const auto or_default = [](const std::string& text, const char* fallback) {
+    return text.empty() ? std::string(fallback) : text;
+  };
+  ini.Set(kSwitchSection, "jp", or_default(c.switch_direct, kDefaultDirectSwitch));
+  ini.Set(kSwitchSection, "hideend", or_default(c.switch_hide_end, kDefaultHideEndSwitch));
+  ini.Set(kSwitchSection, "hp", or_default(c.switch_hidden, kDefaultHiddenSwitch));
 
   const std::string_view run = kUninstallCommandSection;
   ini.Set(run, "欲运行的次数", IntToText(int64_t(c.uninstall_commands.size())));

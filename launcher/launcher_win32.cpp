@@ -125,6 +125,13 @@ int RunLauncher() {
 
   const Bytes icon = FirstIconFile(own_path);
   if (!icon.empty()) WriteWholeFile(working + "\\uninst.ico", icon);
+  // A launcher that stays to wait would keep its own file in the install directory, which the
+  // uninstaller could then not remove: a running program's file can still be moved, so it moves
+  // into the working folder, which the uninstaller's helper removes once both have ended.
+  if (wait) {
+    MoveFileExW(ToWide(own_path).c_str(), ToWide(working + "\\" + own_name + ".launcher").c_str(),
+                MOVEFILE_REPLACE_EXISTING);
+  }
 
   std::wstring line = ToWide(UninstallerCommandLine(copy, own_dir, working, arguments));
   STARTUPINFOW startup = {};

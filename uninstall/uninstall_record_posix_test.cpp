@@ -199,6 +199,9 @@ TEST(UninstallerGeneration, EmptyInstallKeepsEveryKeyAndMarker) {
   EXPECT_EQ(ProfileValue(record, "软件卸载配置", "快捷方式个数"), "0");
   EXPECT_EQ(ProfileValue(record, "卸载时运行命令", "欲运行的次数"), "0");
   EXPECT_EQ(ProfileValue(record, "卸载选项", "次数"), "0");
+  // The switch texts the installer answered to: its defaults where the configuration has none.
+  EXPECT_EQ(ProfileValue(record, "安装包命令行", "hp"), "-hp");
+  EXPECT_EQ(ProfileValue(record, "安装包命令行", "jp"), "-jp");
   Bytes item;
   EXPECT_TRUE(GetItem(record, "卸载注册表", item));
   EXPECT_EQ(item, "\x01\x02\x03");

@@ -2,6 +2,8 @@
 // line logged through the observer, the plug-ins' log callback and the /LOG file.
 #include "uninstall/uninstall_run.h"
 
+#include <algorithm>
+
 #include "environment/system.h"
 #include "install/install_config.h"
 #include "install/install_log.h"
@@ -64,7 +66,11 @@ bool EmptyMenuFolder(const std::string& folder) {
 void CollectSubfolders(const std::string& folder, std::vector<std::string>& out, int depth) {
   // A tree deeper than any real install is a loop the listing cannot see.
   if (depth > 64) return;
-  for (const FolderEntry& e : ListFolder(folder)) {
+  // Name order, so the log reads the same on every file system.
+  std::vector<FolderEntry> entries = ListFolder(folder);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  for (const FolderEntry& e : entries) {
     if (!e.is_folder || e.is_link) continue;
     const std::string path = folder + "\\" + e.name;
     CollectSubfolders(path, out, depth + 1);
