@@ -10,7 +10,8 @@
 // Shows the uninstall window in `mode` (hidden when not `visible`), runs the uninstall when the
 // user (or the mode) starts it, and returns the exit code once the window is finished.
 unsigned RunUninstallWindow(UninstallRequest& request, const UninstallerFiles& files,
-                            const UninstallRecord& record, int mode, bool visible);
+                            const UninstallRecord& record, int mode, bool visible,
+                            const std::string& working_folder);
 
 // A running program cannot delete its own file: a hidden command shell removes `folder` once
 // nothing in it runs any more (retrying for half a minute), then `parent` when it is empty.

@@ -3,7 +3,7 @@
 #include "uninstall/uninstall_window.h"
 
 unsigned RunUninstallWindow(UninstallRequest&, const UninstallerFiles&, const UninstallRecord&, int,
-                            bool) {
+                            bool, const std::string&) {
   return kExitUninstallCancelled;
 }
 

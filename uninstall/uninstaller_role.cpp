@@ -101,7 +101,7 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
     UninstallObserver silent;
     code = RunUninstall(request, silent, DefaultUninstallSystem()).exit_code;
   } else {
-    code = RunUninstallWindow(request, files, record, mode, visible);
+    code = RunUninstallWindow(request, files, record, mode, visible, working);
   }
 
   // Finish: the data folder, then whatever of the working folder can go; the running copy itself
