@@ -270,3 +270,27 @@ TEST(UninstallerGeneration, UnpacksIntoWorkingAndDataFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UninstallerGeneration, IconFileBecomesGroupAndImages) {
+  // Two images: 16x16 (5 bytes at 38) and 32x32 (3 bytes at 43).
+  Bytes ico("\0\0\1\0\2\0", 6);
+  ico += Bytes("\x10\x10\0\0\1\0\x20\0\x05\0\0\0\x26\0\0\0", 16);
+  ico += Bytes("\x20\x20\0\0\1\0\x20\0\x03\0\0\0\x2b\0\0\0", 16);
+  ico += "aaaaabbb";
+  IconResources icon;
+  ASSERT_TRUE(IconResourcesFromFile(ico, icon));
+  Bytes group("\0\0\1\0\2\0", 6);
+  group += Bytes("\x10\x10\0\0\1\0\x20\0\x05\0\0\0\x01\0", 14);
+  group += Bytes("\x20\x20\0\0\1\0\x20\0\x03\0\0\0\x02\0", 14);
+  EXPECT_EQ(icon.group, group);
+  EXPECT_EQ(icon.images, (std::vector<Bytes>{"aaaaa", "bbb"}));
+  // Not icons: empty, a cursor, an image beyond the end, no images.
+  for (const Bytes& bad : {Bytes(), Bytes("\0\0\2\0\1\0", 6), ico.substr(0, ico.size() - 1),
+                           Bytes("\0\0\1\0\0\0", 6)}) {
+    EXPECT_FALSE(IconResourcesFromFile(bad, icon));
+  }
+}
+
+}  // namespace
