@@ -149,6 +149,18 @@ bool File::Write(const void* buffer, int64_t size) {
 
 bool File::Flush() { return handle_ && ::fsync(handle_->fd) == 0; }
 
+bool File::SetModifiedTime(uint64_t filetime) {
+  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
+  if (!handle_ || filetime < kUnixEpochInFileTime) return false;
+  const uint64_t since = filetime - kUnixEpochInFileTime;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(since / 10000000);
+  times[1].tv_nsec = static_cast<long>(since % 10000000 * 100);
+  return ::futimens(handle_->fd, times) == 0;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return StatPath(path, st) && S_ISREG(st.st_mode);
@@ -191,4 +203,47 @@ bool RemoveFolderTree(const std::string& path) {
   if (!S_ISDIR(st.st_mode)) return false;
   RemoveTree(native);
   return !FolderExists(path);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  const std::string native = NativePath(folder);
+  DIR* d = ::opendir(native.c_str());
+  if (d == nullptr) return entries;
+  while (struct dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (::lstat((native + "/" + name).c_str(), &st) != 0) continue;
+    FolderEntry entry;
+    entry.name = Utf8ToGbk(name);
+    entry.is_link = S_ISLNK(st.st_mode);
+    struct stat target;
+    entry.is_folder = S_ISDIR(st.st_mode) ||
+                      (entry.is_link && ::stat((native + "/" + name).c_str(), &target) == 0 &&
+                       S_ISDIR(target.st_mode));
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return entries;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  if (IsFileSystemRoot(path)) return false;
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return ::unlink(native.c_str()) == 0;
+  return S_ISDIR(st.st_mode) && ::rmdir(native.c_str()) == 0;
+}
+
+bool ClearReadOnly(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st)) return false;
+  return ::chmod(NativePath(path).c_str(), st.st_mode | S_IWUSR) == 0;
+}
+
+bool IsLinkPath(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
