@@ -204,7 +204,7 @@ TEST(RequestWindow, PublishesTheEntryAsAPlugInFindsIt) {
   EXPECT_EQ(RequestEntryOf("备用的传递消息I_12a", kInstallEntryPrefix), 0u);
 }
 
-PluginValue QEV_CALL AnswerWizard(PluginValue code, PluginValue param) { return code * 1000 + param; }
+PluginValue AnswerWizard(PluginValue code, PluginValue param) { return code * 1000 + param; }
 
 TEST(RequestWindow, RoutesTheWizardRequestEvent) {
   HWND label = CreateWindowExW(0, L"Static", ToWide(QEV_WIZARD_LABEL_TEXT).c_str(), WS_POPUP, 0, 0,

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "package/exit_codes.h"
+#include "package/startup.h"
 #include "plugins/plugin_call.h"
+#include "plugins/plugin_loader.h"
 #include "plugins/request_window.h"
 #include "runtime/files.h"
 #include "runtime/items.h"
@@ -309,5 +311,7 @@ unsigned RunUninstallWindow(UninstallRequest& request, const UninstallerFiles& f
   window->working_folder_ = working_folder;
   if (!window->Create(visible)) return kExitUninstallCancelled;
   SetUninstallRequestTarget(window.get());
+  // Loaded once the window and its request entry exist, so a plug-in finds them at load.
+  if (!files.data_folder.empty()) LoadPlugins(kRunModeUninstaller, files.data_folder);
   return window->RunLoop();
 }

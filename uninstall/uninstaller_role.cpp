@@ -8,6 +8,9 @@
 #include "package/exit_codes.h"
 #include "package/extract.h"
 #include "package/open_package.h"
+#include "package/startup.h"
+#include "plugins/plugin_loader.h"
+#include "plugins/plugin_texts.h"
 #include "runtime/files.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_window.h"
@@ -89,6 +92,9 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   request.record = files.record;
   for (const UninstallOptionRecord& option : record.options) request.ticked.push_back(option.ticked);
   const int mode = DecideUninstallMode(command_text, record);
+  // The plug-ins are asked before anything is removed and told when the removal has ended.
+  request.cancel_removal = [] { return AnyAnswerIs(BroadcastMessage(UninstallMessage(1)), 1); };
+  request.removal_ended = [] { BroadcastMessage(UninstallMessage(2)); };
 
   Bytes x_show;
   ReadWholeFile(temp + "x_show", x_show);
@@ -100,6 +106,7 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
     code = kExitUninstallDataMissing;
   } else if (!visible && (mode & (kUninstallDirect | kUninstallBackground))) {
     UninstallObserver silent;
+    if (!files.data_folder.empty()) LoadPlugins(kRunModeUninstaller, files.data_folder);
     code = RunUninstall(request, silent, DefaultUninstallSystem()).exit_code;
   } else {
     code = RunUninstallWindow(request, files, record, mode, visible, working);

@@ -219,7 +219,7 @@ PluginValue AddHeader(const std::string& text) {
   return HandleValue(panel);
 }
 
-PluginValue QEV_CALL WizardRequest(PluginValue code, PluginValue param) {
+PluginValue WizardRequest(PluginValue code, PluginValue param) {
   PluginPoints& p = Points();
   MainWindow& window = *p.window;
   WizardState& wizard = CurrentWizard();

@@ -162,5 +162,28 @@ lines = run("PlugAlt", package("PlugAlt", "load 0 0 ireq 1023 'C:\\QevPlug\\alt.
                                mode="background"), expect=0)
 h.check(installed("PlugAlt") == {"alt.txt"}, f"PlugAlt: installed {sorted(installed('PlugAlt'))}")
 
+# 6. The uninstaller: its plug-in cancels the first removal (2000 with 1), then runs it itself
+# through request 2010 with a log callback after setting the option ticks (2004); the record of
+# request 2001 names the product and the folder.
+uninstall_rules = ("load 0 0 ureq 2004 '真,假;load 0 0 info;load 0 0 urun;load 0 0 urun;"
+                   "2000 1 * !veto")
+installer = package("PlugUninst", uninstall_rules, mode="background")
+run("PlugUninst", installer, expect=0)
+before = len(log_of("PlugUninst"))
+h.check(installed("PlugUninst") == set(FILES), "PlugUninst: installed")
+status, _ = h.wine("C:\\QevPlug\\PlugUninst\\uninst.exe", "-hideend", timeout=240)
+h.clean_temp()
+lines = log_of("PlugUninst")[before:]
+info = [l for l in lines if l.startswith("info ")]
+h.check(bool(info) and info[0].startswith("info PlugUninst|1.0|") and
+        "|C:\\QevPlug\\PlugUninst|" in info[0], f"PlugUninst: request 2001 ({info})")
+lines = [l if not l.startswith("info ") else "info PlugUninst|1.0|" for l in lines]
+missing = in_order(lines, ["start", "ureq 2004 = 0", "info PlugUninst|1.0|", "msg 2000 1 0",
+                           "veto 2000", "urun = 0", "msg 2000 1 0", "msg 2000 2 0", "urun = 0"])
+h.check(missing is None, f"PlugUninst: cancelled once, then run by the plug-in (first missing: "
+        f"{missing}; log {lines})")
+h.check(any(l.startswith("ulog ") for l in lines), "PlugUninst: the log callback saw the run")
+h.check(not installed("PlugUninst"), f"PlugUninst: removed ({sorted(installed('PlugUninst'))})")
+
 display.close()
 sys.exit(h.exit_code())

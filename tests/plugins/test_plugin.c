@@ -250,7 +250,8 @@ static QevValue Act(Rule* r) {
     HANDLE thread = CreateThread(NULL, 0, AnswerBox, (LPVOID)(INT_PTR)code, 0, NULL);
     if (thread) CloseHandle(thread);
   } else if (strcmp(r->action, "info") == 0) {
-    UninstallInfo* info = (UninstallInfo*)Request(QEV_UNINSTALL_ENTRY_PREFIX, QEV_UREQ_INFO, 0);
+    const QevValue answer = Request(QEV_UNINSTALL_ENTRY_PREFIX, QEV_UREQ_INFO, 0);
+    UninstallInfo* info = answer == -1 ? NULL : (UninstallInfo*)answer;
     if (!info) {
       Log("info none");
     } else {
