@@ -14,7 +14,8 @@
 //   start COMMAND-LINE...      start a program (the rest of the line, quotes kept, is its
 //                              command line); it is the program the other steps look at
 //   window TITLE [SECONDS]     wait (default 30 s) for a visible top-level window of the program
-//                              captioned TITLE; later steps work in it
+//                              captioned TITLE ("class:NAME": of that window class); later steps
+//                              work in it
 //   wait TEXT [SECONDS]        wait until a visible control of the window shows TEXT
 //   expect TEXT                check: a visible control shows TEXT
 //   absent TEXT                check: no visible control shows TEXT
@@ -24,7 +25,8 @@
 //   type N TEXT                put TEXT into the N-th visible edit box (1 = first, top to bottom)
 //   field N TEXT               check: the N-th visible edit box holds TEXT
 //   select ITEM                select the tree item ITEM (its description follows)
-//   tick ITEM / untick ITEM    click the check box of tree item ITEM when it is not as wanted
+//   tick ITEM / untick ITEM    select tree item ITEM and press the space bar when its check box is
+//                              not as wanted
 //   ticked ITEM / unticked ITEM  check the tree item's check box
 //   box TEXT [TITLE] [SECONDS] wait for a message box of the program showing TEXT (and captioned
 //                              TITLE); it becomes the window until `answer`
@@ -265,25 +267,6 @@ struct Driver {
     return text;
   }
 
-  bool ItemTextRect(HWND tree, HTREEITEM item, RECT& rect) const {
-    HANDLE p = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                           process.dwProcessId);
-    if (!p) return false;
-    bool ok = false;
-    {
-      Remote remote(p, sizeof(RECT));
-      if (remote.memory) {
-        // TVM_GETITEMRECT takes the item handle in the rectangle's place.
-        SIZE_T n = 0;
-        WriteProcessMemory(p, remote.memory, &item, sizeof item, &n);
-        ok = SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.memory)) &&
-             ReadProcessMemory(p, remote.memory, &rect, sizeof rect, &n);
-      }
-    }
-    CloseHandle(p);
-    return ok;
-  }
-
   // Items in top-to-bottom order with their depth.
   void Items(HWND tree, HTREEITEM first, int depth, std::vector<std::pair<HTREEITEM, int>>& out) const {
     for (HTREEITEM item = first; item;
@@ -340,7 +323,9 @@ struct Driver {
       HWND found = nullptr;
       WaitFor(seconds(2, 30), [&] {
         for (HWND w : TopWindows()) {
-          if (ClassOf(w) != L"#32770" && Matches(WindowText(w), title)) {
+          const bool by_class = title.rfind(L"class:", 0) == 0;
+          if (by_class ? ClassOf(w) == title.substr(6)
+                       : ClassOf(w) != L"#32770" && Matches(WindowText(w), title)) {
             found = w;
             return true;
           }
@@ -419,12 +404,9 @@ struct Driver {
         return;
       }
       if (IsTicked(tree, item) == (op == "tick")) return;
-      // A click on the item's check box, which stands just before its text.
-      RECT rect;
-      if (!ItemTextRect(tree, item, rect)) Abort("no place of tree item " + words[1]);
-      const LPARAM at = MAKELPARAM(rect.left - 8, (rect.top + rect.bottom) / 2);
-      PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
-      PostMessageW(tree, WM_LBUTTONUP, 0, at);
+      // The keyboard's way to a check box: the item is selected, then the space bar.
+      PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0x00390001);
+      PostMessageW(tree, WM_KEYUP, VK_SPACE, 0xC0390001);
       if (!WaitFor(3, [&] { return IsTicked(tree, item) == (op == "tick"); })) {
         Abort("the check box of " + words[1] + " did not change");
       }
