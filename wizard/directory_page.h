@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,3 +17,10 @@ std::string BrowsedPathText(std::string_view folder, bool auto_append,
 // The lines of the space panel.
 std::string RequiredSpaceText(uint64_t bytes);
 std::string FreeSpaceText(uint64_t bytes);
+
+// ---- Windows (directory_page_win32.cpp) ----
+
+// Free bytes for the user on the drive of `path` (its first character names the drive; a share
+// path asks the share), counted in whole KiB as the space panel shows them; nullopt when the
+// drive cannot be asked.
+std::optional<uint64_t> FreeSpaceOfDrive(const std::string& path);
