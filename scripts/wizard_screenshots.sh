@@ -14,9 +14,9 @@ out=$root/docs/wizard
 rm -rf "$work"
 mkdir -p "$work" "$out"
 
-# The example, with 48 MiB of incompressible data stored as it is.
+# The example, with 96 MiB of incompressible data stored as it is.
 cp -r "$root/examples/hello" "$work/source"
-head -c $((48 << 20)) /dev/urandom >"$work/source/files/data.bin"
+head -c $((96 << 20)) /dev/urandom >"$work/source/files/data.bin"
 sed -i 's/^\[package\]$/[package]\ndata_options = -mx=0/' "$work/source/package.ini"
 "$root/build/native/bin/qevpack" "$work/source" -o "$work/out" --setup "$bin/setup.exe" >/dev/null
 installer=$(ls "$work"/out/*.exe)
@@ -26,7 +26,7 @@ cat >"$work/steps.txt" <<EOF
 start "$(win "$installer")"
 window class:QevUnpackingWindow 60
 shot $(win "$work/unpacking.bmp")
-window Hello1.0-安装向导 120
+window ~Hello 120
 sleep 800
 shot $(win "$work/1-welcome.bmp")
 click 取消(&C)

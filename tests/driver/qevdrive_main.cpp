@@ -33,6 +33,7 @@
 //   answer yes|no|ok|cancel    press that button of the message box, back to the window before
 //   nobox [SECONDS]            check: no message box of the program appears for SECONDS (default 1)
 //   texts                      print every visible text of the window (class, text, state)
+//   windows                    print the program's visible top-level windows (class, caption)
 //   tree                       print the tree items with their ticks
 //   list TEXT                  check: a visible list box holds an entry TEXT
 //   shot FILE.bmp              save the window as it is on the screen, frame included
@@ -198,7 +199,7 @@ struct Driver {
     for (;;) {
       if (f()) return true;
       if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
-      Sleep(100);
+      Sleep(20);
     }
   }
 
@@ -446,6 +447,11 @@ struct Driver {
         if (!IsWindowEnabled(w)) state += " disabled";
         if (cls == L"Button" && SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED) state += " checked";
         std::printf("text: %s %s%s\n", Utf8(cls).c_str(), Quoted(text).c_str(), state.c_str());
+      }
+      std::fflush(stdout);
+    } else if (op == "windows") {
+      for (HWND w : TopWindows()) {
+        std::printf("window: %s %s\n", Utf8(ClassOf(w)).c_str(), Quoted(WindowText(w)).c_str());
       }
       std::fflush(stdout);
     } else if (op == "tree") {
