@@ -305,6 +305,28 @@ HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x
   return control;
 }
 
+namespace {
+
+LRESULT CALLBACK PointerWatch(HWND control, UINT message, WPARAM w, LPARAM l, UINT_PTR id,
+                              DWORD_PTR data) {
+  auto* moved = reinterpret_cast<std::function<void(POINT)>*>(data);
+  if (message == WM_MOUSEMOVE && moved && *moved) {
+    (*moved)(POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(control, PointerWatch, id);
+    delete moved;
+  }
+  return DefSubclassProc(control, message, w, l);
+}
+
+}  // namespace
+
+void WatchPointer(HWND control, std::function<void(POINT)> moved) {
+  if (!control) return;
+  auto* kept = new std::function<void(POINT)>(std::move(moved));
+  if (!SetWindowSubclass(control, PointerWatch, 1, reinterpret_cast<DWORD_PTR>(kept))) delete kept;
+}
+
 void SetControlText(HWND control, const std::string& text) {
   if (control) SetWindowTextW(control, ToWide(text).c_str());
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // Loads the common controls (v6 through the manifest) and COM for the shell objects. Call once
@@ -66,6 +67,10 @@ enum class ControlKind {
 // A visible child control with the toolkit font. `id` is its control id (WM_COMMAND).
 HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x, int y, int width,
                    int height, int id = 0);
+
+// Calls `moved` with the pointer's position (client coordinates of `control`) whenever the pointer
+// moves over the control, before the control's own handling.
+void WatchPointer(HWND control, std::function<void(POINT)> moved);
 
 void SetControlText(HWND control, const std::string& text);
 std::string ControlText(HWND control);
