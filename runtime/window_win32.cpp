@@ -124,10 +124,11 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM initial) {
 
 }  // namespace
 
-std::string BrowseForFolder(const std::string& title, const std::string& initial_folder) {
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initial_folder) {
   const std::wstring wide_title = ToWide(title.empty() ? "请选择一个文件夹" : title);
   const std::wstring initial = ToWide(initial_folder);
   BROWSEINFOW info = {};
+  info.hwndOwner = owner;
   info.lpszTitle = wide_title.c_str();
   info.ulFlags = BIF_NEWDIALOGSTYLE;
   info.lpfn = BrowseCallback;

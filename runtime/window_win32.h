@@ -25,10 +25,10 @@ HFONT TitleFont();
 int ScreenDpi();
 int ScaleToDpi(int length);
 
-// The shell's folder browser (new dialog style, no root, no owner), opened at `initial_folder`
-// when it exists. The chosen folder's path; empty when cancelled or when it is no file-system
-// folder.
-std::string BrowseForFolder(const std::string& title, const std::string& initial_folder);
+// The shell's folder browser (new dialog style, no root; modal to `owner`, so the window behind
+// waits for it), opened at `initial_folder` when it exists. The chosen folder's path; empty when
+// cancelled or when it is no file-system folder.
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initial_folder);
 
 // Registers a window class of `instance` with the dialog background; a class that is already
 // registered counts as registered. `cursor` is a system cursor (IDC_ARROW, IDC_WAIT).

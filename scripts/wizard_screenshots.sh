@@ -14,9 +14,11 @@ out=$root/docs/wizard
 rm -rf "$work"
 mkdir -p "$work" "$out"
 
-# The example, with 96 MiB of incompressible data stored as it is.
+# The example, with 64 MiB of incompressible data in 2,000 files, stored as they are: the unpacking
+# window shows while the data is copied out, the installing page while the files are written.
 cp -r "$root/examples/hello" "$work/source"
-head -c $((96 << 20)) /dev/urandom >"$work/source/files/data.bin"
+mkdir -p "$work/source/files/data"
+head -c $((64 << 20)) /dev/urandom | split -b 32k -a 4 - "$work/source/files/data/part"
 sed -i 's/^\[package\]$/[package]\ndata_options = -mx=0/' "$work/source/package.ini"
 "$root/build/native/bin/qevpack" "$work/source" -o "$work/out" --setup "$bin/setup.exe" >/dev/null
 installer=$(ls "$work"/out/*.exe)
@@ -50,7 +52,6 @@ sleep 500
 shot $(win "$work/4-directory.bmp")
 click 安装(&I)
 wait ~抽取: 120
-sleep 300
 shot $(win "$work/5-installing.bmp")
 wait 完成(&F) 180
 sleep 800
