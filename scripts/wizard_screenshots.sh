@@ -67,7 +67,8 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 1
 export DISPLAY=":$display_number"
-prefix=$root/build/$tree/wine/$tree
+# A prefix of its own: the example installed here must not meet the tests in theirs.
+prefix=$root/build/$tree/wine/shots
 "$root/tests/wine/prefix.sh" "$prefix" "$tree"
 # A prefix made before Wine's own fonts were installed lacks the glyphs of the window frames; the
 # Chinese face the prefix links its dialog fonts to is put beside them, where captions find it.

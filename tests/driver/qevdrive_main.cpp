@@ -106,6 +106,12 @@ std::string Quoted(const std::wstring& text) {
   return out + "\"";
 }
 
+// Collects the windows an enumeration names (a callback with the system's calling convention).
+BOOL CALLBACK Collect(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 struct Driver {
   PROCESS_INFORMATION process = {};
   bool started = false;
@@ -142,10 +148,7 @@ struct Driver {
   std::vector<HWND> TopWindows() const {
     std::vector<HWND> found;
     EnumWindows(
-        [](HWND w, LPARAM l) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(l)->push_back(w);
-          return TRUE;
-        },
+        Collect,
         reinterpret_cast<LPARAM>(&found));
     std::vector<HWND> ours;
     for (HWND w : found) {
@@ -160,10 +163,7 @@ struct Driver {
     if (!window) return found;
     EnumChildWindows(
         window,
-        [](HWND w, LPARAM l) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(l)->push_back(w);
-          return TRUE;
-        },
+        Collect,
         reinterpret_cast<LPARAM>(&found));
     std::vector<HWND> shown;
     for (HWND w : found) {
@@ -213,10 +213,7 @@ struct Driver {
       std::vector<HWND> children;
       EnumChildWindows(
           w,
-          [](HWND c, LPARAM l) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(l)->push_back(c);
-            return TRUE;
-          },
+          Collect,
           reinterpret_cast<LPARAM>(&children));
       for (HWND c : children) {
         if (ClassOf(c) == L"Static" && Matches(WindowText(c), text)) saved = c;
