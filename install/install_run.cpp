@@ -119,16 +119,12 @@ struct Run {
   }
 
   // A report of the archive library: the member written and the percentage of this extraction.
+  // Every member gets its line when it is first reported, the first member included.
   void Progress(const std::string& name, int percent) {
-    if (!state.first_report_seen) {
-      // An empty name (the end report of an empty archive) is no member and starts nothing.
-      if (!name.empty()) {
-        state.first_report_seen = true;
-        state.previous_name = name;
-        state.extracted_files = name + "\r\n";
-        window.ShowCurrentFile(name);
-      }
-    } else if (!name.empty() && name != state.previous_name) {
+    // An empty name (the end report of an empty archive) is no member and starts nothing.
+    if (!name.empty() && (!state.first_report_seen || name != state.previous_name)) {
+      if (!state.first_report_seen) state.extracted_files.clear();
+      state.first_report_seen = true;
       state.previous_name = name;
       window.ShowCurrentFile(name);
       std::string shown = name;

@@ -290,7 +290,7 @@ TEST(InstallRun, RefusalsAndPasswords) {
 
 TEST(InstallRun, ExtractionProgress) {
   const std::vector<Report> group = {
-      {"C:\\App\\bin\\a.dll", 0},   // the first report: recorded, not logged
+      {"C:\\App\\bin\\a.dll", 0},   // the first report: the first member, logged too
       {"C:\\App\\bin\\a.dll", 50},  // a repeat: no second line
       {"C:\\App\\bin\\b.dll", 100},
   };
@@ -311,7 +311,8 @@ TEST(InstallRun, ExtractionProgress) {
   for (const std::string& e : f.events) {
     if (StartsWith(e, "log ")) logs.push_back(e);
   }
-  EXPECT_EQ(logs, (Events{"log 抽取: bin\\b.dll", "log 抽取: x.txt", "log 抽取: D:\\Other\\y.txt"}));
+  EXPECT_EQ(logs, (Events{"log 抽取: bin\\a.dll", "log 抽取: bin\\b.dll", "log 抽取: x.txt",
+                          "log 抽取: D:\\Other\\y.txt"}));
   EXPECT_EQ(f.run.extracted_files,
             "C:\\App\\bin\\a.dll\r\nC:\\App\\bin\\b.dll\r\nC:\\App\\x.txt\r\n"
             "D:\\Other\\C:\\App\\y.txt\r\n");
@@ -327,7 +328,7 @@ TEST(InstallRun, ExtractionProgress) {
   EXPECT_NE(std::find(g.events.begin(), g.events.end(), "label 抽取: y.txt"), g.events.end());
   EXPECT_EQ(std::count_if(g.events.begin(), g.events.end(),
                           [](const std::string& e) { return StartsWith(e, "label 抽取"); }),
-            1);
+            2);
   EXPECT_EQ(g.run.extracted_files, "C:\\App\\x.txt\r\nC:\\App\\y.txt\r\n");
   EXPECT_EQ(g.window.progress, (std::vector<int>{40, 100}));
 }
@@ -585,7 +586,7 @@ TEST(InstallRun, LogFile) {
          f.reports["C:\\App"] = {{"C:\\App\\a.txt", 50}, {"C:\\App\\b.txt", 100}};
          f.failing = {"C:\\App"};
        },
-       {"抽取: b.txt", "安装失败: 解压数据包出错", "运行程序: \"C:\\App\"\\go.exe",
+       {"抽取: a.txt", "抽取: b.txt", "安装失败: 解压数据包出错", "运行程序: \"C:\\App\"\\go.exe",
         "安装失败: 解压数据包出错 (退出代码 4)"}},
       {"a refused directory", [](Fixture& f) { f.window.path_box = "C:"; },
        {"安装未开始: 安装路径不正确: C:", "安装失败: 安装路径不正确: C: (退出代码 2)"}},
