@@ -19,6 +19,7 @@ constexpr const char* kRunProgramPrefix = "运行程序: ";
 constexpr const char* kExtractPrefix = "抽取: ";
 constexpr const char* kFailurePrefix = "安装失败: ";
 constexpr const char* kRefusalPrefix = "安装未开始: ";
+constexpr const char* kNoDataLine = "安装包没有产品数据: 跳过解压";
 // A data block copied out of the program file starts with its start marker of this many bytes.
 constexpr int64_t kDataMarkerBytes = 19;
 
@@ -149,16 +150,7 @@ struct Run {
         exclude);
   }
 
-  void Install() {
-    window.LetMessagesRun();
-    const std::string& source = startup.data_source;
-    // The program file itself is never written to: it holds no copied-out data block.
-    if (steps.restore_signature && !source.empty() &&
-        !EqualsIgnoreAsciiCase(source, startup.program_path)) {
-      steps.restore_signature(source, kDataMarkerBytes);
-    }
-    const std::string archive = state.alternative_archive.empty() ? source : state.alternative_archive;
-
+  void ExtractAll(const std::string& archive) {
     const Exclusions exclusions = ParseExclusions(config.exclusions, state.install_dir);
     AppendMembers(lists.exclude, exclusions.exclude);
     state.groups = static_cast<int>(exclusions.groups.size());
@@ -172,6 +164,26 @@ struct Run {
     state.group = state.groups + 1;
     if (!Extract(archive, state.install_dir, lists.include, lists.exclude)) {
       FailExtraction(state, log, "解压数据包出错");
+    }
+  }
+
+  void Install() {
+    window.LetMessagesRun();
+    const std::string& source = startup.data_source;
+    // The program file itself is never written to: it holds no copied-out data block.
+    if (steps.restore_signature && !source.empty() && !startup.no_product_data &&
+        !EqualsIgnoreAsciiCase(source, startup.program_path)) {
+      steps.restore_signature(source, kDataMarkerBytes);
+    }
+    const std::string archive = state.alternative_archive.empty() ? source : state.alternative_archive;
+
+    // A package without product data installs the configuration's effects only: the data step
+    // is skipped, not failed (a plug-in's own archive is still extracted).
+    if (startup.no_product_data && state.alternative_archive.empty()) {
+      LogTo(log, kNoDataLine);
+      window.SetProgress(100);
+    } else {
+      ExtractAll(archive);
     }
 
     if (steps.delete_file &&

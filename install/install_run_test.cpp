@@ -161,11 +161,11 @@ TEST(InstallRun, StepsRunInTheirOrder) {
       "start \"C:\\App\"\\tool.exe -s +wait",
       "start post.exe +wait +hidden",          // "Unzip" section
   };
-  auto without = [&](std::initializer_list<const char*> dropped) {
+  auto without = [&](std::initializer_list<std::string> dropped) {
     Events e;
     for (const std::string& x : full) {
       bool keep = true;
-      for (const char* d : dropped) keep = keep && x != d;
+      for (const std::string& d : dropped) keep = keep && x != d;
       if (keep) e.push_back(x);
     }
     return e;
@@ -187,6 +187,15 @@ TEST(InstallRun, StepsRunInTheirOrder) {
        without({"shortcuts", "registry"})},
       {"test mode goes straight to the finish page",
        [](Fixture& f) { f.startup.arguments = {"test"}; }, Events{"page"}},
+      {"no product data: the data step is skipped, the effects installed",
+       [](Fixture& f) { f.startup.no_product_data = true; },
+       [&] {
+         Events e = without({"extract " + archive + " > C:\\App\\bin [a.dll,b.dll,] -[]",
+                             "extract " + archive + " > C:\\App [a.txt] -[a.dll,b.dll]",
+                             "restore " + archive + " @19"});
+         e.insert(e.begin() + 4, "log 安装包没有产品数据: 跳过解压");
+         return e;
+       }()},
       {"\"test\" among other arguments installs", [](Fixture& f) {
          f.startup.arguments = {"test", "-hp"};
        }, full},

@@ -78,8 +78,10 @@ void SettleDataSource(const DataSourceHooks& hooks) {
     s.stop_reason = kMissingVolumeText + path;
   };
 
+  s.no_product_data = false;
   int64_t size_mib = 0;
-  if (HasDataBlock(read("安装包封装模式"), &size_mib)) {
+  const bool has_block = HasDataBlock(read("安装包封装模式"), &size_mib);
+  if (has_block) {
     std::unique_ptr<ProgressWindow> window;
     {
       File program;
@@ -99,7 +101,11 @@ void SettleDataSource(const DataSourceHooks& hooks) {
   }
 
   const int64_t count = TextToInt(read("压缩分卷数"));
-  if (count <= 0) return;
+  if (count <= 0) {
+    // Neither a data block nor volumes ("无数据", what the builder writes for an empty product).
+    s.no_product_data = !has_block;
+    return;
+  }
   const std::string folder = s.program_folder + "\\";
   const std::string names_text = read("压缩分卷文件名");
   if (!names_text.empty()) {

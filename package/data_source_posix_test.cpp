@@ -129,6 +129,7 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
       {"-0", true, true},
       {"x", false, false},    // no "-": no data block
       {"x-", false, false},   // nothing after it
+      {"无数据", false, false},  // the builder's mode for a product without files
   };
   for (const Case& c : cases) {
     WriteDataIni(std::string("安装包封装模式=") + c.mode + "\r\n");
@@ -136,6 +137,8 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
     SettleDataSource(Hooks());
     EXPECT_EQ(windows_made_, c.window ? 1 : 0) << c.mode;
     EXPECT_EQ(windows_open_, 0) << c.mode << ": the window is closed afterwards";
+    // No data block and no volumes: no product data, which the install run skips.
+    EXPECT_EQ(Startup().no_product_data, !c.copied) << c.mode;
     if (!c.copied) {
       EXPECT_EQ(Startup().data_source, Startup().program_path) << c.mode;
       continue;

@@ -23,6 +23,7 @@ struct StartupState {
   std::string program_folder;          // without the final backslash
   std::string config_dir;              // ends with a backslash; empty when no configuration
   std::string data_source;             // where the product data archive is
+  bool no_product_data = false;        // the package carries no data block and no volumes
   std::string archive_password;        // password of the configuration archive
   std::vector<std::string> arguments;  // command-line arguments without the program path
   std::string argument_text;           // raw command line after the program path, trimmed
