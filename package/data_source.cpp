@@ -111,14 +111,13 @@ void SettleDataSource(const DataSourceHooks& hooks) {
   if (!names_text.empty()) {
     const std::vector<std::string> names = SplitText(names_text, "+");
     if (names.empty()) return;
+    // Every volume is looked for before the order is judged: a missing one stops start-up with
+    // its own code whatever the names.
     bool in_order = true;
     for (size_t i = 0; i < names.size(); ++i) {
       const std::string path = folder + names[i];
       if (!FileExists(path)) return missing_volume(path);
-      if (NameExtension(names[i]) != VolumeExtension(int64_t(i) + 1)) {
-        in_order = false;
-        break;
-      }
+      if (NameExtension(names[i]) != VolumeExtension(int64_t(i) + 1)) in_order = false;
     }
     if (in_order || names.size() == 1) {
       s.data_source = folder + names[0];
@@ -131,11 +130,20 @@ void SettleDataSource(const DataSourceHooks& hooks) {
     LetMessagesRun();
     std::unique_ptr<ProgressWindow> window = open_window();
     window->ShowJoining();
-    // The names are relative to the program folder, so the copy runs there. A failed join is
-    // found by the extraction that reads the joined file.
-    if (hooks.run_hidden) hooks.run_hidden(JoinCommand(list, joined), s.program_folder);
+    // The names are relative to the program folder, so the copy runs there. The joined file must
+    // be as long as the volumes together; all of them were there, so a short join (a full disk)
+    // stops start-up as a failed extraction.
+    const bool ran = hooks.run_hidden && hooks.run_hidden(JoinCommand(list, joined), s.program_folder);
     window.reset();
     s.data_source = joined;
+    int64_t total = 0;
+    for (const std::string& name : names) {
+      if (!name.empty()) total += FileSize(folder + name);
+    }
+    if (!ran || FileSize(joined) != total) {
+      s.stop_code = kExitExtractionFailed;
+      s.stop_reason = kJoinFailedText + joined;
+    }
     return;
   }
 

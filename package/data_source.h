@@ -31,6 +31,8 @@ void SettleDataSource(const DataSourceHooks& hooks);
 // Message of a missing volume and its title.
 inline constexpr const char* kMissingVolumeText = "缺少分卷文件:";
 inline constexpr const char* kMissingVolumeTitle = "运行失败";
+// Reason of a join that did not give the whole archive.
+inline constexpr const char* kJoinFailedText = "合并分卷失败:";
 // Name added to a unique temporary name for the joined volumes.
 inline constexpr const char* kJoinedVolumesSuffix = "datas.7z";
 

@@ -183,6 +183,18 @@ TEST_F(DataSourceTest, BackgroundModeShowsNothing) {
   EXPECT_EQ(windows_made_, 0);
   EXPECT_EQ(Startup().stop_code, unsigned(kExitMissingVolume));
   EXPECT_EQ(Startup().stop_reason, "缺少分卷文件:" + *work_ / "app\\d.7z.002");
+
+  // A join that does not give the whole archive stops start-up as a failed extraction.
+  Startup().stop_code = 0;
+  WriteVolumes({"vol_a.bin", "vol_b.bin"}, archive_.size() / 2 + 1);
+  WriteDataIni("压缩分卷数=2\r\n压缩分卷文件名=vol_a.bin+vol_b.bin\r\n");
+  DataSourceHooks hooks = Hooks();
+  hooks.run_hidden = [](const std::string& command, const std::string&) {
+    return WriteWholeFile(command.substr(command.rfind(' ') + 1), "short");
+  };
+  SettleDataSource(hooks);
+  EXPECT_EQ(Startup().stop_code, unsigned(kExitExtractionFailed));
+  EXPECT_TRUE(StartsWith(Startup().stop_reason, "合并分卷失败:")) << Startup().stop_reason;
 }
 
 TEST_F(DataSourceTest, Volumes) {
@@ -204,6 +216,8 @@ TEST_F(DataSourceTest, Volumes) {
        {"vol_a.bin", "vol_b.bin"}, "joined", "", "vol_a.bin+vol_b.bin"},
       {"named volume missing", "压缩分卷数=2\r\n压缩分卷文件名=d.7z.001+d.7z.002\r\n",
        {"d.7z.001"}, "", "运行失败|缺少分卷文件:" + app + "\\d.7z.002", ""},
+      {"out of order, the last missing", "压缩分卷数=3\r\n压缩分卷文件名=vol_a.bin+vol_b.bin+vol_c.bin\r\n",
+       {"vol_a.bin", "vol_b.bin"}, "", "运行失败|缺少分卷文件:" + app + "\\vol_c.bin", ""},
       {"counted, third missing", "压缩分卷数=3\r\n墨桐软件名称=产品\r\n分卷大小=1\r\n",
        {"产品.001", "产品.002"}, "", "运行失败|缺少分卷文件:" + app + "\\产品.003", ""},
       {"counted with a volume size", "压缩分卷数=2\r\n墨桐软件名称=产品\r\n分卷大小=1\r\n",
