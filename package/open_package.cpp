@@ -41,6 +41,22 @@ void UnpackConfiguration(StartupState& s, const PackageHooks& hooks) {
   if (hooks.extract_configuration) hooks.extract_configuration(archive, folder, s.archive_password);
 }
 
+// Test mode reads the configuration files beside the program; the run works on copies of them.
+void CopyConfigurationFiles(StartupState& s) {
+  const std::string folder = UniqueTempName() + "\\";
+  if (!CreateOneFolder(folder)) {
+    // Without a copy the originals would be rewritten: no configuration at all is safer.
+    s.config_dir.clear();
+    return;
+  }
+  RegisterTemporaryPath(folder);
+  for (const char* name : kConfigurationFileNames) {
+    const std::string original = s.config_dir + name;
+    if (FileExists(original)) CopyFileTo(original, folder + name);
+  }
+  s.config_dir = folder;
+}
+
 }  // namespace
 
 PackageHooks DefaultPackageHooks() {
@@ -86,8 +102,12 @@ int OpenPackage(const PackageHooks& hooks) {
     return s.run_mode;
   }
 
-  // In test mode without a configuration block the configuration stays in the program's folder.
+  // In test mode without a configuration block the configuration is read from the program's
+  // folder, through copies.
   UnpackConfiguration(s, hooks);
+  if (!s.config_dir.empty() && EqualsIgnoreAsciiCase(s.config_dir, s.program_folder + "\\")) {
+    CopyConfigurationFiles(s);
+  }
 
   const std::string ini = s.config_dir.empty() ? std::string() : s.config_dir + "data.ini";
   auto read = [&](const char* section, const char* key) {
