@@ -1,5 +1,6 @@
-// Exit codes of setup.exe. Numbered once; a number is never reused for another meaning.
-// The README lists them for publishers who script silent installs.
+// Exit codes of setup.exe and of uninst.exe. Numbered once; a number is never reused for another
+// meaning. The README lists them for publishers who script silent installs and uninstalls. The
+// uninstaller's own codes start at 20, apart from the installer's.
 #pragma once
 
 enum SetupExitCode : unsigned {
@@ -11,6 +12,11 @@ enum SetupExitCode : unsigned {
   kExitMissingVolume = 5,        // a split volume of the product data is missing
   kExitUserQuit = 6,             // the user confirmed quitting the wizard
   kExitNoWindow = 7,             // no window could be made (no display) for a wizard or direct install
+
+  kExitUninstallDataMissing = 20,   // "uninst.dat" (or its record) is missing beside uninst.exe
+  kExitUninstallerNotStarted = 21,  // the uninstaller could not be copied or started
+  kExitUninstallCancelled = 22,     // the uninstall was cancelled (the window, or a plug-in)
+  kExitUninstallIncomplete = 23,    // a recorded file or shortcut could not be removed
 };
 
 // Why a run ended without installing, for the /LOG result line.

@@ -94,6 +94,13 @@ int OpenPackage(const PackageHooks& hooks) {
     s.run_mode_text = ReadRunMode(s.program_path);
   }
   s.run_mode = RunModeFromText(s.run_mode_text);
+  if (s.run_mode == kRunModeUninstaller) {
+    // The uninstaller role reads its switches, /LOG among them, from its own arguments and keeps
+    // its own log.
+    s.arguments = SplitArguments(line);
+    s.log_path.clear();
+    return s.run_mode;
+  }
   if (s.run_mode != kRunModeInstaller) {
     // No configuration names the switches: the default ones decide (a background install of a
     // program without package ends at once instead of showing an empty wizard).

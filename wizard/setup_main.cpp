@@ -12,6 +12,7 @@
 #include "package/program_entry.h"
 #include "package/startup.h"
 #include "runtime/process.h"
+#include "uninstall/uninstaller_role.h"
 #include "wizard/wizard.h"
 
 namespace {
@@ -40,11 +41,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const StartupState& startup = Startup();
   // Start-up itself could not go on (a missing volume): its code and reason.
   if (startup.stop_code != kExitSuccess) EndSetup(startup.stop_code, startup.stop_reason);
-  // The uninstaller role takes over with no argument or several; its wizard is not here yet.
-  if (run_mode == kRunModeUninstaller && startup.arguments.size() != 1) EndSetup(kExitSuccess, "");
+  // The uninstaller role takes over with no argument (and ends at once) or several; it keeps its
+  // own log.
+  if (run_mode == kRunModeUninstaller && startup.arguments.empty()) EndSetup(kExitSuccess, "");
+  if (run_mode == kRunModeUninstaller && startup.arguments.size() > 1) {
+    EndSetup(RunUninstallerRole(startup.arguments), "");
+  }
   const bool background = startup.install_mode == kInstallModeBackground;
-  if (background && run_mode != kRunModeInstaller) EndSetup(kExitNoPackage, kNoPackageReason);
-  if (background) {
+  if (background && run_mode == kRunModeNone) EndSetup(kExitNoPackage, kNoPackageReason);
+  if (background && run_mode == kRunModeInstaller) {
     const InstallOutcome outcome = RunBackgroundInstall();
     EndSetup(outcome.exit_code, outcome.failure);
   }
