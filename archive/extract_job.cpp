@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/archive_reader.h"
@@ -214,20 +216,24 @@ class WritingSink : public ExtractSink {
   Result Begin(size_t index) override {
     const Member& member = members_[index];
     const std::string& path = paths_[index];
+    bool fresh = false;
     if (member.is_directory) {
       if (command_.flat) return Result::kOk;
-      if (!CreateFolderLevels(base_ + path)) return Fail(Result::kWriteError);
+      if (!MakeFolder(base_ + path, &fresh)) return Fail(Result::kWriteError);
       return Result::kOk;
     }
     std::vector<std::string> parts = SplitComponents(path);
     std::string name = command_.flat ? parts.back() : path;
     out_path_ = base_ + name;
+    std::string parent = base_;
     if (!command_.flat && parts.size() > 1) {
-      std::string parent = base_;
       for (size_t i = 0; i + 1 < parts.size(); ++i) parent += (i ? "\\" : "") + parts[i];
-      if (!CreateFolderLevels(parent)) return Fail(Result::kWriteError);
     }
-    PrepareOverwrite(out_path_);
+    if (!MakeFolder(parent, &fresh)) return Fail(Result::kWriteError);
+    // In a folder this call made, a name not written before can hold no older file: its
+    // read-only flag need not be looked at, nor its attributes set back.
+    new_file_ = fresh && written_files_.insert(AsciiUpper(out_path_)).second;
+    if (!new_file_) PrepareOverwrite(out_path_);
     if (!file_.Open(out_path_, File::Mode::kCreate)) return Fail(Result::kWriteError);
     open_ = true;
     buffer_.clear();
@@ -262,6 +268,9 @@ class WritingSink : public ExtractSink {
     // Written data is in the system's hands once write() returned: no sync to the disk per file,
     // which costs more than the decoding of most members.
     bool flushed = FlushBuffer();
+    const Member& member = members_[index];
+    // Set through the open handle after the last write, so no second open of the file is needed.
+    if (flushed && crc_ok && member.has_mtime) file_.SetModifiedTime(member.mtime);
     file_.Close();
     open_ = false;
     if (!crc_ok) {
@@ -273,9 +282,7 @@ class WritingSink : public ExtractSink {
       DeleteFileAt(out_path_);
       return Fail(Result::kWriteError);
     }
-    const Member& member = members_[index];
-    SetOutputFileInfo(out_path_, member.has_mtime, member.mtime, member.has_attributes,
-                      member.attributes);
+    if (member.has_attributes) SetOutputAttributes(out_path_, member.attributes, new_file_);
     ++files_written_;
     if (reported_ != written_ && !Report(kExtractInProcess)) return Fail(Result::kCancelled);
     return Result::kOk;
@@ -299,6 +306,20 @@ class WritingSink : public ExtractSink {
   Result Fail(Result r) {
     if (failure_ == Result::kOk) failure_ = r;
     return r;
+  }
+
+  // Folders made (or found) once are not asked for again: every question is a round trip to
+  // the file system, and under Wine a walk of the path. `fresh`: this call made the folder.
+  bool MakeFolder(const std::string& folder, bool* fresh) {
+    auto known = folders_.find(folder);
+    if (known != folders_.end()) {
+      *fresh = known->second;
+      return true;
+    }
+    *fresh = !FolderExists(folder);
+    if (*fresh && !CreateFolderLevels(folder)) return false;
+    folders_.emplace(folder, *fresh);
+    return true;
   }
 
   bool FlushBuffer() {
@@ -345,6 +366,9 @@ class WritingSink : public ExtractSink {
   bool open_ = false;
   std::string out_path_;
   std::vector<uint8_t> buffer_;
+  std::unordered_map<std::string, bool> folders_;  // made or found, and whether made here
+  std::unordered_set<std::string> written_files_;  // written into folders made here
+  bool new_file_ = false;
   uint64_t written_ = 0;
   uint64_t reported_ = 0;
   size_t files_written_ = 0;

@@ -1,5 +1,5 @@
 // The small platform part of writing members: what the runtime file layer does not cover
-// (clearing read-only before an overwrite, file times and attributes).
+// (clearing read-only before an overwrite, file attributes).
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,9 @@ namespace sz {
 // An existing read-only file at `path` is made writable, so overwriting it works as -y promises.
 void PrepareOverwrite(const std::string& path);
 
-// Sets the modification time (FILETIME) and, on Windows, the read-only, hidden, system and archive
-// attributes. Best effort: a failure leaves the file as written.
-void SetOutputFileInfo(const std::string& path, bool has_mtime, uint64_t mtime, bool has_attributes,
-                       uint32_t attributes);
+// Sets the read-only, hidden, system and archive attributes on Windows. A `new_file` (no older
+// file stood at the path) already has the archive bit and nothing else, so asking for exactly
+// that needs no call. Best effort: a failure leaves the file as written.
+void SetOutputAttributes(const std::string& path, uint32_t attributes, bool new_file);
 
 }  // namespace sz

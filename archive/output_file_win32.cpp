@@ -24,29 +24,16 @@ void PrepareOverwrite(const std::string& path) {
   }
 }
 
-void SetOutputFileInfo(const std::string& path, bool has_mtime, uint64_t mtime, bool has_attributes,
-                       uint32_t attributes) {
-  std::wstring wide = WidePath(path);
-  if (has_mtime) {
-    HANDLE file = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      FILETIME time;
-      time.dwLowDateTime = static_cast<DWORD>(mtime);
-      time.dwHighDateTime = static_cast<DWORD>(mtime >> 32);
-      SetFileTime(file, nullptr, nullptr, &time);
-      CloseHandle(file);
-    }
-  }
-  if (has_attributes) {
-    // Only plain attributes: never a reparse point, compression or anything the archive could
-    // use to change what the file is.
-    const DWORD kPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                         FILE_ATTRIBUTE_ARCHIVE;
-    DWORD wanted = attributes & kPlain;
-    if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    SetFileAttributesW(wide.c_str(), wanted);
-  }
+void SetOutputAttributes(const std::string& path, uint32_t attributes, bool new_file) {
+  // Only plain attributes: never a reparse point, compression or anything the archive could
+  // use to change what the file is.
+  const DWORD kPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                       FILE_ATTRIBUTE_ARCHIVE;
+  DWORD wanted = attributes & kPlain;
+  // Under Wine the call is an open, a change and a close of the file: most members skip it.
+  if (new_file && wanted == FILE_ATTRIBUTE_ARCHIVE) return;
+  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+  SetFileAttributesW(WidePath(path).c_str(), wanted);
 }
 
 }  // namespace sz

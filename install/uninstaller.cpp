@@ -131,6 +131,30 @@ Bytes SkinContent(const InstallConfig& config) {
   return skin;
 }
 
+bool IconResourcesFromFile(std::string_view ico, IconResources& out) {
+  const auto u16 = [&](size_t at) {
+    return uint32_t(uint8_t(ico[at])) | uint32_t(uint8_t(ico[at + 1])) << 8;
+  };
+  const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  constexpr size_t kHeader = 6, kEntry = 16;
+  if (ico.size() < kHeader || u16(0) != 0 || u16(2) != 1) return false;
+  const size_t count = u16(4);
+  if (count == 0 || ico.size() < kHeader + count * kEntry) return false;
+  IconResources icon;
+  icon.group = Bytes(ico.substr(0, kHeader));
+  for (size_t i = 0; i < count; ++i) {
+    const size_t e = kHeader + i * kEntry;
+    const uint64_t size = u32(e + 8), offset = u32(e + 12);
+    if (size == 0 || offset > ico.size() || size > ico.size() - offset) return false;
+    icon.group += Bytes(ico.substr(e, 12));  // sizes, colours, planes, bits, bytes in resource
+    icon.group += char((i + 1) & 0xFF);      // the image's resource id
+    icon.group += char(((i + 1) >> 8) & 0xFF);
+    icon.images.emplace_back(ico.substr(size_t(offset), size_t(size)));
+  }
+  out = std::move(icon);
+  return true;
+}
+
 void GenerateUninstallerWith(const UninstallerSources& sources,
                              const std::function<void(const std::string&)>& log) {
   const InstallConfig& config = *sources.config;
@@ -155,6 +179,10 @@ void GenerateUninstallerWith(const UninstallerSources& sources,
   WriteWholeFile(icon_file, config.uninstaller_icon);
 
   WriteWholeFile(launcher_path, sources.launcher);
+  // The product's uninstall icon becomes the launcher's: Explorer shows it, and the launcher hands
+  // it to the uninstall window.
+  IconResources icon;
+  if (IconResourcesFromFile(config.uninstaller_icon, icon)) SetProgramIcon(launcher_path, icon);
 
   const std::string file_list = UninstallFileList(sources.extracted_files, dir);
   AppendGroup(data_path, kUninstallDataGroup, sources.carried_data);

@@ -84,6 +84,17 @@ Bytes UninstallRecordContent(std::string_view ini_text, std::string_view file_li
 // The "skin" group content.
 Bytes SkinContent(const InstallConfig& config);
 
+// An icon file (.ico) as the resources that make it a program's icon: the group (GRPICONDIR with
+// one entry per image, image ids 1..n) and the images in order. False when the file is no icon.
+struct IconResources {
+  Bytes group;
+  std::vector<Bytes> images;
+};
+bool IconResourcesFromFile(std::string_view ico, IconResources& out);
+// Makes `icon` the first (and only) icon of the program file; false when the file could not be
+// changed (the native build changes nothing).
+bool SetProgramIcon(const std::string& program, const IconResources& icon);
+
 // The step of the install run over the process-wide records: the log line, "uninst.exe" and
 // "uninst.dat" in the install directory.
 void GenerateUninstaller();

@@ -128,10 +128,13 @@ int RunLauncher() {
   // A launcher that stays to wait would keep its own file in the install directory, which the
   // uninstaller could then not remove: a running program's file can still be moved, so it moves
   // into the working folder, which the uninstaller's helper removes once both have ended.
-  if (wait) {
-    MoveFileExW(ToWide(own_path).c_str(), ToWide(working + "\\" + own_name + ".launcher").c_str(),
-                MOVEFILE_REPLACE_EXISTING);
-  }
+  const std::string moved = working + "\\" + own_name + ".launcher";
+  const bool moved_away = wait && MoveFileExW(ToWide(own_path).c_str(), ToWide(moved).c_str(),
+                                              MOVEFILE_REPLACE_EXISTING);
+  // An uninstall that removed nothing gets its launcher back where the user will look for it.
+  const auto move_back = [&] {
+    if (moved_away) MoveFileExW(ToWide(moved).c_str(), ToWide(own_path).c_str(), 0);
+  };
 
   std::wstring line = ToWide(UninstallerCommandLine(copy, own_dir, working, arguments));
   STARTUPINFOW startup = {};
@@ -141,11 +144,18 @@ int RunLauncher() {
   PROCESS_INFORMATION process = {};
   const bool started = copied && CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0,
                                                 nullptr, nullptr, &startup, &process);
-  if (!started) return wait ? kExitUninstallerNotStarted : kExitSuccess;
+  if (!started) {
+    move_back();
+    return wait ? kExitUninstallerNotStarted : kExitSuccess;
+  }
   DWORD code = kExitSuccess;
   if (wait) {
     WaitForSingleObject(process.hProcess, INFINITE);
     if (!GetExitCodeProcess(process.hProcess, &code)) code = kExitUninstallerNotStarted;
+    if (code == kExitUninstallDataMissing || code == kExitUninstallerNotStarted ||
+        code == kExitUninstallCancelled) {
+      move_back();
+    }
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

@@ -10,10 +10,15 @@ void RemoveFolderAfterExit(const std::string& folder, const std::string& parent)
   const UINT n = GetSystemDirectoryW(system, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
   const std::wstring shell = std::wstring(system, n) + L"\\cmd.exe";
-  // One try a second: the folder goes as soon as no program in it runs; its parent only when empty.
-  std::wstring line = L"\"" + shell + L"\" /d /q /c for /l %i in (1,1,30) do @(rd /s /q \"" +
-                      ToWide(folder) + L"\" >nul 2>&1 & if not exist \"" + ToWide(folder) +
-                      L"\" (rd \"" + ToWide(parent) + L"\" >nul 2>&1 & exit) & ping -n 2 127.0.0.1 >nul)";
+  // One try every two seconds for about half a minute (a line the shell still takes whole). The shell's "if" takes the rest of the line as its
+  // command, so every later try runs only while the folder is still there; no loops or blocks,
+  // which not every command shell parses alike.
+  const std::wstring w = L"\"" + ToWide(folder) + L"\"";
+  const std::wstring try_once =
+      L"rd /s /q " + w + L" >nul 2>&1 & rd \"" + ToWide(parent) + L"\" >nul 2>&1";
+  const std::wstring wait = L"ping -n 3 127.0.0.1 >nul & ";
+  std::wstring line = L"\"" + shell + L"\" /d /q /c " + wait + try_once;
+  for (int i = 0; i < 12; ++i) line += L" & if exist " + w + L" " + wait + try_once;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;

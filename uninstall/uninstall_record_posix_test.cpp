@@ -7,6 +7,7 @@
 #include "package/package_test_util.h"
 #include "runtime/profile.h"
 #include "uninstall/uninstall_record.h"
+#include "uninstall/uninstaller_role.h"
 
 namespace {
 
@@ -212,6 +213,84 @@ TEST(UninstallerGeneration, EmptyInstallKeepsEveryKeyAndMarker) {
                                               dir + "\\uninst.dat"}));
   // The launcher resource is missing natively: an empty file still names the uninstaller.
   EXPECT_EQ(FileSize(dir + "\\uninst.exe"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// What the uninstaller unpacks from a generated "uninst.dat": the record into the working
+// folder, the carried files into the data folder named after the product; a product name that
+// cannot name a folder of its own gets no data folder (it would be the temporary folder itself).
+TEST(UninstallerGeneration, UnpacksIntoWorkingAndDataFolders) {
+  struct Case {
+    const char* name;
+    bool data_folder;
+  } cases[] = {{"示例", true}, {"", false}, {"..", false}};
+  for (const Case& c : cases) {
+    ScratchFolder scratch("uninstaller_unpack");
+    const std::string dir = scratch / "P";
+    const std::string working = scratch / "W";
+    const std::string temp = scratch / "T" + "\\";
+    for (const std::string& f : {dir, working, temp}) CreateFolderLevels(f);
+    WriteWholeFile(scratch / "setup.exe", "MZ");
+    InstallConfig config;
+    config.product_name = c.name;
+    UninstallerSources s;
+    s.config = &config;
+    s.install_dir = dir;
+    s.program_path = scratch / "setup.exe";
+    s.temp_dir = temp;
+    s.carried_data = "#！★！##！★！##！★！#[%X%]\r\n#！★！#";  // only the variable table
+    config.small_picture.bytes = "JPEG";
+    GenerateUninstallerWith(s, nullptr);
+
+    const UninstallerFiles files = UnpackUninstaller(dir, working, temp);
+    Bytes written;
+    ASSERT_TRUE(ReadWholeFile(working + "\\uninst.ini", written));
+    EXPECT_EQ(written, files.record);
+    EXPECT_EQ(ReadUninstallRecord(files.record).product_name, c.name);
+    ASSERT_TRUE(ReadWholeFile(working + "\\uninst.dat", written));
+    EXPECT_EQ(written, s.carried_data);
+    Bytes picture;
+    EXPECT_TRUE(GetItem(files.skin, "界面小图片", picture));
+    EXPECT_EQ(picture, "JPEG");
+    if (!c.data_folder) {
+      EXPECT_EQ(files.data_folder, "") << c.name;
+      continue;
+    }
+    EXPECT_EQ(files.data_folder, temp + c.name + "\\");
+    const char* expected[4] = {"", "", "", "[%X%]\r\n"};
+    for (int k = 0; k < 4; ++k) {
+      Bytes piece;
+      EXPECT_TRUE(ReadWholeFile(files.data_folder + kUninstallDataFiles[k], piece));
+      EXPECT_EQ(piece, expected[k]) << kUninstallDataFiles[k];
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UninstallerGeneration, IconFileBecomesGroupAndImages) {
+  // Two images: 16x16 (5 bytes at 38) and 32x32 (3 bytes at 43).
+  Bytes ico("\0\0\1\0\2\0", 6);
+  ico += Bytes("\x10\x10\0\0\1\0\x20\0\x05\0\0\0\x26\0\0\0", 16);
+  ico += Bytes("\x20\x20\0\0\1\0\x20\0\x03\0\0\0\x2b\0\0\0", 16);
+  ico += "aaaaabbb";
+  IconResources icon;
+  ASSERT_TRUE(IconResourcesFromFile(ico, icon));
+  Bytes group("\0\0\1\0\2\0", 6);
+  group += Bytes("\x10\x10\0\0\1\0\x20\0\x05\0\0\0\x01\0", 14);
+  group += Bytes("\x20\x20\0\0\1\0\x20\0\x03\0\0\0\x02\0", 14);
+  EXPECT_EQ(icon.group, group);
+  EXPECT_EQ(icon.images, (std::vector<Bytes>{"aaaaa", "bbb"}));
+  // Not icons: empty, a cursor, an image beyond the end, no images.
+  for (const Bytes& bad : {Bytes(), Bytes("\0\0\2\0\1\0", 6), ico.substr(0, ico.size() - 1),
+                           Bytes("\0\0\1\0\0\0", 6)}) {
+    EXPECT_FALSE(IconResourcesFromFile(bad, icon));
+  }
 }
 
 }  // namespace

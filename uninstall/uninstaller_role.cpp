@@ -6,6 +6,7 @@
 #include "package/command_line.h"
 #include "package/container.h"
 #include "package/exit_codes.h"
+#include "package/extract.h"
 #include "package/open_package.h"
 #include "runtime/files.h"
 #include "uninstall/uninstall_run.h"
@@ -108,6 +109,8 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   // is taken away by a helper once this process has ended.
   if (!files.data_folder.empty()) RemoveFolderTree(files.data_folder);
   const std::string own_folder = OwnWorkingFolder(OwnProgramPath(), temp);
+  // The archive library the program entry wrote: an uninstall extracts nothing.
+  DeleteFileAt(ArchiveLibraryPath());
   if (!own_folder.empty()) {
     RemoveFolderTree(own_folder);
     if (FolderExists(own_folder)) RemoveFolderAfterExit(own_folder, temp + "Uninstall");

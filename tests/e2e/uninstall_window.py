@@ -11,6 +11,7 @@ import subprocess
 import sys
 import time
 
+from pe import PE
 from qevtest import Display, Harness
 
 qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
@@ -30,6 +31,9 @@ install_dir = C:\QevUnwin\wrong
 switch_path = /D=
 uninstall_list_y = 24,140
 
+[pictures]
+uninstall_icon = uninstall.ico
+
 [uninstall_option]
 title = 选项甲
 command = [真]cmd /c echo A-ticked>>C:\QevUnwin\options.txt&&[假]cmd /c echo A-unticked>>C:\QevUnwin\options.txt
@@ -39,7 +43,13 @@ title = 选项乙
 command = [真]cmd /c echo B-ticked>>C:\QevUnwin\options.txt&&[假]cmd /c echo B-unticked>>C:\QevUnwin\options.txt
 checked = no
 """
-installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "docs/a.txt": b"a"})
+# A 16x16 icon of one 32-bit image: its bytes must come back as the launcher's icon.
+ICON_IMAGE = (bytes.fromhex("28000000100000002000000001002000000000000004000000000000000000000000000000000000")
+              + bytes([0x20, 0x60, 0xC0, 0xFF]) * 256 + bytes(64))
+ICON = (bytes.fromhex("000001000100") + bytes([16, 16, 0, 0, 1, 0, 32, 0])
+        + len(ICON_IMAGE).to_bytes(4, "little") + (22).to_bytes(4, "little") + ICON_IMAGE)
+installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "docs/a.txt": b"a"},
+                            extra={"uninstall.ico": ICON})
 
 
 def keys(window, *sequence):
@@ -71,6 +81,10 @@ def case(label, folder, toggle, expected):
     unix = h.unix_path(folder)
     if not h.check(status == 0 and unix is not None, f"{label}: installed (exit {status})"):
         return
+    with open(os.path.join(unix, "uninst.exe"), "rb") as f:
+        launcher_pe = PE(f.read())
+    h.check(launcher_pe.resource(14, 1) is not None and launcher_pe.resource(3, 1) == ICON_IMAGE,
+            f"{label}: uninst.exe carries the product's uninstall icon")
     h.clean_temp()
     before = h.temp_snapshot()
     launcher = h.start(folder + "\\uninst.exe")
