@@ -14,8 +14,8 @@
 #   setup.exe / library under Wine, processor time              <= 1.2
 #   peak memory of setup.exe above the Wine process's own       <= dictionary + 32 MiB per thread
 # The 64-bit build runs under wine64. The 32-bit build that ships runs where the 32-bit lane is
-# there (tests/wine/lane.sh): emulated by qemu on machines without 32-bit execution, so its
-# figures are printed apart and marked as such. Every run writes into memory (tmpfs, BENCH_OUT).
+# there (tests/wine/lane.sh): natively where the machine executes 32-bit code, else emulated by
+# qemu; its figures are printed apart, with the lane's kind, and marked as emulated where they are. Every run writes into memory (tmpfs, BENCH_OUT).
 # Usage: bench_install.sh [WORK_DIR]   (BENCH_MB=300 product size, BENCH_RUNS=3 runs of each,
 #        BENCH_RUNS_32=1 runs in the 32-bit lane)
 set -euo pipefail
@@ -171,26 +171,60 @@ def cpu_of(pid):
     except (OSError, TypeError):
         return 0.0
 
-def measure(cmd, watch=None, cwd=None):
-    """Wall, processor (the command's own and the Wine server's share), peak memory (MB)."""
-    server = server_pid()
+prefix_tag = ("WINEPREFIX=" + prefix).encode()
+known = {}  # pid -> whether it belongs to this prefix (pids are not reused within a run)
+def prefix_processes():
+    """Processor seconds and peak memory (kB) of every process of this prefix but its server."""
+    seen = {}
+    for d in glob.glob("/proc/[0-9]*"):
+        pid = int(d[6:])
+        if pid not in known:
+            try:
+                known[pid] = (prefix_tag in open(d + "/environ", "rb").read().split(b"\0") and
+                              not os.path.basename(os.readlink(d + "/exe")).startswith("wineserver"))
+            except OSError:
+                continue  # gone, or in the middle of an exec: asked again next time
+        if known[pid]:
+            try:
+                m = re.search(r"VmHWM:\s+(\d+) kB", open(d + "/status").read())
+                seen[pid] = (cpu_of(pid), int(m.group(1)) if m else 0)
+            except OSError:
+                pass
+    return seen
+
+def measure(cmd, watch=None, cwd=None, wine=True):
+    """Wall, processor (the command's and the Wine server's share), peak memory (MB).
+    A Windows program is not always a child of the command that starts it (a 32-bit one is
+    started through the lane), so under Wine every process of the prefix is sampled while the
+    command runs: each counts with the processor time it had used when last seen."""
+    server = server_pid() if wine else None
     s0 = cpu_of(server)
+    before = prefix_processes() if wine else {}
+    last = dict(before)
     t0 = time.monotonic()
     p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     state = {"peak_kb": 0}
     while True:
-        pid, status, ru = os.wait4(p.pid, os.WNOHANG if watch else 0)
+        pid, status, ru = os.wait4(p.pid, os.WNOHANG if (watch or wine) else 0)
         if pid == p.pid:
             break
-        watch(p, time.monotonic() - t0, state)
+        if wine:
+            last.update(prefix_processes())
+        if watch:
+            watch(p, time.monotonic() - t0, state)
         time.sleep(0.02)
     p.returncode = status
     out = p.stdout.read().decode(errors="replace")
     wall = time.monotonic() - t0
-    own = ru.ru_utime + ru.ru_stime
-    return dict(wall=wall, cpu=own + (cpu_of(server) - s0 if server else 0.0),
-                peak=max(ru.ru_maxrss, state["peak_kb"]) / 1024, status=os.waitstatus_to_exitcode(status), out=out,
-                state=state)
+    # The command's own children count too: a process that lived between two samples is in there.
+    cpu = ru.ru_utime + ru.ru_stime
+    peak_kb = ru.ru_maxrss
+    if wine:
+        sampled = sum(c - before.get(pid, (0, 0))[0] for pid, (c, _) in last.items())
+        cpu = max(cpu, sampled) + (cpu_of(server) - s0 if server else 0.0)
+        peak_kb = max([peak_kb] + [m for pid, (_, m) in last.items() if pid not in before])
+    return dict(wall=wall, cpu=cpu, peak=max(peak_kb, state["peak_kb"]) / 1024,
+                status=os.waitstatus_to_exitcode(status), out=out, state=state)
 
 # A warm Wine (its server and services already up) for every run, as an installer meets it on a
 # running desktop: Wine's own cold start is not the installer's cost.
@@ -211,21 +245,7 @@ temps = [t for t in glob.glob(os.path.join(drive_c, "users", "*", "Temp")) if "/
 archive_bytes = os.path.getsize(os.path.join(work, "data.7z"))
 
 def watch_setup(p, t, state):
-    """Phases seen on disk, and the peak memory of the setup process."""
-    if "pid" not in state:
-        for proc in glob.glob("/proc/[0-9]*/cmdline"):
-            try:
-                if os.path.basename(installer).encode() in open(proc, "rb").read():
-                    state["pid"] = int(proc.split("/")[2])
-            except OSError:
-                pass
-    if "pid" in state:
-        try:
-            m = re.search(r"VmHWM:\s+(\d+) kB", open(f"/proc/{state['pid']}/status").read())
-            if m:
-                state["peak_kb"] = max(state["peak_kb"], int(m.group(1)))
-        except OSError:
-            pass
+    """Phases seen on disk."""
     copies = [os.path.join(d, n) for d in temps for n in os.listdir(d) if n.endswith(".7zqev")]
     if copies:
         state.setdefault("copy", t)
@@ -242,7 +262,7 @@ def watch_setup(p, t, state):
 results = {"native": [], "library": [], "setup": [], "copy": []}
 for i in range(runs):
     results["native"].append(measure([sevenzip, "x", os.path.join(work, "data.7z"),
-                                      "-o" + native_out, "-y"]))
+                                      "-o" + native_out, "-y"], wine=False))
     shutil.rmtree(native_out, ignore_errors=True)
     results["library"].append(measure([run_sh, prefix, arch, os.path.join(work, "install_bench.exe"),
                                        "extract", win(os.path.join(work, "7-zip32.dll")),
@@ -267,7 +287,14 @@ shutil.rmtree(scratch, ignore_errors=True)
 def med(key, field):
     return statistics.median(r[field] for r in results[key])
 failed = [k for k in ("native", "library", "setup") for r in results[k] if r["status"] != 0]
-label = {"win64": "wine64, the 64-bit build", "wow64": "32-bit build, WoW64 (EMULATED by qemu where the machine runs no 32-bit code)"}[arch]
+label = "wine64, the 64-bit build"
+if arch == "wow64":
+    try:
+        kind = open(prefix + ".lane/kind").read().strip()
+    except OSError:
+        kind = "?"
+    label = ("the 32-bit build that ships, WoW64, "
+             + ("run natively" if kind == "native" else f"EMULATED by qemu (lane: {kind})"))
 print(f"\n[{arch}] {label}; median of {runs} runs, processor = user + system (+ Wine's server)")
 if failed:
     print(f"  FAILED runs: {failed}; setup exit codes {[r['status'] for r in results['setup']]}")
