@@ -34,3 +34,5 @@ bool PluginsTakeComponentCheck(int position, bool checked);
 void TellPluginsDescription(int position, uintptr_t description_box);
 // Before an install: the lists a plug-in rewrote through their variables become the lists.
 void TakePluginLists();
+// The install started by a plug-in with its password (the wizard's install run); true when it ran.
+bool StartInstallForPlugin(const std::string& password);

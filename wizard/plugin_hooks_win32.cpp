@@ -273,8 +273,7 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       p.install_hooks.push_back(request.progress_hook);
       p.install_hooks.push_back(request.log_hook);
       if (request.stay) CurrentInstallRun().stay_on_page = true;
-      TakePluginLists();
-      return StartInstall(request.password, true) ? 0 : -1;
+      return StartInstallForPlugin(request.password) ? 0 : -1;
     }
     case QEV_WIZ_SET_INSTALL_PATH:
       SetControlText(Handle(control_names::kPathBox), Text(param));
@@ -320,7 +319,6 @@ void SetUpPlugins(MainWindow& window) {
   MainWindow::Handlers& h = window.handlers();
   h.page_shown = TellPluginsPageShown;
   h.placement = TellPluginsPlacement;
-  h.finish_ready = TellPluginsFinishReady;
   h.progress = TellPluginsProgress;
   h.log_line = TellPluginsLogLine;
   LoadPlugins(kRunModeInstaller, Startup().config_dir);

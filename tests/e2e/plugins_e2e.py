@@ -140,11 +140,11 @@ h.check(any("readme.txt" in l and "抽取" in l for l in logged),
 h.check("hooks = 0" in lines, "PlugHooks: request 1009 reports an install that ran")
 h.check(installed("PlugHooks") == set(FILES), f"PlugHooks: installed {sorted(installed('PlugHooks'))}")
 
-# 4. Background install steered at load: the docs folder excluded, one file of it extracted by the
+# 4. A direct install steered at load: the docs folder excluded, one file of it extracted by the
 # plug-in into a folder of its own.
 steer = ("load 0 0 ireq 1021 'docs;"
-         "load 0 0 ireq 1013 'docs\\manual.txt$-C:\\QevPlug\\Extra$-$-0$-0")
-lines = run("PlugSteer", package("PlugSteer", steer, mode="background"), expect=0)
+         "1001 5 * click 102;load 0 0 ireq 1013 'docs\\manual.txt$-C:\\QevPlug\\Extra$-$-0$-0")
+lines = run("PlugSteer", package("PlugSteer", steer, mode="direct"), expect=0)
 h.check(installed("PlugSteer") == {"app.exe", "readme.txt"},
         f"PlugSteer: the excluded folder stays out ({sorted(installed('PlugSteer'))})")
 extra = os.path.join(root, "QevPlug", "Extra", "docs", "manual.txt")
@@ -158,16 +158,16 @@ with open(os.path.join(alt_src, "alt.txt"), "wb") as f:
     f.write(b"from the plug-in's archive")
 subprocess.run(["7zz", "a", "-bd", "-bso0", os.path.join(root, "QevPlug", "alt.7z"), "alt.txt"],
                cwd=alt_src, check=True)
-lines = run("PlugAlt", package("PlugAlt", "load 0 0 ireq 1023 'C:\\QevPlug\\alt.7z",
-                               mode="background"), expect=0)
+lines = run("PlugAlt", package("PlugAlt", "1001 5 * click 102;load 0 0 ireq 1023 "
+                               "'C:\\QevPlug\\alt.7z", mode="direct"), expect=0)
 h.check(installed("PlugAlt") == {"alt.txt"}, f"PlugAlt: installed {sorted(installed('PlugAlt'))}")
 
 # 6. The uninstaller: its plug-in cancels the first removal (2000 with 1), then runs it itself
 # through request 2010 with a log callback after setting the option ticks (2004); the record of
 # request 2001 names the product and the folder.
 uninstall_rules = ("load 0 0 ureq 2004 '真,假;load 0 0 info;load 0 0 urun;load 0 0 urun;"
-                   "2000 1 * !veto")
-installer = package("PlugUninst", uninstall_rules, mode="background")
+                   "2000 1 * !veto;1001 5 * click 102")
+installer = package("PlugUninst", uninstall_rules, mode="direct")
 run("PlugUninst", installer, expect=0)
 before = len(log_of("PlugUninst"))
 h.check(installed("PlugUninst") == set(FILES), "PlugUninst: installed")
