@@ -15,8 +15,9 @@ void LoadPlugins(int run_mode, const std::string& config_dir, PluginSystem& syst
   system.ReadImage(config_dir + "QEVDLL.db", images);
   system.ReadImage(config_dir + "QEVDLL_s.ini", settings);
   images = PlainPluginImages(images);
-  system.ResetFolder(system.Folder());
+  // Without plug-ins no folder is made: a silent run leaves nothing in the temporary folder.
   if (images.empty()) return;
+  system.ResetFolder(system.Folder());
   std::vector<std::string> problems;
   const std::vector<PluginEntry> entries = ParsePluginEntries(images, settings, &problems);
   for (const std::string& p : problems) system.Log(p);

@@ -227,7 +227,7 @@ TEST(PluginLoader, NoPluginsWithoutImages) {
   LoadPlugins(1, "C\\", sys, state);
   EXPECT_TRUE(state.modules.empty());
   EXPECT_EQ(sys.writes, 0);
-  EXPECT_EQ(sys.resets, 1);  // the folder is made all the same
+  EXPECT_EQ(sys.resets, 0);  // and no plug-in folder is made
   LoadPlugins(1, "missing\\", sys, state);
   EXPECT_TRUE(state.modules.empty());
 }
