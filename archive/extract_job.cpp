@@ -257,8 +257,10 @@ class WritingSink : public ExtractSink {
     return Result::kOk;
   }
 
+  // A bad CRC is the reader's verdict, not a failure of the sink: the reader knows better what
+  // it means (in an encrypted folder, most likely a wrong password) and reports that itself.
   Result End(size_t index, bool crc_ok) override {
-    if (!open_) return crc_ok ? Result::kOk : Fail(Result::kCrcError);
+    if (!open_) return crc_ok ? Result::kOk : Result::kCrcError;
     // Written data is in the system's hands once write() returned: no sync to the disk per file,
     // which costs more than the decoding of most members.
     bool flushed = FlushBuffer();
@@ -267,7 +269,7 @@ class WritingSink : public ExtractSink {
     if (!crc_ok) {
       // A file that does not hold what the archive promised is not left behind looking installed.
       DeleteFileAt(out_path_);
-      return Fail(Result::kCrcError);
+      return Result::kCrcError;
     }
     if (!flushed) {
       DeleteFileAt(out_path_);
@@ -438,6 +440,11 @@ int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callbac
     const Member& member = members[i];
     paths[i] = MemberPathText(member.name);
     if (member.is_anti) continue;
+    // A name without any part (empty, or only dots and separators) is invisible to every mask;
+    // refused here, a mask cannot make the call skip it silently and report success.
+    if (paths[i].find_first_not_of("\\/.") == std::string::npos) {
+      return Finish(kSevenZipUnsafeName, message, paths[i].empty() ? "(empty name)" : paths[i]);
+    }
     if (!IsPathSelected(command, paths[i])) continue;
     // Refused before anything is written: a hostile archive leaves no trace at all.
     if (!IsSafeMemberPath(paths[i])) return Finish(kSevenZipUnsafeName, message, paths[i]);

@@ -260,7 +260,7 @@ TEST_F(ExtractJobTest, FailuresLeaveNoWrongFileBehind) {
   const Case cases[] = {
       {Archive("encrypted_headers"), "wrong", kSevenZipPasswordError},
       {Archive("encrypted_headers"), "", kSevenZipPasswordError},
-      {Archive("encrypted"), "wrong", 0},
+      {Archive("encrypted"), "wrong", kSevenZipPasswordError},
       {Archive("encrypted"), "", 0},
       {damaged, "", kSevenZipCrcError},
       {truncated, "", 0},
