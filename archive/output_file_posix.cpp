@@ -1,9 +1,11 @@
-// Native side of the output-file helpers: the path is mapped the way the runtime file layer maps
-// it (GBK to UTF-8, "\" to "/"); only the modification time is kept.
+// Native side of the output files: "\" becomes "/" and the name UTF-8, as the runtime file layer
+// maps its GBK paths; only the modification time is kept.
 #include "archive/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <errno.h>
 
 #include <algorithm>
 
@@ -12,19 +14,53 @@
 namespace sz {
 namespace {
 
-std::string NativePath(const std::string& path) {
-  // A UTF-8 multi-byte sequence never holds 0x5C, so every backslash left is a separator.
-  std::string native = GbkToUtf8(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
+std::string NativePath(std::u16string path) {
+  std::replace(path.begin(), path.end(), u'\\', u'/');
+  return Utf16ToUtf8(path);
 }
 
 }  // namespace
 
-void PrepareOverwrite(const std::string& path) {}
+bool OutputFile::Create(const std::u16string& path) {
+  Close();
+  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
 
-void SetOutputFileInfo(const std::string& path, bool has_mtime, uint64_t mtime, bool has_attributes,
-                       uint32_t attributes) {
+bool OutputFile::Write(const void* data, size_t size) {
+  if (handle_ < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t done = ::write(static_cast<int>(handle_), p, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    p += done;
+    size -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+void OutputFile::Close() {
+  if (handle_ < 0) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool MakeOutputFolder(const std::u16string& path) {
+  const std::string native = NativePath(path);
+  ::mkdir(native.c_str(), 0755);
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteOutputFile(const std::u16string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+void PrepareOverwrite(const std::u16string&) {}
+
+void SetOutputFileInfo(const std::u16string& path, bool has_mtime, uint64_t mtime,
+                       bool has_attributes, uint32_t attributes) {
   if (!has_mtime) return;
   constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
   if (mtime < kUnixEpochInFileTime) return;

@@ -12,11 +12,11 @@ using ExtractProgress = std::function<void(const std::string& member, int percen
 
 // Extracts `archive` into `folder` (flat: without folder names). `include` and `exclude` are
 // comma-separated member names or masks, either may be empty. True when the library reports
-// success.
+// success; otherwise `why` (optional) gets the library's reason, for the log.
 bool ExtractArchive(const std::string& archive, const std::string& folder, bool flat,
                     const std::string& password, const ExtractProgress& progress = nullptr,
                     const std::string& include = std::string(),
-                    const std::string& exclude = std::string());
+                    const std::string& exclude = std::string(), std::string* why = nullptr);
 
 // Writes "7z" back at `offset` unless the file already starts with the 7z signature at offset 0 or
 // 1. A file too short to hold the two bytes at `offset` is left alone. False when it could not
@@ -35,8 +35,10 @@ std::string ArchiveLibraryPath();
 bool WriteArchiveLibrary();
 
 // Hands `line` to the library's SevenZip entry with the progress callback installed; returns its
-// result, or -1 when the library cannot be loaded. Natively the library's code is called directly.
-int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress);
+// result (and its message text in `message`), or -1 when the library cannot be loaded. Natively
+// the library's code is called directly.
+int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress,
+                      std::string* message);
 
 // ---- Pieces of ExtractArchive, shared by both builds ----
 

@@ -2,6 +2,8 @@
 // program entry and loaded from there by its full path, never through the DLL search order.
 #include <windows.h>
 
+#include <cstring>
+
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "runtime/files.h"
@@ -52,14 +54,21 @@ BOOL CALLBACK OnProgress(HWND, UINT, UINT state, LPVOID record) {
 
 }  // namespace
 
-int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress) {
+int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress,
+                      std::string* message) {
   Library& library = TheLibrary();
-  if (!library.run) return -1;
+  if (!library.run) {
+    if (message) *message = "the archive library could not be loaded";
+    return -1;
+  }
   const ExtractProgress* outer = current_progress;
   current_progress = &progress;
   library.set_owner(nullptr, OnProgress);
-  int result = library.run(nullptr, line.c_str(), nullptr, 0);
+  // The library's message names the member a refusal is about; it is cut to the buffer.
+  char text[1024] = {0};
+  int result = library.run(nullptr, line.c_str(), text, sizeof text);
   current_progress = outer;
+  if (message) message->assign(text, strnlen(text, sizeof text));
   return result;
 }
 

@@ -28,6 +28,11 @@ HOSTILE = {
 }
 
 
+# Names that leave nothing but are no valid UTF-16 (an unpaired surrogate): invalid_<label>.7z.
+INVALID = {
+    "surrogate": "lonely\ud800surrogate",
+}
+
 # Names the in-place replacement cannot make, because their length differs: the whole name
 # property is written anew (the header then changes size).
 RENAMED = {
@@ -61,6 +66,14 @@ with tempfile.TemporaryDirectory() as work:
         data[at:at + len(needle)] = name.encode("utf-16-le")
         fix_crcs(data)
         with open(os.path.join(out, "hostile_%s.7z" % label), "wb") as f:
+            f.write(data)
+    for label, name in INVALID.items():
+        assert len(name) == len(PLACEHOLDER), label
+        data = bytearray(base)
+        at = data.find(needle)
+        data[at:at + len(needle)] = name.encode("utf-16-le", "surrogatepass")
+        fix_crcs(data)
+        with open(os.path.join(out, "invalid_%s.7z" % label), "wb") as f:
             f.write(data)
     # The name property: kName (0x11), its size (one byte below 0x80), external 0, the names.
     names = ("ok.txt\0" + PLACEHOLDER + "\0").encode("utf-16-le")
