@@ -60,8 +60,8 @@ void PrepareOverwrite(const std::u16string& path) {
   }
 }
 
-void SetOutputFileInfo(const std::string& path, bool has_mtime, uint64_t mtime, bool has_attributes,
-                       uint32_t attributes) {
+void SetOutputFileInfo(const std::u16string& path, bool has_mtime, uint64_t mtime,
+                       bool has_attributes, uint32_t attributes) {
   std::wstring wide = WidePath(path);
   if (has_mtime) {
     HANDLE file = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
