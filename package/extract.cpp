@@ -35,8 +35,6 @@ std::string FieldText(const char* field, size_t size) {
 
 }  // namespace
 
-std::string ArchiveLibraryPath() { return SpecialFolder(kFolderTemp) + kArchiveLibraryName; }
-
 std::string ExtractCommandLine(const std::string& archive, const std::string& folder, bool flat,
                                const std::string& password, const std::string& include,
                                const std::string& exclude) {

@@ -25,13 +25,15 @@ bool RestoreArchiveSignature(const std::string& path, int64_t offset);
 
 // ---- The archive library ----
 
-// File name of the archive library; it is written into the temporary folder at program entry and
-// loaded from there by its full path.
+// File name of the archive library. Each run writes it into a fresh folder of its own in the
+// temporary folder (a "<hex>.tmp" name, open to this user and the system only), holds the file
+// open so nobody can change or replace it, and loads it by its full path only after comparing it
+// with the image it carries: a "7-zip32.dll" that this run did not write is never loaded. The
+// folder is removed when the process ends.
 inline constexpr const char* kArchiveLibraryName = "7-zip32.dll";
-std::string ArchiveLibraryPath();
 
-// Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the temporary
-// folder, replacing an older file. False when there is no image or it could not be written.
+// Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the run's own
+// folder. False when there is no image or no folder and file of this run could be made.
 bool WriteArchiveLibrary();
 
 // Hands `line` to the library's SevenZip entry with the progress callback installed; returns its

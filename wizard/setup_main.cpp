@@ -10,8 +10,6 @@
 #include "wizard/wizard.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // A library file left by an earlier run that cannot be replaced (another instance holds it) is
-  // loaded as it is.
   PrepareProgramEntry();
   const bool have_window = CreateWizardWindow();
   const int run_mode = PrepareStartup(DefaultPackageHooks());
