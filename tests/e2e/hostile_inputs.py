@@ -8,6 +8,7 @@ unknown variable, and link names with a folder part, are refused with a log line
 Usage: hostile_inputs.py QEVPACK SETUP.EXE HOLD_FILE.EXE FOREIGN.DLL RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
+import subprocess
 import sys
 import time
 
@@ -36,6 +37,21 @@ def installed(folder):
             rel = os.path.relpath(os.path.join(base, n), unix).replace(os.sep, "/")
             found[rel] = open(os.path.join(base, n), "rb").read()
     return found
+
+
+def run(installer, *arguments):
+    """Runs an installer that must end by itself within two minutes; returns its exit status (None
+    when it had to be ended) and the new entries of the temporary folder."""
+    before = h.temp_snapshot()
+    process = h.start(installer, *arguments, cwd=os.path.dirname(installer))
+    try:
+        status = process.wait(timeout=120)
+    except subprocess.TimeoutExpired:
+        status = None
+        h.stop(process)
+        subprocess.run(["wineserver", "-k"], env=h.env())
+    h.wait_server()
+    return status, h.temp_new(before)
 
 
 # ---- The planted library, and names outside GBK ----
@@ -70,8 +86,8 @@ while not os.path.exists(ready) and holder.poll() is None and time.monotonic() <
     time.sleep(0.2)
 try:
     if h.check(os.path.exists(ready), "a foreign 7-zip32.dll is held open in the temporary folder"):
-        status, new = h.run_setup(installer, "-hp", "/D=C:\\QevHostile\\planted",
-                                  "/LOG=C:\\QevHostile\\planted.log")
+        status, new = run(installer, "-hp", "/D=C:\\QevHostile\\planted",
+                          "/LOG=C:\\QevHostile\\planted.log")
         h.check(status == 0, f"planted library: the install succeeds (exit code {status})")
         h.check(not os.path.exists(TRACE), "planted library: the foreign library was not loaded")
         got = installed("C:\\QevHostile\\planted")
@@ -98,7 +114,7 @@ for label, files in (("case", {"Readme.txt": b"1", "README.txt": b"2"}),
     installer, _, _ = h.package(label, "[product]\nname = QevClash\nversion = 1\nswitch_path = /D=\n"
                                 "uninstaller = no\n[package]\nmode = appended\n", files)
     folder = f"C:\\QevHostile\\{label}"
-    status, new = h.run_setup(installer, "-hp", "/D=" + folder, f"/LOG={folder}.log")
+    status, new = run(installer, "-hp", "/D=" + folder, f"/LOG={folder}.log")
     h.check(status == 4, f"{label}: the install fails with exit code 4 (got {status})")
     got = installed(folder)
     h.check(got == {}, f"{label}: no file written ({sorted(got)})")
