@@ -112,9 +112,9 @@ std::string PathSwitchValue(std::string_view text, std::string_view path_switch)
 SwitchDecision DecideSwitches(std::string_view text, const SwitchSettings& s) {
   SwitchDecision d;
   d.install_dir_override = PathSwitchValue(text, s.path);
-  const std::string direct = s.direct.empty() ? "-jp" : s.direct;
-  const std::string hide_end = s.hide_end.empty() ? "-hideend" : s.hide_end;
-  const std::string hidden = s.hidden.empty() ? "-hp" : s.hidden;
+  const std::string direct = s.direct.empty() ? kDefaultDirectSwitch : s.direct;
+  const std::string hide_end = s.hide_end.empty() ? kDefaultHideEndSwitch : s.hide_end;
+  const std::string hidden = s.hidden.empty() ? kDefaultHiddenSwitch : s.hidden;
   if (ContainsText(text, direct)) d.install_mode = kInstallModeDirect;
   if (ContainsText(text, hidden)) d.install_mode = kInstallModeBackground;
   if (ContainsText(text, hide_end)) d.show_finish_page = -1;

@@ -27,6 +27,11 @@ std::string TakeLogSwitch(std::string& argument_text);
 bool IsTestMode(const std::vector<std::string>& arguments);
 
 // Values of data.ini section "安装包命令行"; empty ones select the default switch texts.
+// The switch texts that stand when the configuration leaves one empty.
+inline constexpr const char* kDefaultDirectSwitch = "-jp";
+inline constexpr const char* kDefaultHideEndSwitch = "-hideend";
+inline constexpr const char* kDefaultHiddenSwitch = "-hp";
+
 struct SwitchSettings {
   std::string path;      // key "p": the path switch, none when empty
   std::string direct;    // key "jp", default "-jp"

@@ -1,5 +1,6 @@
-// Exit codes of setup.exe. Numbered once; a number is never reused for another meaning.
-// The README lists them for publishers who script silent installs.
+// Exit codes of setup.exe and of uninst.exe. Numbered once; a number is never reused for another
+// meaning. The README lists them for publishers who script silent installs and uninstalls. The
+// uninstaller's own codes start at 20, apart from the installer's.
 #pragma once
 
 enum SetupExitCode : unsigned {
@@ -10,4 +11,9 @@ enum SetupExitCode : unsigned {
   kExitExtractionFailed = 4,     // the main extraction (or an exclusion group) did not succeed
   kExitMissingVolume = 5,        // a split volume of the product data is missing
   kExitUserQuit = 6,             // the user confirmed quitting the wizard
+
+  kExitUninstallDataMissing = 20,   // "uninst.dat" (or its record) is missing beside uninst.exe
+  kExitUninstallerNotStarted = 21,  // the uninstaller could not be copied or started
+  kExitUninstallCancelled = 22,     // the uninstall was cancelled (the window, or a plug-in)
+  kExitUninstallIncomplete = 23,    // a recorded file or shortcut could not be removed
 };

@@ -13,3 +13,4 @@ int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress,
 
 // There are no resources natively; the library needs no file of its own.
 bool WriteArchiveLibrary() { return false; }
+void RemoveArchiveLibrary() {}

@@ -100,7 +100,8 @@ bool HoldsImage(HANDLE guard, const Bytes& image) {
   return true;
 }
 
-// Unloads the library and removes its file and folder (the process is ending).
+}  // namespace
+
 void RemoveArchiveLibrary() {
   if (library.module) FreeLibrary(library.module);
   library = Library();
@@ -109,6 +110,8 @@ void RemoveArchiveLibrary() {
   if (!library_file.folder.empty()) RemoveDirectoryW(ToWide(library_file.folder).c_str());
   library_file = LibraryFile();
 }
+
+namespace {
 
 // Loaded on first use and kept until the process ends; only the file this run wrote, and only
 // while it still holds the carried image.

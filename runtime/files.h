@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -62,6 +63,23 @@ bool CreateFolderLevels(const std::string& path);
 // Removes a folder with everything in it. Refuses (false, nothing removed) an empty path and a
 // drive or file-system root.
 bool RemoveFolderTree(const std::string& path);
+
+// One entry of a folder: its name, whether it is a folder, and whether it is a symbolic link or
+// junction (which removals take away as a link and never enter).
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+  bool is_link = false;
+};
+// The entries of a folder ("." and ".." left out); empty when it cannot be listed.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+// Removes a folder only when it is empty (a link to a folder: the link). Refuses what
+// RemoveFolderTree refuses.
+bool RemoveEmptyFolder(const std::string& path);
+// Sets the file's attributes to "archive" alone, which clears read-only; false on failure.
+bool ClearReadOnly(const std::string& path);
+// True when the path itself is a symbolic link or junction.
+bool IsLinkPath(const std::string& path);
 
 // True for the paths RemoveFolderTree refuses: empty, only separators, a drive ("C:", "C:\"), a
 // network share root ("\\server\share"), or a path whose "." and ".." parts lead back to one

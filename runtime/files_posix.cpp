@@ -192,3 +192,46 @@ bool RemoveFolderTree(const std::string& path) {
   RemoveTree(native);
   return !FolderExists(path);
 }
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  const std::string native = NativePath(folder);
+  DIR* d = ::opendir(native.c_str());
+  if (d == nullptr) return entries;
+  while (struct dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (::lstat((native + "/" + name).c_str(), &st) != 0) continue;
+    FolderEntry entry;
+    entry.name = Utf8ToGbk(name);
+    entry.is_link = S_ISLNK(st.st_mode);
+    struct stat target;
+    entry.is_folder = S_ISDIR(st.st_mode) ||
+                      (entry.is_link && ::stat((native + "/" + name).c_str(), &target) == 0 &&
+                       S_ISDIR(target.st_mode));
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return entries;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  if (IsFileSystemRoot(path)) return false;
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return ::unlink(native.c_str()) == 0;
+  return S_ISDIR(st.st_mode) && ::rmdir(native.c_str()) == 0;
+}
+
+bool ClearReadOnly(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st)) return false;
+  return ::chmod(NativePath(path).c_str(), st.st_mode | S_IWUSR) == 0;
+}
+
+bool IsLinkPath(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}

@@ -198,3 +198,45 @@ bool RemoveFolderTree(const std::string& path) {
   RemoveTree(wide);
   return !FolderExists(path);
 }
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  if (folder.empty()) return entries;
+  std::wstring wide = WidePath(folder, true);
+  while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((wide + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    FolderEntry entry;
+    entry.name = FromWide(name);
+    entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return entries;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  if (IsFileSystemRoot(path)) return false;
+  std::wstring wide = WidePath(path, true);
+  while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+  const DWORD a = GetFileAttributesW(wide.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  // RemoveDirectory takes a junction or link away as a link, and refuses a folder with entries.
+  return RemoveDirectoryW(wide.c_str()) != 0;
+}
+
+bool ClearReadOnly(const std::string& path) {
+  if (path.empty()) return false;
+  return SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
+}
+
+bool IsLinkPath(const std::string& path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the bundled example: build everything, turn examples/hello into an installer
-# with the package builder, install it silently under Wine, show what the install did.
+# with the package builder, install it silently under Wine, show what the install did, then
+# uninstall it silently and show that nothing is left.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/bootstrap.sh"
@@ -35,7 +36,8 @@ if [ -z "$DISPLAY" ]; then
   display=:$((500 + RANDOM % 400))
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
-  trap 'kill $xvfb_pid 2>/dev/null; WINEPREFIX=$prefix wineserver -k 2>/dev/null' EXIT
+  # The trap must not change the exit code (a server that has already gone fails to be killed).
+  trap 'kill $xvfb_pid 2>/dev/null; WINEPREFIX=$prefix wineserver -k 2>/dev/null || true' EXIT
   export DISPLAY=$display
 fi
 echo
@@ -74,11 +76,46 @@ echo
 echo "== Install log (C:\\hello-install.log):"
 cat "$c/hello-install.log" 2>/dev/null || echo "(none)"
 echo
-echo "== Uninstall: the uninstaller (uninst.exe, uninst.dat) comes with the uninstall issue; the"
-echo "   demo prefix is removed instead."
+echo "== Silent uninstall: \"C:\\Program Files\\Hello\\uninst.exe\" -hp /LOG=C:\\hello-uninstall.log"
+echo "   (uninst.exe waits for the uninstaller and ends with its exit code)"
+temp_dir=$(ls -d "$c"/users/*/Temp 2>/dev/null | grep -v Public | head -1)
+temp_before=$(ls -A "$temp_dir" 2>/dev/null | sort)
+set +e
+"$root/tests/wine/run.sh" "$prefix" "$arch" 'C:\Program Files\Hello\uninst.exe' -hp '/LOG=C:\hello-uninstall.log'
+ucode=$?
+set -e
+WINEPREFIX=$prefix wineserver -w
+echo "exit code: $ucode"
+echo
+echo "== Uninstall log (C:\\hello-uninstall.log):"
+cat "$c/hello-uninstall.log" 2>/dev/null || echo "(none)"
+echo
+echo "== What is left:"
+if [ -d "$c/Program Files/Hello" ]; then
+  echo "C:\\Program Files\\Hello still holds:"; (cd "$c/Program Files/Hello" && find . -printf '  %P\n')
+else
+  echo "C:\\Program Files\\Hello: removed"
+fi
+echo "shortcuts of Hello: $( (cd "$c/users" && find . -iname '*hello*.lnk' -printf '%P ') || true)(none other)"
+for key in 'HKEY_CURRENT_USER\Software\HelloExample' \
+           'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Hello'; do
+  rm -f "$c/demo-export.reg"
+  "$root/tests/wine/run.sh" "$prefix" "$arch" regedit /e 'C:\demo-export.reg' "$key" >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w
+  if [ -f "$c/demo-export.reg" ]; then
+    values=$(iconv -f UTF-16 -t UTF-8 "$c/demo-export.reg" | tr -d '\r' | grep -E '^("|@)' || true)
+    echo "[$key]: the key stays, values left: ${values:-(none)}"
+  else
+    echo "[$key]: removed"
+  fi
+done
+temp_after=$(ls -A "$temp_dir" 2>/dev/null | sort)
+left=$(comm -13 <(echo "$temp_before") <(echo "$temp_after") | grep -v '^$' | tr '\n' ' ' || true)
+echo "new in the temporary folder: ${left:-(nothing)}"
+[ "$code" -eq 0 ] && code=$ucode
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 # Wine's helpers may still be writing into the prefix for a moment after the server went.
 for _ in 1 2 3 4 5; do rm -rf "$prefix" "$prefix.home" 2>/dev/null && break; sleep 1; done
 echo
-echo "demo: done (install exit code $code)"
+echo "demo: done (install, then uninstall: exit code $code)"
 exit "$code"

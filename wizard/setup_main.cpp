@@ -7,6 +7,7 @@
 #include "package/program_entry.h"
 #include "package/startup.h"
 #include "runtime/process.h"
+#include "uninstall/uninstaller_role.h"
 #include "wizard/wizard.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -15,8 +16,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const int run_mode = PrepareStartup(DefaultPackageHooks());
   // Without a window nothing could be shown or ended by the user.
   if (!have_window) EndProcess(kExitSuccess);
-  // The uninstaller role takes over with no argument or several; its wizard is not here yet.
-  if (run_mode == kRunModeUninstaller && Startup().arguments.size() != 1) EndProcess(kExitSuccess);
+  // The uninstaller role takes over with no argument (and ends at once) or several.
+  if (run_mode == kRunModeUninstaller && Startup().arguments.empty()) EndProcess(kExitSuccess);
+  if (run_mode == kRunModeUninstaller && Startup().arguments.size() > 1) {
+    EndProcess(RunUninstallerRole(Startup().arguments));
+  }
   if (run_mode == kRunModeInstaller) {
     SetUpWizard();
   } else {

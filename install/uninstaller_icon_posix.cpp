@@ -1,0 +1,4 @@
+// The native build has no program resources to change.
+#include "install/uninstaller.h"
+
+bool SetProgramIcon(const std::string&, const IconResources&) { return false; }

@@ -1,0 +1,4 @@
+// No windows natively.
+#include "plugins/request_window.h"
+
+uintptr_t CreateRequestWindow(uintptr_t, std::string_view, uintptr_t) { return 0; }

@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""The silent round trip under Wine, checked from outside: an installer made by the package builder
+installs silently (`setup.exe -hp /D=...`), then "uninst.exe -hp" in the install folder uninstalls
+silently. The launcher waits and ends with the uninstaller's exit code; the product's files, its
+shortcuts, the Uninstall entry and every registry value marked for removal are gone, values
+without the mark remain, the install folder is removed (or kept with only the user's own file),
+and nothing is left in the temporary folder.
+Usage: silent_uninstall.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
+import glob
+import os
+import shutil
+import sys
+
+from qevtest import Display, Harness
+
+qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
+h = Harness(qevpack, setup, run_sh, prefix, work)
+display = Display()
+root = h.unix_path("C:\\")
+shutil.rmtree(os.path.join(root, "QevUninst"), ignore_errors=True)
+USER_KEY = "HKCU\\Software\\QevUninstallTest"
+UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QevRound"
+
+PRODUCT = {
+    "app.exe": b"MZ app" * 1000,
+    "readme.txt": "说明\r\n".encode("gbk"),
+    "中文目录/数据.dat": bytes(range(256)) * 16,
+    "docs/deep/more.txt": b"more",
+    "empty.txt": b"",
+}
+description = r"""[product]
+name = QevRound
+version = 1.0
+company = 测试公司
+main_program = app.exe
+install_dir = C:\QevUninst\wrong
+switch_path = /D=
+
+[shortcut]
+name = 应用
+target = app.exe
+location = %Desktop%,%MenuDir%\QevRound
+remove_on_uninstall = yes
+[shortcut]
+name = 卸载 QevRound
+target = %Uninst.exe%
+location = %MenuDir%\QevRound
+remove_on_uninstall = yes
+
+[component]
+name = 基本组件
+[component]
+name = 桌面快捷方式
+install = setdesktop()
+[component]
+name = 开始菜单
+install = setstartmenu()
+[component]
+name = 快速启动
+checked = no
+install = setquicklaunch()
+
+[registry]
+path = HKEY_CURRENT_USER\Software\QevUninstallTest
+name = Removed
+data = %InstallPath%
+remove_on_uninstall = yes
+[registry]
+path = HKEY_CURRENT_USER\Software\QevUninstallTest
+name = Kept
+data = stays
+[registry]
+path = HKEY_CURRENT_USER\Software\QevUninstallTest
+name = Count
+type = REG_DWORD
+data = 7
+remove_on_uninstall = yes
+"""
+installer, _, _ = h.package("round", description, PRODUCT)
+launcher_copy = os.path.join(work, "uninst.exe")
+
+
+def forget():
+    h.wine("cmd", "/c", f"reg delete {USER_KEY} /f >nul 2>nul & reg delete {UNINSTALL} /f /reg:32 "
+                        f">nul 2>nul & reg delete {UNINSTALL} /f /reg:64 >nul 2>nul")
+
+
+def links():
+    """The .lnk files of the product on the desktop and in its start-menu folder."""
+    found = []
+    for pattern in ["users/*/Desktop", "users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/QevRound",
+                    "users/*/Start Menu/Programs/QevRound"]:
+        for folder in glob.glob(os.path.join(root, pattern)):
+            found += [os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(".lnk")]
+    return found
+
+
+def round_trip(label, folder, user_file=None):
+    forget()
+    status, _ = h.run_setup(installer, "-hp", f"/D={folder}")
+    unix = h.unix_path(folder)
+    h.check(status == 0 and unix is not None, f"{label}: installed (exit {status})")
+    if unix is None:
+        return
+    h.check(os.path.isfile(os.path.join(unix, "uninst.exe")) and
+            os.path.isfile(os.path.join(unix, "uninst.dat")), f"{label}: uninst.exe and uninst.dat written")
+    h.check(len(links()) == 3, f"{label}: three links made ({links()})")
+    entry = h.reg_values(UNINSTALL, 32)
+    h.check(entry.get("UninstallString", ("", ""))[1].lower() == (folder + "\\uninst.exe").lower(),
+            f"{label}: the Uninstall entry starts uninst.exe ({entry.get('UninstallString')})")
+    shutil.copy(os.path.join(unix, "uninst.exe"), launcher_copy)
+    if user_file:
+        with open(os.path.join(unix, user_file), "wb") as f:
+            f.write(b"the user's own notes")
+    h.clean_temp()
+    before = h.temp_snapshot()
+    status, _ = h.wine(folder + "\\uninst.exe", "-hp", timeout=240)
+    new = h.temp_new(before)
+    h.check(status == 0, f"{label}: uninst.exe -hp ends with the uninstaller's exit code 0 (got {status})")
+    remaining = sorted(os.listdir(unix)) if os.path.isdir(unix) else None
+    if user_file:
+        h.check(remaining == [user_file], f"{label}: the folder keeps only the user's file ({remaining})")
+    else:
+        h.check(remaining is None, f"{label}: the install folder is removed ({remaining})")
+    h.check(links() == [], f"{label}: every link removed ({links()})")
+    menus = glob.glob(os.path.join(root, "users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/QevRound"))
+    h.check(menus == [], f"{label}: the start-menu folder is removed ({menus})")
+    h.check(h.reg_values(UNINSTALL, 32) == {} and h.reg_values(UNINSTALL, 64) == {},
+            f"{label}: the Uninstall entry is gone in both views")
+    values = h.reg_values(USER_KEY)
+    h.check(set(values) == {"Kept"}, f"{label}: marked values gone, the unmarked one stays ({sorted(values)})")
+    h.check(new == [], f"{label}: nothing left in the temporary folder ({new})")
+    h.clean_temp()
+
+
+round_trip("empty folder", "C:\\QevUninst\\Round")
+round_trip("user file", "C:\\QevUninst\\Kept", user_file="我的笔记.txt")
+
+# A launcher beside no uninst.dat: a script gets the exit code instead of a message box.
+lonely = os.path.join(root, "QevUninst", "Lonely")
+os.makedirs(lonely, exist_ok=True)
+shutil.copy(launcher_copy, os.path.join(lonely, "uninst.exe"))
+before = h.temp_snapshot()
+status, _ = h.wine("C:\\QevUninst\\Lonely\\uninst.exe", "-hp")
+h.check(status == 20, f"launcher without uninst.dat: exit code 20 (got {status})")
+h.temp_new(before)
+h.clean_temp()
+forget()
+shutil.rmtree(os.path.join(root, "QevUninst"), ignore_errors=True)
+display.close()
+sys.exit(h.exit_code())
