@@ -62,7 +62,11 @@ def check_config(new, staged, label):
     return folder
 
 
-# Case 1: the data travels inside the installer.
+# Case 1: the data travels inside the installer. (Earlier versions left the library in the
+# temporary folder itself.)
+for t in h.temp_folders():
+    if os.path.exists(os.path.join(t, "7-zip32.dll")):
+        os.remove(os.path.join(t, "7-zip32.dll"))
 installer, _, out = h.package("appended", description("mode = appended\nprogress_mib = 0\n"),
                               PRODUCT, keep_work=True)
 staged = os.path.join(out, ".qevpack-work", "config")
