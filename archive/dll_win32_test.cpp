@@ -194,6 +194,35 @@ TEST_F(ArchiveLibraryTest, ExtractsCorpusArchivesWithCallbackStatesAndTotals) {
   }
 }
 
+// A second install over the first: a read-only older file is replaced, and every written file
+// carries the member's time and the attributes the archive gives it (the archive bit only).
+TEST_F(ArchiveLibraryTest, OverwritesReadOnlyFilesAndKeepsTimesAndAttributes) {
+  ASSERT_EQ(Call(Line("default.7z", "")), 0) << output_;
+  const std::wstring readme = Wide(dest_ + "\\readme.txt");
+  ASSERT_TRUE(DeleteFileW(readme.c_str()));
+  FILE* f = _wfopen(readme.c_str(), L"wb");
+  ASSERT_NE(f, nullptr);
+  fputs("an older file", f);
+  fclose(f);
+  ASSERT_TRUE(SetFileAttributesW(readme.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_EQ(Call(Line("default.7z", "")), 0) << output_;
+  for (const char* name : {"readme.txt", "中文目录\\说明.txt", "docs\\manual.txt"}) {
+    SCOPED_TRACE(name);
+    const std::wstring ours = Wide(dest_ + "\\" + name);
+    const std::wstring tree = Wide(*corpus_ + "\\tree\\" + name);
+    std::string want, got;
+    ASSERT_TRUE(ReadFileBytes(tree, &want));
+    ASSERT_TRUE(ReadFileBytes(ours, &got));
+    EXPECT_TRUE(want == got);
+    EXPECT_EQ(GetFileAttributesW(ours.c_str()), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+    WIN32_FILE_ATTRIBUTE_DATA a, b;
+    ASSERT_TRUE(GetFileAttributesExW(ours.c_str(), GetFileExInfoStandard, &a));
+    ASSERT_TRUE(GetFileAttributesExW(tree.c_str(), GetFileExInfoStandard, &b));
+    EXPECT_EQ(a.ftLastWriteTime.dwLowDateTime, b.ftLastWriteTime.dwLowDateTime);
+    EXPECT_EQ(a.ftLastWriteTime.dwHighDateTime, b.ftLastWriteTime.dwHighDateTime);
+  }
+}
+
 TEST_F(ArchiveLibraryTest, FlatModeWithListsWritesOnlyTheSelectedNames) {
   // The installer's form with an exclude list: quoted items, then "*" and -x! per item.
   std::string line = Line("mx9.7z", "",

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/archive_reader.h"
@@ -229,14 +230,19 @@ class WritingSink : public ExtractSink {
   Result Begin(size_t index) override {
     const Member& member = members_[index];
     const std::vector<std::u16string> parts = SplitWide(wide_[index]);
+    bool fresh = false;
     if (member.is_directory) {
       if (command_.flat) return Result::kOk;
-      if (!MakeFolders(parts, parts.size())) return Fail(Result::kWriteError);
+      if (!MakeFolders(parts, parts.size(), &fresh)) return Fail(Result::kWriteError);
       return Result::kOk;
     }
     out_path_ = wide_base_ + (command_.flat ? parts.back() : wide_[index]);
-    if (!command_.flat && !MakeFolders(parts, parts.size() - 1)) return Fail(Result::kWriteError);
-    PrepareOverwrite(out_path_);
+    if (!MakeFolders(parts, command_.flat ? 0 : parts.size() - 1, &fresh))
+      return Fail(Result::kWriteError);
+    // In a folder this call made, a name not written before can hold no older file: its
+    // read-only flag need not be looked at, nor its attributes set back.
+    new_file_ = fresh && written_files_.insert(WindowsNameKey(out_path_)).second;
+    if (!new_file_) PrepareOverwrite(out_path_);
     if (!file_.Create(out_path_)) return Fail(Result::kWriteError);
     open_ = true;
     buffer_.clear();
@@ -273,6 +279,9 @@ class WritingSink : public ExtractSink {
     // Written data is in the system's hands once write() returned: no sync to the disk per file,
     // which costs more than the decoding of most members.
     bool flushed = FlushBuffer();
+    const Member& member = members_[index];
+    // Set through the open handle after the last write, so no second open of the file is needed.
+    if (flushed && crc_ok && member.has_mtime) file_.SetModifiedTime(member.mtime);
     file_.Close();
     open_ = false;
     if (!crc_ok) {
@@ -284,9 +293,7 @@ class WritingSink : public ExtractSink {
       DeleteOutputFile(out_path_);
       return Fail(Result::kWriteError);
     }
-    const Member& member = members_[index];
-    SetOutputFileInfo(out_path_, member.has_mtime, member.mtime, member.has_attributes,
-                      member.attributes);
+    if (member.has_attributes) SetOutputAttributes(out_path_, member.attributes, new_file_);
     ++files_written_;
     if (reported_ != written_ && !Report(kExtractInProcess)) return Fail(Result::kCancelled);
     return Result::kOk;
@@ -314,15 +321,25 @@ class WritingSink : public ExtractSink {
     return r;
   }
 
-  // The first `count` parts of a member path below the base, level by level.
-  bool MakeFolders(const std::vector<std::u16string>& parts, size_t count) {
+  // The first `count` parts of a member path below the base, level by level. Folders made (or
+  // found) once are not asked for again: every question is a round trip to the file system, and
+  // under Wine a walk of the path. `fresh`: this call made the last level (the base, which was
+  // there before, never counts as fresh).
+  bool MakeFolders(const std::vector<std::u16string>& parts, size_t count, bool* fresh) {
+    *fresh = false;
     std::u16string path = wide_base_;
     for (size_t i = 0; i < count; ++i) {
       path += (i ? u"\\" : u"") + parts[i];
-      if (!MakeOutputFolder(path)) {
+      auto known = folders_.find(path);
+      if (known != folders_.end()) {
+        *fresh = known->second;
+        continue;
+      }
+      if (!MakeOutputFolder(path, fresh)) {
         failed_path_ = path;
         return false;
       }
+      folders_.emplace(path, *fresh);
     }
     return true;
   }
@@ -378,6 +395,9 @@ class WritingSink : public ExtractSink {
   std::u16string out_path_;
   std::u16string failed_path_;
   std::vector<uint8_t> buffer_;
+  std::unordered_map<std::u16string, bool> folders_;  // made or found, and whether made here
+  std::unordered_set<std::u16string> written_files_;  // written into folders made here
+  bool new_file_ = false;
   uint64_t written_ = 0;
   uint64_t reported_ = 0;
   size_t files_written_ = 0;

@@ -1,11 +1,12 @@
 // Native side of the output files: "\" becomes "/" and the name UTF-8, as the runtime file layer
-// maps its GBK paths; only the modification time is kept.
+// maps its GBK paths. No read-only flag stands in the way of an overwrite, and the file
+// attributes have no counterpart; the modification time is kept.
 #include "archive/output_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <errno.h>
 
 #include <algorithm>
 
@@ -42,15 +43,28 @@ bool OutputFile::Write(const void* data, size_t size) {
   return true;
 }
 
+void OutputFile::SetModifiedTime(uint64_t filetime) {
+  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
+  if (handle_ < 0 || filetime < kUnixEpochInFileTime) return;
+  const uint64_t since = filetime - kUnixEpochInFileTime;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(since / 10000000);
+  times[1].tv_nsec = static_cast<long>(since % 10000000 * 100);
+  ::futimens(static_cast<int>(handle_), times);
+}
+
 void OutputFile::Close() {
   if (handle_ < 0) return;
   ::close(static_cast<int>(handle_));
   handle_ = -1;
 }
 
-bool MakeOutputFolder(const std::u16string& path) {
+bool MakeOutputFolder(const std::u16string& path, bool* made) {
   const std::string native = NativePath(path);
-  ::mkdir(native.c_str(), 0755);
+  *made = ::mkdir(native.c_str(), 0755) == 0;
+  if (*made) return true;
   struct stat st;
   return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -59,18 +73,6 @@ bool DeleteOutputFile(const std::u16string& path) { return ::unlink(NativePath(p
 
 void PrepareOverwrite(const std::u16string&) {}
 
-void SetOutputFileInfo(const std::u16string& path, bool has_mtime, uint64_t mtime,
-                       bool has_attributes, uint32_t attributes) {
-  if (!has_mtime) return;
-  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
-  if (mtime < kUnixEpochInFileTime) return;
-  uint64_t since = mtime - kUnixEpochInFileTime;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(since / 10000000);
-  times[1].tv_nsec = static_cast<long>(since % 10000000 * 100);
-  utimensat(AT_FDCWD, NativePath(path).c_str(), times, 0);
-}
+void SetOutputAttributes(const std::u16string&, uint32_t, bool) {}
 
 }  // namespace sz

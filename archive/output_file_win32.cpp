@@ -34,15 +34,24 @@ bool OutputFile::Write(const void* data, size_t size) {
   return true;
 }
 
+void OutputFile::SetModifiedTime(uint64_t filetime) {
+  if (handle_ == -1) return;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(filetime);
+  time.dwHighDateTime = static_cast<DWORD>(filetime >> 32);
+  SetFileTime(AsHandle(handle_), nullptr, nullptr, &time);
+}
+
 void OutputFile::Close() {
   if (handle_ == -1) return;
   CloseHandle(AsHandle(handle_));
   handle_ = -1;
 }
 
-bool MakeOutputFolder(const std::u16string& path) {
-  std::wstring wide = WidePath(path);
-  CreateDirectoryW(wide.c_str(), nullptr);
+bool MakeOutputFolder(const std::u16string& path, bool* made) {
+  const std::wstring wide = WidePath(path);
+  *made = CreateDirectoryW(wide.c_str(), nullptr) != 0;
+  if (*made) return true;
   DWORD attributes = GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -60,29 +69,16 @@ void PrepareOverwrite(const std::u16string& path) {
   }
 }
 
-void SetOutputFileInfo(const std::u16string& path, bool has_mtime, uint64_t mtime,
-                       bool has_attributes, uint32_t attributes) {
-  std::wstring wide = WidePath(path);
-  if (has_mtime) {
-    HANDLE file = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      FILETIME time;
-      time.dwLowDateTime = static_cast<DWORD>(mtime);
-      time.dwHighDateTime = static_cast<DWORD>(mtime >> 32);
-      SetFileTime(file, nullptr, nullptr, &time);
-      CloseHandle(file);
-    }
-  }
-  if (has_attributes) {
-    // Only plain attributes: never a reparse point, compression or anything the archive could
-    // use to change what the file is.
-    const DWORD kPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                         FILE_ATTRIBUTE_ARCHIVE;
-    DWORD wanted = attributes & kPlain;
-    if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    SetFileAttributesW(wide.c_str(), wanted);
-  }
+void SetOutputAttributes(const std::u16string& path, uint32_t attributes, bool new_file) {
+  // Only plain attributes: never a reparse point, compression or anything the archive could
+  // use to change what the file is.
+  const DWORD kPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                       FILE_ATTRIBUTE_ARCHIVE;
+  DWORD wanted = attributes & kPlain;
+  // Under Wine the call is an open, a change and a close of the file: most members skip it.
+  if (new_file && wanted == FILE_ATTRIBUTE_ARCHIVE) return;
+  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+  SetFileAttributesW(WidePath(path).c_str(), wanted);
 }
 
 }  // namespace sz

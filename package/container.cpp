@@ -49,6 +49,10 @@ int64_t ReadFully(File& file, char* buffer, int64_t size) {
 // nearly as fast as reading the file. Blocks remain the unit of progress reports.
 constexpr int64_t kPieceBytes = 256 * 1024;
 static_assert(kSearchBlockBytes % kPieceBytes == 0 && kCutBlockBytes % kPieceBytes == 0);
+// A unit copied into a file moves in larger pieces: each read and write is a system call (a
+// round trip to the server under Wine), and a copy is bound by their count, not by the search.
+constexpr int64_t kCopyPieceBytes = kSearchBlockBytes / 3;
+static_assert(kSearchBlockBytes % kCopyPieceBytes == 0);
 
 // Consecutive pieces of a file from its start, each search window holding the last `keep` bytes
 // of the previous piece in front of the new ones. New bytes are always read to the same aligned
@@ -102,6 +106,7 @@ class ForwardWindows {
 class Sink {
  public:
   virtual ~Sink() = default;
+  virtual int64_t PieceBytes() const { return kPieceBytes; }
   virtual bool Begin() { return true; }           // the searched file is open
   virtual bool Put(std::string_view bytes) = 0;  // false stops the search
 };
@@ -125,6 +130,7 @@ class MemorySink : public Sink {
 class FileSink : public Sink {
  public:
   explicit FileSink(std::function<std::string()> name) : name_(std::move(name)) {}
+  int64_t PieceBytes() const override { return kCopyPieceBytes; }
   bool Begin() override { return file_.Open(name_(), File::Mode::kCreate); }
   bool Put(std::string_view bytes) override {
     // A failed write does not stop the copy: the later extraction reports the damage.
@@ -146,7 +152,7 @@ bool ScanForward(const std::string& path, std::string_view start_text, std::stri
   File file;
   const int64_t size = OpenNonEmpty(file, path);
   if (size <= 0 || !sink.Begin()) return false;
-  ForwardWindows windows(file, size, kPieceBytes, std::max(start.size(), end.size()) - 1);
+  ForwardWindows windows(file, size, sink.PieceBytes(), std::max(start.size(), end.size()) - 1);
   int64_t content = -1;  // file offset of the first byte to pass on; -1 until the start is found
   int64_t passed = -1;   // bytes before this offset have been passed to the sink
   int64_t search_from = 0;

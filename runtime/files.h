@@ -37,6 +37,9 @@ class File {
   // Writes all `size` bytes at the current position; false when any could not be written.
   bool Write(const void* buffer, int64_t size);
   bool Flush();
+  // Sets the modification time (a FILETIME: 100 ns units since 1601, UTC) through the open handle,
+  // which costs no second open of the file. False when it could not be set.
+  bool SetModifiedTime(uint64_t filetime);
 
  private:
   struct Handle;

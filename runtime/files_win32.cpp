@@ -157,6 +157,14 @@ bool File::Write(const void* buffer, int64_t size) {
 
 bool File::Flush() { return handle_ && FlushFileBuffers(handle_->h) != 0; }
 
+bool File::SetModifiedTime(uint64_t filetime) {
+  if (!handle_) return false;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(filetime);
+  time.dwHighDateTime = static_cast<DWORD>(filetime >> 32);
+  return SetFileTime(handle_->h, nullptr, nullptr, &time) != 0;
+}
+
 bool FileExists(const std::string& path) {
   DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -36,34 +37,108 @@ bool FaceInstalled(const wchar_t* face) {
   return found;
 }
 
-HFONT MakeUiFont() {
-  // The height of the system's message font keeps the layout the size the user expects.
+// The system's message font: its height keeps the layout the size the user expects, and its face
+// is the fallback, which Windows links to a Chinese face.
+LOGFONTW MessageFont() {
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  LONG height = -12;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) &&
-      metrics.lfMessageFont.lfHeight != 0) {
-    height = metrics.lfMessageFont.lfHeight;
+  LOGFONTW font = {};
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    font = metrics.lfMessageFont;
   }
-  static const wchar_t* const faces[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei"};
+  if (font.lfHeight == 0) font.lfHeight = -MulDiv(9, ScreenDpi(), 72);
+  return font;
+}
+
+// The face of the wizard's texts: the layout's own faces first, then other faces with Chinese.
+LOGFONTW UiFace() {
+  LOGFONTW font = MessageFont();
+  static const wchar_t* const faces[] = {L"Microsoft YaHei", L"SimSun", L"NSimSun",
+                                         L"Microsoft JhengHei", L"SimHei", L"MS UI Gothic",
+                                         L"Noto Sans CJK SC", L"Source Han Sans SC",
+                                         L"WenQuanYi Micro Hei", L"WenQuanYi Zen Hei",
+                                         L"Droid Sans Fallback"};
   for (const wchar_t* face : faces) {
     if (!FaceInstalled(face)) continue;
-    LOGFONTW font = {};
-    font.lfHeight = height;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = GB2312_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
     lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-    if (HFONT made = CreateFontIndirectW(&font)) return made;
+    font.lfCharSet = DEFAULT_CHARSET;
+    break;
   }
+  font.lfWeight = FW_NORMAL;
+  font.lfItalic = FALSE;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  return font;
+}
+
+HFONT Made(LOGFONTW font) {
+  if (HFONT made = CreateFontIndirectW(&font)) return made;
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 }  // namespace
 
 HFONT UiFont() {
-  static HFONT font = MakeUiFont();
+  static HFONT font = Made(UiFace());
   return font;
+}
+
+HFONT HeadingFont() {
+  static HFONT font = [] {
+    LOGFONTW f = UiFace();
+    f.lfWeight = FW_BOLD;
+    return Made(f);
+  }();
+  return font;
+}
+
+HFONT TitleFont() {
+  static HFONT font = [] {
+    LOGFONTW f = UiFace();
+    f.lfWeight = FW_BOLD;
+    f.lfHeight = -MulDiv(12, ScreenDpi(), 72);
+    return Made(f);
+  }();
+  return font;
+}
+
+int ScreenDpi() {
+  static int dpi = [] {
+    HDC dc = GetDC(nullptr);
+    const int value = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(nullptr, dc);
+    return value > 0 ? value : 96;
+  }();
+  return dpi;
+}
+
+int ScaleToDpi(int length) { return MulDiv(length, ScreenDpi(), 96); }
+
+namespace {
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM initial) {
+  if (message == BFFM_INITIALIZED && initial) {
+    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, initial);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initial_folder) {
+  const std::wstring wide_title = ToWide(title.empty() ? "请选择一个文件夹" : title);
+  const std::wstring initial = ToWide(initial_folder);
+  BROWSEINFOW info = {};
+  info.hwndOwner = owner;
+  info.lpszTitle = wide_title.c_str();
+  info.ulFlags = BIF_NEWDIALOGSTYLE;
+  info.lpfn = BrowseCallback;
+  info.lParam = initial.empty() ? 0 : reinterpret_cast<LPARAM>(initial.c_str());
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (!chosen) return std::string();
+  wchar_t path[MAX_PATH * 4] = {};
+  const bool ok = SHGetPathFromIDListW(chosen, path);
+  CoTaskMemFree(chosen);
+  return ok ? FromWide(path) : std::string();
 }
 
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style) {
@@ -187,6 +262,8 @@ HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x
     case ControlKind::kGroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
     case ControlKind::kLabel: style |= SS_LEFT | SS_NOPREFIX; break;
     case ControlKind::kPanel: style |= SS_LEFT | SS_NOPREFIX; break;
+    case ControlKind::kRule: style |= SS_ETCHEDHORZ; break;
+    case ControlKind::kSingleLine: style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX; break;
     case ControlKind::kEdit:
       cls = L"EDIT";
       style |= WS_TABSTOP | ES_AUTOHSCROLL;
@@ -227,6 +304,28 @@ HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x
   }
   if (kind == ControlKind::kProgressBar) SendMessageW(control, PBM_SETRANGE32, 0, 100);
   return control;
+}
+
+namespace {
+
+LRESULT CALLBACK PointerWatch(HWND control, UINT message, WPARAM w, LPARAM l, UINT_PTR id,
+                              DWORD_PTR data) {
+  auto* moved = reinterpret_cast<std::function<void(POINT)>*>(data);
+  if (message == WM_MOUSEMOVE && moved && *moved) {
+    (*moved)(POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(control, PointerWatch, id);
+    delete moved;
+  }
+  return DefSubclassProc(control, message, w, l);
+}
+
+}  // namespace
+
+void WatchPointer(HWND control, std::function<void(POINT)> moved) {
+  if (!control) return;
+  auto* kept = new std::function<void(POINT)>(std::move(moved));
+  if (!SetWindowSubclass(control, PointerWatch, 1, reinterpret_cast<DWORD_PTR>(kept))) delete kept;
 }
 
 void SetControlText(HWND control, const std::string& text) {

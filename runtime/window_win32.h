@@ -5,15 +5,30 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // Loads the common controls (v6 through the manifest) and COM for the shell objects. Call once
 // before the first window.
 void InitWindowToolkit();
 
-// The font of every control: a face that renders Chinese ("Microsoft YaHei", then "SimSun", then
-// "WenQuanYi Micro Hei"), else the default GUI font. Made once and kept for the process.
+// The font of every control: the first installed face of "Microsoft YaHei", "SimSun" and other
+// faces that hold Chinese; else the system's message font, which Windows links to a Chinese face
+// for the characters it lacks. Sized like the system's message font. Made once, kept.
 HFONT UiFont();
+// The same face in bold (page headings), and larger in bold (welcome and finish titles).
+HFONT HeadingFont();
+HFONT TitleFont();
+
+// The system's scale: dots per inch of the screen (96 on a screen at 100 %), and a length of the
+// 96-dpi layout in pixels of this screen.
+int ScreenDpi();
+int ScaleToDpi(int length);
+
+// The shell's folder browser (new dialog style, no root; modal to `owner`, so the window behind
+// waits for it), opened at `initial_folder` when it exists. The chosen folder's path; empty when
+// cancelled or when it is no file-system folder.
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initial_folder);
 
 // Registers a window class of `instance` with the dialog background; a class that is already
 // registered counts as registered. `cursor` is a system cursor (IDC_ARROW, IDC_WAIT).
@@ -45,11 +60,17 @@ enum class ControlKind {
   kTreeView,       // with check boxes
   kGroupBox,
   kPanel,          // plain static frame that holds other controls of a page
+  kRule,           // etched horizontal line
+  kSingleLine,     // a label on one line, cut at its right edge
 };
 
 // A visible child control with the toolkit font. `id` is its control id (WM_COMMAND).
 HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x, int y, int width,
                    int height, int id = 0);
+
+// Calls `moved` with the pointer's position (client coordinates of `control`) whenever the pointer
+// moves over the control, before the control's own handling.
+void WatchPointer(HWND control, std::function<void(POINT)> moved);
 
 void SetControlText(HWND control, const std::string& text);
 std::string ControlText(HWND control);

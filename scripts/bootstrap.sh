@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
-  wine wine32:i386 wine64 xvfb xauth 7zip fonts-wqy-microhei imagemagick
+  wine wine32:i386 wine64 fonts-wine xvfb xauth 7zip fonts-wqy-microhei imagemagick
   python3 time x11-utils xdotool ccache qemu-user-static
 )
 

@@ -3,7 +3,8 @@
 # tests with AddressSanitizer and UndefinedBehaviorSanitizer), build/win32 (the 32-bit Windows
 # programs that ship, and their tests under Wine where this machine can run 32-bit code) and
 # build/win64 (the same code built 64-bit, whose Windows tests run under wine64 on any machine).
-# Usage: build.sh [native|asan|win32|win64 ...] (default: all four)
+# Usage: build.sh [TREE[:TARGET,...] ...] with TREE native, asan, win32 or win64 (default: all four,
+# whole); "win32:setup" builds only the named targets of a tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 trees=("$@")
@@ -15,7 +16,10 @@ if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-for t in "${trees[@]}"; do
+for spec in "${trees[@]}"; do
+  t=${spec%%:*}
+  targets=()
+  [ "$t" = "$spec" ] || IFS=, read -r -a targets <<<"${spec#*:}"
   dir="$root/build/$t"
   case $t in
     native) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
@@ -27,5 +31,5 @@ for t in "${trees[@]}"; do
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$dir" "${args[@]}" "${launcher[@]}" >/dev/null
   fi
-  cmake --build "$dir" -j "$jobs"
+  cmake --build "$dir" -j "$jobs" ${targets[@]:+--target "${targets[@]}"}
 done

@@ -10,6 +10,13 @@ import signal
 import subprocess
 import time
 
+# The prefix kind of the tree under test (see tests/wine/loader.sh): "win64" runs the 64-bit build
+# under wine64, "wow64" the 32-bit programs that ship, in the 32-bit lane.
+WINE_ARCH = os.environ.get("QEV_WINE_ARCH", "win64")
+# The runner's exit status when this machine cannot run the tree's programs; CTest counts the test
+# as skipped.
+SKIPPED = 77
+
 
 class Harness:
     def __init__(self, qevpack, setup, run_sh, prefix, work):
@@ -21,7 +28,10 @@ class Harness:
             raise SystemExit(f"the package builder is missing: {qevpack} (build the native tree)")
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        self.wine("cmd", "/c", "exit")  # makes the prefix once
+        status, _ = self.wine("cmd", "/c", "exit")  # makes the prefix once
+        if status == SKIPPED:
+            print(f"skipped: the {WINE_ARCH} programs cannot run on this machine")
+            raise SystemExit(SKIPPED)
 
     # ---- results ----
 
@@ -74,14 +84,14 @@ class Harness:
         stdout bytes). Headless: without a display, where setup.exe cannot make its wizard
         window and so ends once its package is unpacked instead of waiting for a user."""
         env = {k: v for k, v in os.environ.items() if not (headless and k == "DISPLAY")}
-        done = subprocess.run([self.run_sh, self.prefix, "win64", *args], cwd=cwd, env=env,
+        done = subprocess.run([self.run_sh, self.prefix, WINE_ARCH, *args], cwd=cwd, env=env,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         self.wait_server()
         return done.returncode, done.stdout
 
     def start(self, *args, cwd=None):
         """Starts a program in the prefix without waiting; end it with stop()."""
-        return subprocess.Popen([self.run_sh, self.prefix, "win64", *args], cwd=cwd,
+        return subprocess.Popen([self.run_sh, self.prefix, WINE_ARCH, *args], cwd=cwd,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
@@ -99,9 +109,12 @@ class Harness:
     def wait_server(self):
         subprocess.run(["wineserver", "-w"], env=self.env())
 
-    def cmd_lines(self, command):
-        """Output lines of `cmd /c command` (ASCII output expected)."""
-        _, out = self.wine("cmd", "/c", command)
+    def cmd_lines(self, command, as_product=False):
+        """Output lines of `cmd /c command` (ASCII output expected). `as_product`: run by the cmd of
+        the programs under test (the 32-bit one in the lane), which sees the environment, folders
+        and registry view that they see."""
+        cmd = "C:\\windows\\syswow64\\cmd.exe" if as_product and WINE_ARCH == "wow64" else "cmd"
+        _, out = self.wine(cmd, "/c", command)
         return [line.strip() for line in out.decode("utf-8", "replace").splitlines()]
 
     def reg_values(self, key, view=None):

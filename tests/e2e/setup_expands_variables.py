@@ -41,11 +41,12 @@ def normalised(path):
     return path[:-1] if path.endswith("\\") else path
 
 
-# The previous install location, in the view a 64-bit program reads; then the environment.
+# The previous install location, in the view a 64-bit program reads; then the environment as the
+# installer sees it (a 32-bit process gets "Program Files (x86)").
 h.wine("reg", "add", UNINSTALL_KEY, "/v", "InstallLocation", "/d", LAST_PATH, "/f", "/reg:64")
 env = {}
 for line in h.cmd_lines("echo PF=%ProgramFiles%& echo TMP=%TMP%& echo WIN=%windir%& "
-                        "echo UP=%USERPROFILE%"):
+                        "echo UP=%USERPROFILE%", as_product=True):
     if "=" in line:
         key, value = line.split("=", 1)
         env[key] = value.strip()

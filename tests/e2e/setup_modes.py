@@ -8,6 +8,8 @@ import shutil
 import subprocess
 import sys
 
+from qevtest import SKIPPED, WINE_ARCH
+
 setup, run_sh, prefix, work = sys.argv[1:5]
 failed = 0
 
@@ -28,11 +30,14 @@ for n, (what, lines, args, expected) in enumerate(CASES):
     with open(os.path.join(folder, "data.ini"), "wb") as f:
         f.write(ini.encode("gbk"))
     try:
-        status = subprocess.run([run_sh, prefix, "win64", os.path.join(folder, "setup.exe")] + args,
+        status = subprocess.run([run_sh, prefix, WINE_ARCH, os.path.join(folder, "setup.exe")] + args,
                                 cwd=folder, timeout=60).returncode
     except subprocess.TimeoutExpired:
         status = "still running"
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix))
+    if status == SKIPPED:
+        print(f"skipped: the {WINE_ARCH} programs cannot run on this machine")
+        sys.exit(SKIPPED)
     ok = status == expected
     print(("ok   " if ok else "FAIL ") + f"{what}: status {status}")
     failed += 0 if ok else 1
