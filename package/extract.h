@@ -35,7 +35,8 @@ inline constexpr const char* kArchiveLibraryName = "7-zip32.dll";
 // Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the run's own
 // folder. False when there is no image or no folder and file of this run could be made.
 bool WriteArchiveLibrary();
-// Unloads the library and removes its file and folder; the end of the process does it as well.
+// Unloads the library and removes its file and folder; the clean-up at the end of the process
+// does it as well.
 void RemoveArchiveLibrary();
 
 // Hands `line` to the library's SevenZip entry with the progress callback installed; returns its

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "environment/system.h"
+#include "package/cleanup.h"
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "runtime/files.h"
-#include "runtime/process.h"
 #include "runtime/wide_win32.h"
 
 namespace {
@@ -191,7 +191,9 @@ bool WriteArchiveLibrary() {
     library_file.folder = folder;
     library_file.path = path;
     library_file.guard = guard;
-    AtProcessEnd(RemoveArchiveLibrary);
+    // The path first: the unloading action registered after it runs before it is removed.
+    RegisterTemporaryPath(folder);
+    RegisterCleanupAction(RemoveArchiveLibrary);
     return true;
   }
   return false;

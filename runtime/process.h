@@ -4,11 +4,6 @@
 // Terminates the own process at once with the exit code; nothing is flushed or destroyed, so every
 // file must be closed before.
 [[noreturn]] void EndProcess(unsigned code);
-// Registers a step that EndProcess runs before it ends the process (a private folder of the run
-// is removed so); steps run newest first, each once.
-void AtProcessEnd(void (*step)());
-// Runs the registered steps (EndProcess does).
-void RunEndSteps();
 // Dispatches every waiting window message of the calling thread (nothing on the native build).
 void LetMessagesRun();
 void SleepMilliseconds(unsigned milliseconds);

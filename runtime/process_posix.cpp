@@ -4,10 +4,7 @@
 
 #include "runtime/process.h"
 
-void EndProcess(unsigned code) {
-  RunEndSteps();
-  _exit(static_cast<int>(code & 0xFF));
-}
+void EndProcess(unsigned code) { _exit(static_cast<int>(code & 0xFF)); }
 
 void LetMessagesRun() {}
 

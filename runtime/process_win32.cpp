@@ -4,7 +4,6 @@
 #include "runtime/process.h"
 
 void EndProcess(unsigned code) {
-  RunEndSteps();
   TerminateProcess(GetCurrentProcess(), code);
   ExitProcess(code);  // not reached; TerminateProcess on the own process does not return
 }

@@ -80,6 +80,27 @@ lane_chosen() {
 }
 lane_kind=$(lane_chosen)
 
+# Runs a command with 32-bit programs enabled and returns its status. Under qemu a 32-bit process
+# that dies of a fault leaves Wine nothing to report but exit code 0; qemu's own message on stderr
+# is the only sign, so it is watched for and turns the status into 134.
+lane_run() {
+  case $lane_kind in
+    private|global) ;;
+    *) (lane_exec "$@"); return ;;
+  esac
+  local errors status
+  errors=$(mktemp)
+  (lane_exec "$@") 2>"$errors"
+  status=$?
+  cat "$errors" >&2
+  if grep -q '^qemu: uncaught target signal' "$errors"; then
+    echo "lane: a 32-bit process crashed under qemu-i386 (exit status $status reported)" >&2
+    status=134
+  fi
+  rm -f "$errors"
+  return $status
+}
+
 # Runs a command (in place of this shell) with 32-bit programs enabled. Every Wine process of a
 # run starts inside it: a process started outside the namespace cannot start 32-bit programs.
 lane_exec() {

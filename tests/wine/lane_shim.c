@@ -1,5 +1,5 @@
 /* Preloaded into Wine's 32-bit processes when qemu-i386 (Debian 12's qemu 7.2) executes them on a
- * kernel without 32-bit execution; it mends two places where that qemu differs from the kernel.
+ * kernel without 32-bit execution; it mends three places where that qemu differs from the kernel.
  *
  * 1. mmap with MAP_FIXED_NOREPLACE: qemu treats the address as a hint and maps elsewhere when the
  *    range is taken. Wine's 32-bit address-space reservation relies on the kernel's EEXIST; handed
@@ -9,6 +9,13 @@
  *    Wine's handler classifies faults by trapno, so every access violation became an illegal
  *    instruction (and started the debugger). The handler Wine installs is wrapped and trapno is
  *    filled in from si_code first.
+ * 3. SIGUSR1: the wineserver interrupts a running thread with it to suspend the thread or to hand
+ *    it a system APC (the completion of an asynchronous ioctl, for instance the mount manager query
+ *    the shell makes when a shortcut is saved). Delivered by this qemu to a 32-bit thread, Wine's
+ *    handler faults on a null pointer and the whole process dies ("uncaught target signal 11").
+ *    The signal is ignored instead: the thread takes the APC at its next wait, where the server
+ *    hands it over without a signal. A thread suspended from outside then stops only at its next
+ *    wait, which no test relies on.
  *
  * Built with gcc -m32 -nostdlib -fno-stack-protector: no 32-bit C library headers are needed, and
  * nothing here touches thread-local storage (the wrapper runs on Wine's signal stack). The 64-bit
@@ -26,6 +33,7 @@ enum {
   kEexist = 17,
   kSigbus = 7,
   kSigfpe = 8,
+  kSigusr1 = 10,
   kSigsegv = 11,
   kSaSiginfo = 4,
 };
@@ -90,6 +98,12 @@ int sigaction(int signal, const struct i386_sigaction *action, struct i386_sigac
   int result;
   if (!next) next = dlsym(RTLD_NEXT_, "sigaction");
   if (signal > 0 && signal < 32) previous = wine_handler[signal];
+  if (action && signal == kSigusr1 && (unsigned long)action->handler > 1) {
+    wrapped = *action;
+    wrapped.handler = (void *)1; /* SIG_IGN */
+    wrapped.flags &= ~kSaSiginfo;
+    return next(signal, &wrapped, old);
+  }
   if (action && (signal == kSigsegv || signal == kSigbus || signal == kSigfpe) &&
       (action->flags & kSaSiginfo) && (unsigned long)action->handler > 1) {
     wrapped = *action;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the isolated prefix of the build tree; the exit status is
 # the program's, or 77 when the prefix is a wow64 one and this machine cannot run 32-bit programs
-# (CTest counts that as skipped). Usage: run.sh PREFIX_DIR win64|wow64 PROGRAM [ARGS...]
+# (CTest counts that as skipped), or 134 when a 32-bit process crashed under emulation.
+# Usage: run.sh PREFIX_DIR win64|wow64 PROGRAM [ARGS...]
 set -uo pipefail
 prefix=$1
 arch=$2
@@ -15,6 +16,7 @@ case $? in
 esac
 . "$here/loader.sh"
 if [ "$arch" = wow64 ]; then
-  lane_exec "$loader" "$@"
+  lane_run "$loader" "$@"
+  exit
 fi
 "$loader" "$@"
