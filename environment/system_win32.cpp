@@ -13,26 +13,6 @@
 
 namespace {
 
-constexpr UINT kGbk = 936;
-
-// A path from the system as GBK. A path with characters GBK cannot hold is useless to the rest
-// of the program, so its short (8.3) form is tried instead, and failing that the answer is empty.
-std::string GbkPathFromWide(const wchar_t* path) {
-  int units = lstrlenW(path);
-  if (units == 0) return std::string();
-  BOOL lossy = FALSE;
-  int size = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, path, units, nullptr, 0, nullptr, &lossy);
-  if (size > 0 && !lossy) {
-    std::string out(size, '\0');
-    WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, path, units, &out[0], size, nullptr, nullptr);
-    return out;
-  }
-  wchar_t short_path[MAX_PATH * 2];
-  DWORD got = GetShortPathNameW(path, short_path, MAX_PATH * 2);
-  if (got == 0 || got >= MAX_PATH * 2 || lstrcmpW(short_path, path) == 0) return std::string();
-  return GbkPathFromWide(short_path);
-}
-
 std::string WithBackslash(std::string folder) {
   if (!folder.empty() && !EndsWithBackslash(folder)) folder += '\\';
   return folder;

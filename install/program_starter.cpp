@@ -39,3 +39,23 @@ ProgramAndParameters SplitProgramAndParameters(std::string_view command) {
 }
 
 bool HasDriveLetter(std::string_view program) { return program.size() >= 2 && program[1] == ':'; }
+
+std::string ResolveApplication(std::string_view program, const std::vector<std::string>& folders,
+                               const std::function<bool(const std::string&)>& file_exists) {
+  if (program.empty()) return std::string();
+  if (HasDriveLetter(program) || StartsWith(program, "\\\\")) return std::string(program);
+  // A relative path would be taken from the current folder: the installer's.
+  if (program.find_first_of("\\/:") != std::string_view::npos) return std::string();
+  const std::string name(program);
+  const bool has_extension = name.find('.') != std::string::npos;
+  for (const std::string& folder : folders) {
+    if (folder.empty() || !(HasDriveLetter(folder) || StartsWith(folder, "\\\\"))) continue;
+    const std::string base = EndsWithBackslash(folder) ? folder + name : folder + "\\" + name;
+    if (has_extension && file_exists(base)) return base;
+    if (has_extension) continue;
+    for (const char* extension : {".exe", ".com"}) {
+      if (file_exists(base + extension)) return base + extension;
+    }
+  }
+  return std::string();
+}

@@ -2,8 +2,10 @@
 // ProgramStarter; the install run provides the one that starts Windows processes.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class ProgramStarter {
  public:
@@ -43,3 +45,12 @@ ProgramAndParameters SplitProgramAndParameters(std::string_view command);
 // True when the program path names a drive ("C:..."): it is opened through the shell. Other
 // commands (cmd, regedit, a bare name) run as command lines.
 bool HasDriveLetter(std::string_view program);
+
+// The application a command line without a drive runs, named by its full path so that Windows
+// never looks in the installer's own folder first (a "cmd.exe" planted beside a downloaded
+// installer must not run): a bare name is looked up in `folders` in order (the system folder, the
+// Windows folder, then the absolute folders of the search path), as given and, without an
+// extension, with ".exe" and ".com"; a UNC path stays as it is. Empty when nothing is found or the
+// program is a relative path with a folder: the command is then not started.
+std::string ResolveApplication(std::string_view program, const std::vector<std::string>& folders,
+                               const std::function<bool(const std::string&)>& file_exists);

@@ -51,4 +51,40 @@ TEST(ProgramStarter, WebAddresses) {
   for (const Case& c : cases) EXPECT_EQ(IsWebAddressCommand(c.command), c.web) << c.command;
 }
 
+TEST(ProgramStarter, ApplicationsAreNamedByTheirFullPath) {
+  const std::vector<std::string> folders = {"C:\\Windows\\system32", "C:\\Windows\\",
+                                            ".", "D:\\Tools"};
+  const std::vector<std::string> present = {"C:\\Windows\\system32\\cmd.exe",
+                                            "C:\\Windows\\regedit.exe", "D:\\Tools\\x.com",
+                                            "D:\\Tools\\cmd.exe", "D:\\Tools\\run.bat",
+                                            "D:\\Tools\\plain"};
+  const auto exists = [&](const std::string& path) {
+    for (const std::string& p : present) {
+      if (p == path) return true;
+    }
+    return false;
+  };
+  struct Case {
+    std::string program;
+    std::string application;
+  };
+  const Case cases[] = {
+      {"cmd", "C:\\Windows\\system32\\cmd.exe"},  // the system folder before the search path
+      {"cmd.exe", "C:\\Windows\\system32\\cmd.exe"},
+      {"regedit", "C:\\Windows\\regedit.exe"},
+      {"x", "D:\\Tools\\x.com"},
+      {"run.bat", "D:\\Tools\\run.bat"},
+      {"plain", ""},                  // without an extension only .exe and .com are tried
+      {"missing", ""},                // not found: not started, never looked for beside setup
+      {"sub\\tool.exe", ""},          // relative to the installer's folder
+      {"..\\tool.exe", ""},
+      {"C:\\App\\a.exe", "C:\\App\\a.exe"},
+      {"\\\\server\\share\\a.exe", "\\\\server\\share\\a.exe"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ResolveApplication(c.program, folders, exists), c.application) << c.program;
+  }
+}
+
 }  // namespace

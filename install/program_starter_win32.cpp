@@ -1,11 +1,12 @@
 // StartProgram on Windows: web addresses through the shell's default action, command lines without
-// a drive letter (cmd, regedit) as processes, programs with a full path through the shell's "open"
-// verb from their own folder.
+// a drive letter (cmd, regedit) as processes of an application named by its full path, programs
+// with a full path through the shell's "open" verb from their own folder.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <vector>
 
+#include "environment/system.h"
 #include "install/program_starter.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
@@ -24,6 +25,16 @@ void WaitForProcess(HANDLE process) {
   }
 }
 
+// Where a bare program name is looked for: the system folder, the Windows folder, then the
+// search path (ResolveApplication keeps only its absolute folders).
+std::vector<std::string> ApplicationFolders() {
+  std::vector<std::string> folders = {SpecialFolder(10), SpecialFolder(9)};
+  for (const std::string& folder : SplitText(EnvironmentVariable("PATH"), ";")) {
+    folders.push_back(ReplaceAll(TrimSpaces(folder), "\"", ""));
+  }
+  return folders;
+}
+
 class WindowsStarter : public ProgramStarter {
  public:
   void StartProgram(const std::string& command, bool wait, bool hidden) override {
@@ -36,14 +47,18 @@ class WindowsStarter : public ProgramStarter {
     }
     const ProgramAndParameters split = SplitProgramAndParameters(command);
     if (!HasDriveLetter(split.program)) {
-      RunCommandLine(command, wait, show);
+      const std::string application = ResolveApplication(
+          split.program, ApplicationFolders(), [](const std::string& path) { return FileExists(path); });
+      if (!application.empty()) RunCommandLine(application, command, wait, show);
     } else {
       OpenThroughShell(split, wait, show);
     }
   }
 
  private:
-  static void RunCommandLine(const std::string& command, bool wait, int show) {
+  static void RunCommandLine(const std::string& application, const std::string& command, bool wait,
+                             int show) {
+    const std::wstring app = ToWide(application);
     std::wstring line = ToWide(command);
     std::vector<wchar_t> buffer(line.begin(), line.end());
     buffer.push_back(L'\0');
@@ -52,7 +67,7 @@ class WindowsStarter : public ProgramStarter {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(show);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(app.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
       return;
     }

@@ -1,10 +1,13 @@
 // The system program starter on Windows: command lines, programs opened through the shell from
 // their own folder, parameters and batch commands, each waited for and leaving a file behind.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "environment/system.h"
 #include "install/program_starter.h"
 #include "runtime/files.h"
+#include "runtime/wide_win32.h"
 
 namespace {
 
@@ -34,6 +37,24 @@ TEST(SystemProgramStarter, StartsAndWaits) {
       EXPECT_TRUE(FileExists(dir + "\\" + file)) << c.what << ": " << file;
     }
   }
+  RemoveFolderTree(dir);
+}
+
+// A bare name never runs the program of that name in the current folder (the installer's): the
+// system's is found first.
+TEST(SystemProgramStarter, BareNamesAreNotTakenFromTheCurrentFolder) {
+  const std::string dir = UniqueTempName() + " planted";
+  ASSERT_TRUE(CreateFolderLevels(dir));
+  // A "cmd.exe" beside the installer: a copy of the system's find.exe, which would fail to run
+  // "/c echo" and write nothing.
+  ASSERT_TRUE(CopyFileW(ToWide(SpecialFolder(10) + "find.exe").c_str(),
+                        ToWide(dir + "\\cmd.exe").c_str(), FALSE));
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(ToWide(dir).c_str()));
+  SystemProgramStarter().StartProgram("cmd /c echo real>\"" + dir + "\\real.txt\"", true, true);
+  SetCurrentDirectoryW(previous);
+  EXPECT_TRUE(FileExists(dir + "\\real.txt")) << "the system's cmd.exe ran";
   RemoveFolderTree(dir);
 }
 

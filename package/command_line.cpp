@@ -26,9 +26,14 @@ bool TakesTrailByte(unsigned char c) { return c >= 0x80; }
 }  // namespace
 
 std::vector<std::string> SplitArguments(std::string_view line) {
+  const size_t at = AfterProgramPath(line);
+  if (at == std::string_view::npos) return std::vector<std::string>();
+  return SplitArgumentText(line.substr(at));
+}
+
+std::vector<std::string> SplitArgumentText(std::string_view line) {
   std::vector<std::string> args;
-  size_t i = AfterProgramPath(line);
-  if (i == std::string_view::npos) return args;
+  size_t i = 0;
   const size_t n = line.size();
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(line[i]);
@@ -94,19 +99,34 @@ bool IsTestMode(const std::vector<std::string>& arguments) {
   return !arguments.empty() && arguments[0] == "test";
 }
 
+namespace {
+
+// Where the path switch and its value stand in the argument text: [begin, end); begin is npos
+// when the switch is absent. A value with a double quote runs to the last double quote of the
+// text, an unquoted one to the first space.
+std::pair<size_t, size_t> PathSwitchSpan(std::string_view text, std::string_view path_switch) {
+  if (path_switch.empty()) return {std::string_view::npos, std::string_view::npos};
+  const size_t at = FindText(text, path_switch);
+  if (at == std::string_view::npos) return {at, at};
+  const size_t value = at + path_switch.size();
+  const size_t last_quote = text.rfind('"');
+  if (last_quote != std::string_view::npos && last_quote >= value) return {at, last_quote + 1};
+  const size_t space = text.find(' ', value);
+  return {at, space == std::string_view::npos ? text.size() : space};
+}
+
+}  // namespace
+
 std::string PathSwitchValue(std::string_view text, std::string_view path_switch) {
-  if (path_switch.empty()) return std::string();
-  size_t at = FindText(text, path_switch);
+  const auto [at, end] = PathSwitchSpan(text, path_switch);
   if (at == std::string_view::npos) return std::string();
-  std::string_view rest = text.substr(at + path_switch.size());
-  size_t last_quote = rest.rfind('"');
-  if (last_quote != std::string_view::npos) {
+  std::string_view rest = text.substr(at + path_switch.size(), end - at - path_switch.size());
+  if (rest.find('"') != std::string_view::npos) {
     // A quoted folder: from after the opening quote to the last quote, stray quotes dropped.
-    std::string_view inner = last_quote >= 1 ? rest.substr(1, last_quote - 1) : std::string_view();
+    std::string_view inner = rest.size() >= 2 ? rest.substr(1, rest.size() - 2) : std::string_view();
     return ReplaceAll(inner, "\"", "");
   }
-  size_t space = rest.find(' ');
-  return std::string(space == std::string_view::npos ? rest : rest.substr(0, space));
+  return std::string(rest);
 }
 
 SwitchDecision DecideSwitches(std::string_view text, const SwitchSettings& s) {
@@ -115,9 +135,19 @@ SwitchDecision DecideSwitches(std::string_view text, const SwitchSettings& s) {
   const std::string direct = s.direct.empty() ? kDefaultDirectSwitch : s.direct;
   const std::string hide_end = s.hide_end.empty() ? kDefaultHideEndSwitch : s.hide_end;
   const std::string hidden = s.hidden.empty() ? kDefaultHiddenSwitch : s.hidden;
-  if (ContainsText(text, direct)) d.install_mode = kInstallModeDirect;
-  if (ContainsText(text, hidden)) d.install_mode = kInstallModeBackground;
-  if (ContainsText(text, hide_end)) d.show_finish_page = -1;
+  // Switches are whole arguments, never a piece of another argument or of the path switch's
+  // value ("/D=D:\my-hp" is no background install).
+  std::string rest(text);
+  const auto [at, end] = PathSwitchSpan(text, s.path);
+  if (at != std::string_view::npos) rest.replace(at, end - at, " ");
+  bool is_direct = false, is_hidden = false;
+  for (const std::string& argument : SplitArgumentText(rest)) {
+    is_direct = is_direct || argument == direct;
+    is_hidden = is_hidden || argument == hidden;
+    if (argument == hide_end) d.show_finish_page = -1;
+  }
+  if (is_direct) d.install_mode = kInstallModeDirect;
+  if (is_hidden) d.install_mode = kInstallModeBackground;
   return d;
 }
 

@@ -87,6 +87,14 @@ TEST(CommandLine, SwitchesAndTheirConfiguredTexts) {
       {"stray quotes are dropped", "/D=\"C:\\a\"b\"", path_d, "C:\\ab", "", 0},
       {"lone quote", "/D=\"", path_d, "", "", 0},
       {"empty value", "/D=", path_d, "", "", 0},
+      // Switches are whole arguments.
+      {"a switch inside the quoted path", "/D=\"D:\\my-hp\"", path_d, "D:\\my-hp", "", 0},
+      {"a switch as a word of the quoted path", "/D=\"D:\\a -hp -jp b\"", path_d,
+       "D:\\a -hp -jp b", "", 0},
+      {"a switch ending the unquoted path", "/D=D:\\x-hp -hideend", path_d, "D:\\x-hp", "", -1},
+      {"a switch inside another argument", "x-hp -jpx /a-hideend", defaults, "", "", 0},
+      {"switches around the path", "-jp /D=\"C:\\A B\" -hp", path_d, "C:\\A B",
+       kInstallModeBackground, 0},
   };
   for (const Case& c : cases) {
     SwitchDecision d = DecideSwitches(c.text, c.settings);

@@ -2,7 +2,9 @@
 #include "package/data_source.h"
 
 #include "environment/system.h"
+#include "package/cleanup.h"
 #include "package/container.h"
+#include "package/exit_codes.h"
 #include "package/startup.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
@@ -61,17 +63,25 @@ void SettleDataSource(const DataSourceHooks& hooks) {
   auto read = [&ini](const char* key) {
     return ini.empty() ? std::string() : GetProfileText(ini, kSetupSection, key);
   };
-  auto open_window = [&hooks] {
-    return std::make_unique<ProgressWindow>(hooks.open_window ? hooks.open_window() : nullptr);
+  // In background mode nobody is there to see a window or answer a box.
+  const bool background = s.install_mode == kInstallModeBackground;
+  auto open_window = [&hooks, background] {
+    return std::make_unique<ProgressWindow>(
+        hooks.open_window && !background ? hooks.open_window() : nullptr);
   };
-  // True when the process was to end here; only a test's stand-in comes back.
-  auto missing_volume = [&hooks](const std::string& path) {
-    if (hooks.show_message) hooks.show_message(kMissingVolumeText + path, kMissingVolumeTitle);
-    if (hooks.end_process) hooks.end_process();
+  // Start-up stops here: the entry ends the process with the missing-volume code.
+  auto missing_volume = [&hooks, &s, background](const std::string& path) {
+    if (hooks.show_message && !background) {
+      hooks.show_message(kMissingVolumeText + path, kMissingVolumeTitle);
+    }
+    s.stop_code = kExitMissingVolume;
+    s.stop_reason = kMissingVolumeText + path;
   };
 
+  s.no_product_data = false;
   int64_t size_mib = 0;
-  if (HasDataBlock(read("安装包封装模式"), &size_mib)) {
+  const bool has_block = HasDataBlock(read("安装包封装模式"), &size_mib);
+  if (has_block) {
     std::unique_ptr<ProgressWindow> window;
     {
       File program;
@@ -87,23 +97,27 @@ void SettleDataSource(const DataSourceHooks& hooks) {
         },
         true);
     window.reset();
+    if (s.data_source != s.program_path) RegisterTemporaryPath(s.data_source);
   }
 
   const int64_t count = TextToInt(read("压缩分卷数"));
-  if (count <= 0) return;
+  if (count <= 0) {
+    // Neither a data block nor volumes ("无数据", what the builder writes for an empty product).
+    s.no_product_data = !has_block;
+    return;
+  }
   const std::string folder = s.program_folder + "\\";
   const std::string names_text = read("压缩分卷文件名");
   if (!names_text.empty()) {
     const std::vector<std::string> names = SplitText(names_text, "+");
     if (names.empty()) return;
+    // Every volume is looked for before the order is judged: a missing one stops start-up with
+    // its own code whatever the names.
     bool in_order = true;
     for (size_t i = 0; i < names.size(); ++i) {
       const std::string path = folder + names[i];
       if (!FileExists(path)) return missing_volume(path);
-      if (NameExtension(names[i]) != VolumeExtension(int64_t(i) + 1)) {
-        in_order = false;
-        break;
-      }
+      if (NameExtension(names[i]) != VolumeExtension(int64_t(i) + 1)) in_order = false;
     }
     if (in_order || names.size() == 1) {
       s.data_source = folder + names[0];
@@ -112,14 +126,24 @@ void SettleDataSource(const DataSourceHooks& hooks) {
     std::string list = names_text;
     if (EndsWith(list, "+")) list.pop_back();
     const std::string joined = UniqueTempName() + kJoinedVolumesSuffix;
+    RegisterTemporaryPath(joined);
     LetMessagesRun();
     std::unique_ptr<ProgressWindow> window = open_window();
     window->ShowJoining();
-    // The names are relative to the program folder, so the copy runs there. A failed join is
-    // found by the extraction that reads the joined file.
-    if (hooks.run_hidden) hooks.run_hidden(JoinCommand(list, joined), s.program_folder);
+    // The names are relative to the program folder, so the copy runs there. The joined file must
+    // be as long as the volumes together; all of them were there, so a short join (a full disk)
+    // stops start-up as a failed extraction.
+    const bool ran = hooks.run_hidden && hooks.run_hidden(JoinCommand(list, joined), s.program_folder);
     window.reset();
     s.data_source = joined;
+    int64_t total = 0;
+    for (const std::string& name : names) {
+      if (!name.empty()) total += FileSize(folder + name);
+    }
+    if (!ran || FileSize(joined) != total) {
+      s.stop_code = kExitExtractionFailed;
+      s.stop_reason = kJoinFailedText + joined;
+    }
     return;
   }
 

@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 
+#include "package/cleanup.h"
 #include "package/container.h"
+#include "package/exit_codes.h"
 #include "package/extract.h"
 #include "package/package_test_util.h"
 #include "package/startup.h"
@@ -66,7 +68,6 @@ class DataSourceTest : public ::testing::Test {
     h.show_message = [this](const std::string& text, const std::string& title) {
       messages_.push_back(title + "|" + text);
     };
-    h.end_process = [this] { ++ended_; };
     h.run_hidden = [this](const std::string& command, const std::string& folder) {
       commands_.push_back(command);
       command_folders_.push_back(folder);
@@ -106,7 +107,7 @@ class DataSourceTest : public ::testing::Test {
   std::unique_ptr<ScratchFolder> work_;
   std::string saved_tmp_;
   Bytes archive_;
-  int windows_made_ = 0, windows_open_ = 0, ended_ = 0;
+  int windows_made_ = 0, windows_open_ = 0;
   std::vector<std::string> titles_, messages_, commands_, command_folders_;
 };
 
@@ -128,6 +129,7 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
       {"-0", true, true},
       {"x", false, false},    // no "-": no data block
       {"x-", false, false},   // nothing after it
+      {"无数据", false, false},  // the builder's mode for a product without files
   };
   for (const Case& c : cases) {
     WriteDataIni(std::string("安装包封装模式=") + c.mode + "\r\n");
@@ -135,6 +137,8 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
     SettleDataSource(Hooks());
     EXPECT_EQ(windows_made_, c.window ? 1 : 0) << c.mode;
     EXPECT_EQ(windows_open_, 0) << c.mode << ": the window is closed afterwards";
+    // No data block and no volumes: no product data, which the install run skips.
+    EXPECT_EQ(Startup().no_product_data, !c.copied) << c.mode;
     if (!c.copied) {
       EXPECT_EQ(Startup().data_source, Startup().program_path) << c.mode;
       continue;
@@ -153,7 +157,44 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
     EXPECT_TRUE(DataSourceExtracts()) << c.mode;
   }
   EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(ended_, 0);
+  EXPECT_EQ(Startup().stop_code, 0u);
+}
+
+// Background mode decides before anything is shown: no unpacking window, no box; a missing volume
+// still stops start-up with its code and reason.
+TEST_F(DataSourceTest, BackgroundModeShowsNothing) {
+  const Bytes program = "MZ image" + Bytes(1, '\0') + Marker(kDataStartText) + archive_ +
+                        Marker(kDataEndText);
+  ASSERT_TRUE(WriteWholeFile(Startup().program_path, program));
+  RemoveTemporaryPaths();  // what earlier tests registered
+  Startup().install_mode = kInstallModeBackground;
+  WriteDataIni("安装包封装模式=x-0\r\n");
+  SettleDataSource(Hooks());
+  EXPECT_EQ(windows_made_, 0);
+  EXPECT_NE(Startup().data_source, Startup().program_path);
+  EXPECT_EQ(TemporaryPaths(), std::vector<std::string>{Startup().data_source});
+  RemoveTemporaryPaths();
+  EXPECT_FALSE(FileExists(Startup().data_source)) << "the clean-up removes the copy";
+
+  WriteVolumes({"d.7z.001"}, archive_.size());
+  WriteDataIni("压缩分卷数=2\r\n压缩分卷文件名=d.7z.001+d.7z.002\r\n");
+  SettleDataSource(Hooks());
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(windows_made_, 0);
+  EXPECT_EQ(Startup().stop_code, unsigned(kExitMissingVolume));
+  EXPECT_EQ(Startup().stop_reason, "缺少分卷文件:" + *work_ / "app\\d.7z.002");
+
+  // A join that does not give the whole archive stops start-up as a failed extraction.
+  Startup().stop_code = 0;
+  WriteVolumes({"vol_a.bin", "vol_b.bin"}, archive_.size() / 2 + 1);
+  WriteDataIni("压缩分卷数=2\r\n压缩分卷文件名=vol_a.bin+vol_b.bin\r\n");
+  DataSourceHooks hooks = Hooks();
+  hooks.run_hidden = [](const std::string& command, const std::string&) {
+    return WriteWholeFile(command.substr(command.rfind(' ') + 1), "short");
+  };
+  SettleDataSource(hooks);
+  EXPECT_EQ(Startup().stop_code, unsigned(kExitExtractionFailed));
+  EXPECT_TRUE(StartsWith(Startup().stop_reason, "合并分卷失败:")) << Startup().stop_reason;
 }
 
 TEST_F(DataSourceTest, Volumes) {
@@ -175,6 +216,8 @@ TEST_F(DataSourceTest, Volumes) {
        {"vol_a.bin", "vol_b.bin"}, "joined", "", "vol_a.bin+vol_b.bin"},
       {"named volume missing", "压缩分卷数=2\r\n压缩分卷文件名=d.7z.001+d.7z.002\r\n",
        {"d.7z.001"}, "", "运行失败|缺少分卷文件:" + app + "\\d.7z.002", ""},
+      {"out of order, the last missing", "压缩分卷数=3\r\n压缩分卷文件名=vol_a.bin+vol_b.bin+vol_c.bin\r\n",
+       {"vol_a.bin", "vol_b.bin"}, "", "运行失败|缺少分卷文件:" + app + "\\vol_c.bin", ""},
       {"counted, third missing", "压缩分卷数=3\r\n墨桐软件名称=产品\r\n分卷大小=1\r\n",
        {"产品.001", "产品.002"}, "", "运行失败|缺少分卷文件:" + app + "\\产品.003", ""},
       {"counted with a volume size", "压缩分卷数=2\r\n墨桐软件名称=产品\r\n分卷大小=1\r\n",
@@ -192,16 +235,16 @@ TEST_F(DataSourceTest, Volumes) {
     messages_.clear();
     commands_.clear();
     command_folders_.clear();
-    ended_ = 0;
+    Startup().stop_code = 0;
     windows_made_ = 0;
     SettleDataSource(Hooks());
     if (!c.message.empty()) {
       EXPECT_EQ(messages_, std::vector<std::string>{c.message}) << c.what;
-      EXPECT_EQ(ended_, 1) << c.what;
+      EXPECT_EQ(Startup().stop_code, unsigned(kExitMissingVolume)) << c.what;
       continue;
     }
     EXPECT_TRUE(messages_.empty()) << c.what;
-    EXPECT_EQ(ended_, 0) << c.what;
+    EXPECT_EQ(Startup().stop_code, 0u) << c.what;
     if (c.source == "joined") {
       const std::string joined = Startup().data_source;
       EXPECT_TRUE(EndsWith(joined, ".tmpdatas.7z")) << joined;

@@ -11,9 +11,13 @@ enum SetupExitCode : unsigned {
   kExitExtractionFailed = 4,     // the main extraction (or an exclusion group) did not succeed
   kExitMissingVolume = 5,        // a split volume of the product data is missing
   kExitUserQuit = 6,             // the user confirmed quitting the wizard
+  kExitNoWindow = 7,             // no window could be made (no display) for a wizard or direct install
 
   kExitUninstallDataMissing = 20,   // "uninst.dat" (or its record) is missing beside uninst.exe
   kExitUninstallerNotStarted = 21,  // the uninstaller could not be copied or started
   kExitUninstallCancelled = 22,     // the uninstall was cancelled (the window, or a plug-in)
   kExitUninstallIncomplete = 23,    // a recorded file or shortcut could not be removed
 };
+
+// Why a run ended without installing, for the /LOG result line.
+inline constexpr const char* kNoWindowReason = "无法创建安装向导窗口 (没有显示器), 只有后台安装可以无窗口进行";

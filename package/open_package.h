@@ -26,6 +26,14 @@ PackageHooks DefaultPackageHooks();
 int OpenPackage();
 int OpenPackage(const PackageHooks& hooks);
 
+// The configuration files start-up and the later steps read from the configuration directory. In
+// test mode without a configuration block they are copied from the program's folder into a fresh
+// temporary folder, so the variable pass never writes into the publisher's own files.
+inline constexpr const char* kConfigurationFileNames[] = {
+    "data.ini",       "GUItext.ini",      "Except.ini",          "QEVDLL_s.ini",
+    "QEVDLL.db",      "choomarlowe.ini",  "界面图片.jpg",        "界面小图片.jpg",
+    "界面大图片.jpg", "界面安装时图像.jpg", "卸载程序图标.ico",    "setup.ico"};
+
 // Name of the configuration archive in the configuration directory.
 inline constexpr const char* kConfigArchiveName = "data.7z";
 

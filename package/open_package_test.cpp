@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "environment/system.h"
+#include "package/cleanup.h"
 #include "package/container.h"
 #include "package/startup.h"
 #include "runtime/files.h"
@@ -91,7 +92,10 @@ TEST_F(OpenPackageTest, RunModeFromFileAndTestArgument) {
     ASSERT_TRUE(WriteWholeFile(program_, c.file));
     EXPECT_EQ(OpenPackage(Hooks(c.line)), c.mode) << c.what;
     EXPECT_EQ(Startup().run_mode, c.mode) << c.what;
-    EXPECT_EQ(Startup().config_dir, c.config_in_program_folder ? folder_ + "\\" : "") << c.what;
+    // Test mode reads copies of the program folder's configuration files.
+    EXPECT_EQ(!Startup().config_dir.empty(), c.config_in_program_folder) << c.what;
+    EXPECT_NE(Startup().config_dir, folder_ + "\\") << c.what;
+    RemoveTemporaryPaths();
     EXPECT_EQ(Startup().data_source, program_) << c.what;
     // Nothing past the run mode happens for a non-installer.
     EXPECT_EQ(calls_.empty(), c.mode != 1) << c.what;
@@ -137,8 +141,23 @@ TEST_F(OpenPackageTest, InstallerUnpacksConfigurationAndReadsSwitches) {
 TEST_F(OpenPackageTest, TestModeReadsSwitchesFromProgramFolder) {
   ASSERT_TRUE(WriteWholeFile(program_, kImage));
   ASSERT_TRUE(WriteWholeFile(folder_ + "\\data.ini", "[安装包命令行]\r\nhp=/silent\r\n"));
+  ASSERT_TRUE(WriteWholeFile(folder_ + "\\GUItext.ini", "[t]\r\na=%ProductName%\r\n"));
+  ASSERT_TRUE(WriteWholeFile(folder_ + "\\other.txt", "not configuration"));
   EXPECT_EQ(OpenPackage(Hooks("\"C:\\setup.exe\" test -hp -jp")), 1);
-  EXPECT_EQ(Startup().config_dir, folder_ + "\\");
+  // The run works on copies in a fresh temporary folder, removed by the clean-up; the publisher's
+  // files stay as they are.
+  const std::string copies = Startup().config_dir;
+  EXPECT_NE(copies, folder_ + "\\");
+  EXPECT_TRUE(StartsWith(copies, SpecialFolder(kFolderTemp))) << copies;
+  Bytes text;
+  EXPECT_TRUE(ReadWholeFile(copies + "GUItext.ini", text));
+  EXPECT_EQ(text, "[t]\r\na=%ProductName%\r\n");
+  EXPECT_TRUE(FileExists(copies + "data.ini"));
+  EXPECT_FALSE(FileExists(copies + "other.txt"));
+  EXPECT_FALSE(FileExists(copies + "setup.exe"));
+  RemoveTemporaryPaths();
+  EXPECT_FALSE(FolderExists(copies));
+  EXPECT_TRUE(FileExists(folder_ + "\\GUItext.ini"));
   EXPECT_EQ(Startup().install_mode, "直接安装");  // -hp is not the configured text
   EXPECT_FALSE(Startup().show_space);
   Startup() = StartupState();

@@ -6,6 +6,7 @@
 #include "package/command_line.h"
 #include "package/open_package.h"
 #include "runtime/text.h"
+#include "runtime/wide_win32.h"
 
 std::string ProcessCommandLine() {
   const wchar_t* line = GetCommandLineW();
@@ -24,7 +25,8 @@ std::string OwnProgramPath() {
     }
     path.resize(path.size() * 2);
   }
-  return Utf16ToGbk(std::u16string(path.begin(), path.end()));
+  // A folder whose name GBK cannot hold is read through its short form.
+  return GbkPathFromWide(path);
 }
 
 Bytes OwnResource(const char* type, int id) {

@@ -90,3 +90,22 @@ TEST(FilesWin32, TreeRemovalClearsReadOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A system path with a character GBK cannot hold comes back in its short form, which names the
+// same file; a GBK path comes back as it is.
+TEST(FilesWin32, PathsOutsideGbkTakeTheirShortForm) {
+  const std::string dir = TempFolder("short");
+  const std::wstring wide = ToWide(dir) + L"\\J\u00f6rg \u0101 long name";
+  ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(FromWide(ToWide(dir)) + "\\marker.txt", "x"));
+  const std::string gbk = GbkPathFromWide(wide);
+  EXPECT_FALSE(gbk.empty());
+  EXPECT_TRUE(FolderExists(gbk)) << gbk;
+  EXPECT_EQ(GbkPathFromWide(ToWide(dir + "\\marker.txt")), dir + "\\marker.txt");
+  EXPECT_EQ(GbkPathFromWide(L""), "");
+  RemoveFolderTree(dir);
+}
+
+}  // namespace

@@ -13,3 +13,9 @@ inline std::wstring ToWide(const std::string& gbk) {
 inline std::string FromWide(const std::wstring& wide) {
   return Utf16ToGbk(std::u16string(wide.begin(), wide.end()));
 }
+
+// A path from the system (module file, folders, temporary files) as GBK. A path with a character
+// GBK cannot hold ("C:\Jörg\setup.exe") is useless to the rest of the program, so its short (8.3)
+// form is taken instead; failing that, the answer is empty. Every path that comes from a wide call
+// goes through here.
+std::string GbkPathFromWide(const std::wstring& path);
