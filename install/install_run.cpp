@@ -4,8 +4,10 @@
 #include "install/install_run.h"
 
 #include "environment/system.h"
-#include "package/exit_codes.h"
+#include "install/component_tree.h"
 #include "install/install_log.h"
+#include "package/cleanup.h"
+#include "package/exit_codes.h"
 #include "package/startup.h"
 #include "runtime/files.h"
 #include "runtime/md5.h"
@@ -16,13 +18,14 @@ namespace {
 constexpr const char* kRunProgramPrefix = "运行程序: ";
 constexpr const char* kExtractPrefix = "抽取: ";
 constexpr const char* kFailurePrefix = "安装失败: ";
+constexpr const char* kRefusalPrefix = "安装未开始: ";
 // A data block copied out of the program file starts with its start marker of this many bytes.
 constexpr int64_t kDataMarkerBytes = 19;
 
-// Where log lines go: the window and log file of the install that is running, or else those of
+// Where log lines go: the observer and log file of the install that is running, or else those of
 // the process.
 struct LogTarget {
-  InstallWindow* window = nullptr;
+  InstallObserver* observer = nullptr;
   int display = 0;
   std::string file;
 };
@@ -40,29 +43,12 @@ class RunningLog {
   const LogTarget* previous_;
 };
 
-InstallWindow* registered_window = nullptr;
-
-// Stands in when no wizard registered its window: asks nothing, shows nothing.
-class AbsentWindow : public InstallWindow {
- public:
-  void LetMessagesRun() override {}
-  std::string PathBoxText() override { return std::string(); }
-  void ShowError(const std::string&) override {}
-  bool AskPassword(const std::string&, std::string&) override { return false; }
-  void SetLogDisplay(int) override {}
-  void ShowInstallingPicture(const ConfigImage&) override {}
-  void SelectInstallingPage() override {}
-  void ShowLogLine(const std::string&, bool) override {}
-  void SetProgress(int) override {}
-  void StartTaskbarProgress() override {}
-  void StopTaskbarProgress() override {}
-  void EnterFinishPage() override {}
-};
+InstallObserver* registered_observer = nullptr;
 
 void LogTo(const LogTarget& target, const std::string& line) {
-  if (target.window) {
-    target.window->LetMessagesRun();
-    target.window->ShowLogLine(line, target.display != 2);
+  if (target.observer) {
+    target.observer->LetMessagesRun();
+    target.observer->ShowLogLine(line, target.display != 2);
   }
   AppendLogFile(target.file, line);
 }
@@ -87,12 +73,13 @@ bool SameFolderPath(std::string_view a, std::string_view b) {
 // directory itself.
 bool IsBlankCommand(const RunCommand& entry) { return TrimWhitespace(entry.command).empty(); }
 
-// The refusal of StartInstall: the exit code and the reason, kept in the run state and the log file.
-bool Refuse(InstallRunState& run, const LogTarget& log, unsigned code, const std::string& why) {
+// A refused start: the exit code and the reason, kept in the run state; the result line with the
+// exit code is written when the process ends (CloseRun), as the wizard may let the user try again.
+void Refuse(InstallRunState& run, const LogTarget& log, unsigned code, const std::string& why) {
   run.exit_code = code;
   run.failure = why;
-  AppendLogFile(log.file, InstallResultLine(code, why));
-  return false;
+  run.started = false;
+  AppendLogFile(log.file, kRefusalPrefix + why);
 }
 
 // A failed extraction: the run goes on, but ends with the extraction's exit code.
@@ -105,7 +92,7 @@ void FailExtraction(InstallRunState& run, const LogTarget& log, const std::strin
 
 // Everything one install needs, gathered so the steps below read as the run's order.
 struct Run {
-  InstallWindow& window;
+  InstallObserver& window;
   const InstallSteps& steps;
   InstallConfig& config;
   ComponentTree& tree;
@@ -139,9 +126,11 @@ struct Run {
         state.first_report_seen = true;
         state.previous_name = name;
         state.extracted_files = name + "\r\n";
+        window.ShowCurrentFile(name);
       }
     } else if (!name.empty() && name != state.previous_name) {
       state.previous_name = name;
+      window.ShowCurrentFile(name);
       std::string shown = name;
       const size_t inside = FindText(shown, state.install_dir + "\\");
       if (inside != std::string::npos) shown.erase(inside, state.install_dir.size() + 1);
@@ -208,8 +197,6 @@ struct Run {
     }
     RunSections("Unzip");
 
-    AppendLogFile(log.file, InstallResultLine(state.exit_code, state.failure));
-    window.EnterFinishPage();
   }
 };
 
@@ -220,8 +207,8 @@ InstallRunState& CurrentInstallRun() {
   return state;
 }
 
-void SetInstallWindow(InstallWindow* window) { registered_window = window; }
-InstallWindow* CurrentInstallWindow() { return registered_window; }
+void SetInstallObserver(InstallObserver* observer) { registered_observer = observer; }
+InstallObserver* CurrentInstallObserver() { return registered_observer; }
 
 void WriteLogLine(const std::string& line) {
   if (running_log) {
@@ -229,61 +216,91 @@ void WriteLogLine(const std::string& line) {
     return;
   }
   LogTarget target;
-  target.window = registered_window;
+  target.observer = registered_observer;
   target.display = CurrentInstallConfig().log_display;
   target.file = Startup().log_path;
   LogTo(target, line);
 }
 
-bool StartInstall(const std::string& password, bool password_given) {
-  static AbsentWindow absent;
-  InstallWindow* window = registered_window ? registered_window : &absent;
+bool SilentInstallObserver::AskPassword(const std::string& prompt, std::string& entered) {
+  entered.clear();
+  AppendLogFile(log_path_, kSilentPasswordLine + prompt);
+  return false;
+}
+
+bool SilentInstallObserver::Confirm(const std::string& question) {
+  AppendLogFile(log_path_, kSilentConfirmLine + question);
+  return false;
+}
+
+void SilentInstallObserver::ShowError(const std::string& text) {
+  AppendLogFile(log_path_, kSilentErrorLine + text);
+}
+
+InstallRequest RequestFromStartup(const StartupState& startup, const std::string& shown_dir) {
+  InstallRequest request;
+  request.install_dir =
+      startup.install_dir_override.empty() ? shown_dir : startup.install_dir_override;
+  request.install_mode = startup.install_mode;
+  request.test_run = IsTestRun(startup.arguments);
+  return request;
+}
+
+InstallOutcome RunInstall(const InstallRequest& request, InstallObserver& observer) {
   static const InstallSteps steps = DefaultInstallSteps();
-  return StartInstall(password, password_given, *window, steps, CurrentInstallConfig(),
-                      CurrentComponentTree(), Startup(), CurrentInstallRun(), CurrentScriptLists());
+  return RunInstall(request, observer, steps, CurrentInstallRun());
 }
 
-bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
-                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
-                  const StartupState& startup, InstallRunState& run) {
-  return StartInstall(password, password_given, window, steps, config, tree, startup, run,
-                      CurrentScriptLists());
-}
-
-bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
-                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
-                  const StartupState& startup, InstallRunState& run, ScriptLists& lists) {
+InstallOutcome RunInstall(const InstallRequest& request, InstallObserver& window,
+                          const InstallSteps& steps, InstallRunState& run) {
+  InstallConfig& config = request.config ? *request.config : CurrentInstallConfig();
+  ComponentTree& tree = request.tree ? *request.tree : CurrentComponentTree();
+  ScriptLists& lists = request.lists ? *request.lists : CurrentScriptLists();
+  const StartupState& startup = request.startup ? *request.startup : Startup();
+  auto outcome = [&run, &request] {
+    InstallOutcome o;
+    o.exit_code = run.exit_code;
+    o.started = run.started;
+    o.extraction_ok = run.extraction_ok;
+    o.test_run = request.test_run;
+    o.install_dir = run.install_dir;
+    o.failure = run.failure;
+    o.extracted_files = run.extracted_files;
+    return o;
+  };
   // The log file is let go when the start is refused or the run has ended.
   struct CloseLogAtEnd {
     ~CloseLogAtEnd() { CloseLogFile(); }
   } close_log;
   LogTarget log;
-  log.window = &window;
+  log.observer = &window;
   log.display = config.log_display;
   log.file = startup.log_path;
   RunningLog running(log);
 
   window.LetMessagesRun();
-  std::string dir = window.PathBoxText();
-  if (!startup.install_dir_override.empty()) dir = startup.install_dir_override;
-  dir = NormalisePath(dir);
+  const std::string dir = NormalisePath(request.install_dir);
   if (dir.empty()) {
     window.ShowError(kEmptyDirectoryMessage);
-    return Refuse(run, log, kExitDirectoryRefused, "安装路径为空");
+    Refuse(run, log, kExitDirectoryRefused, "安装路径为空");
+    return outcome();
   }
   if (const std::string problem = InstallDirectoryProblem(dir); !problem.empty()) {
     window.ShowError(problem);
-    return Refuse(run, log, kExitDirectoryRefused, "安装路径不正确: " + dir);
+    Refuse(run, log, kExitDirectoryRefused, "安装路径不正确: " + dir);
+    return outcome();
   }
 
   std::string archive_password = config.data_password;
   if (!config.password_digest.empty()) {
-    std::string entered = password_given ? password : std::string();
-    if (!password_given && !window.AskPassword(kPasswordPrompt, entered)) {
-      return Refuse(run, log, kExitPasswordRefused, "未输入安装密码");
+    std::string entered = request.password_given ? request.password : std::string();
+    if (!request.password_given && !window.AskPassword(kPasswordPrompt, entered)) {
+      Refuse(run, log, kExitPasswordRefused, "未输入安装密码");
+      return outcome();
     }
     if (Md5Hex(entered) != config.password_digest) {
-      return Refuse(run, log, kExitPasswordRefused, "安装密码不正确");
+      Refuse(run, log, kExitPasswordRefused, "安装密码不正确");
+      return outcome();
     }
     archive_password = entered;
   }
@@ -299,10 +316,9 @@ bool StartInstall(const std::string& password, bool password_given, InstallWindo
   if (!run.stay_on_page) window.SelectInstallingPage();
   if (config.taskbar_progress) window.StartTaskbarProgress();
 
-  if (IsTestRun(startup.arguments)) {
+  if (request.test_run) {
     // A test run shows the pages only: nothing is started, extracted or written.
     window.LetMessagesRun();
-    window.EnterFinishPage();
   } else {
     Run r{window, steps, config, tree, startup, run, lists, log, archive_password};
     r.windows64 = steps.is_windows64 && steps.is_windows64();
@@ -315,7 +331,23 @@ bool StartInstall(const std::string& password, bool password_given, InstallWindo
   }
 
   if (config.taskbar_progress) window.StopTaskbarProgress();
-  return true;
+  return outcome();
+}
+
+void PrepareComponentTree(const InstallConfig& config, ComponentTree& tree) {
+  if (SetUpComponentTree(config.script_store, tree).added) return;
+  // The four items the components page brings when the script store defines no tree.
+  tree.Clear();
+  for (const char* text : {"基本组件", "桌面快捷方式", "开始菜单组件", "快速启动栏"}) {
+    tree.Add(text, -1, true);
+  }
+  ApplyBasicChecks(config.basic_checks, tree);
+}
+
+void CloseRun(unsigned exit_code, const std::string& why, const std::string& log_path) {
+  AppendLogFile(log_path, InstallResultLine(exit_code, why));
+  CloseLogFile();
+  RemoveTemporaryPaths();
 }
 
 // ---- Decisions ----

@@ -1,7 +1,9 @@
 // The install run: from the moment the install starts (install button, direct or background
-// mode) until the finish page. The decisions are plain functions over texts; the effects go
-// through InstallWindow (the wizard's main window) and InstallSteps (the other install modules
-// and the system), so the order and the decisions are tested natively and the effects under Wine.
+// mode) until the finish page. One InstallRequest in, one InstallOutcome out; progress, log lines,
+// questions and errors go to an InstallObserver (the wizard's main window, or a silent observer
+// without any window), the effects through InstallSteps (the other install modules and the
+// system). The decisions are plain functions over texts, so the order and the decisions are
+// tested natively and the effects under Wine.
 #pragma once
 
 #include <cstdint>
@@ -15,38 +17,66 @@
 #include "install/script_interpreter.h"
 
 struct StartupState;
+class ComponentTree;
 
-// What the install run asks of the window it runs in. The wizard's main window implements it
-// (hidden in background mode); tests record the calls.
-class InstallWindow {
+// Who watches an install run: the wizard's main window (wizard/main_window.h) or, in background
+// mode, SilentInstallObserver below, which needs no window at all. The run reports through it its
+// progress, its log lines, the file being written, its questions and its errors; it never reads a
+// control, never decides the next page and never ends the process: it returns an InstallOutcome.
+class InstallObserver {
  public:
-  virtual ~InstallWindow() = default;
-  virtual void LetMessagesRun() = 0;
-  // The text of the path box "安装路径_编辑框".
-  virtual std::string PathBoxText() = 0;
-  // Modal message box with the error icon and the main window's title as caption.
-  virtual void ShowError(const std::string& text) = 0;
-  // Input box with a masked entry field; false when cancelled.
+  virtual ~InstallObserver() = default;
+  // Called between steps: a window lets its messages run (repaints, the Cancel button).
+  virtual void LetMessagesRun() {}
+
+  // ---- Questions: each returns the answer; a silent observer gives the documented silent one ----
+  // The install password (masked entry); false when cancelled. Silent answer: cancel.
   virtual bool AskPassword(const std::string& prompt, std::string& entered) = 0;
+  // A yes/no confirmation; true for yes. Silent answer: no.
+  virtual bool Confirm(const std::string& question) { (void)question; return false; }
+
+  // ---- Errors: a window shows a modal box; a silent observer writes a log line ----
+  virtual void ShowError(const std::string& text) = 0;
+
+  // ---- Progress ----
   // "安装过程_列表": 1 or 2 hide the details list "超级列表框"; 1 also shows "按钮_显示细节".
-  virtual void SetLogDisplay(int mode) = 0;
+  virtual void SetLogDisplay(int mode) { (void)mode; }
   // Shows the installing-page picture and hides the details list.
-  virtual void ShowInstallingPicture(const ConfigImage& picture) = 0;
-  // The tab control "选择夹1" selects the installing page.
-  virtual void SelectInstallingPage() = 0;
-  // The label "解压_标签" shows `line`; when `add_to_list`, it also becomes the last entry of
+  virtual void ShowInstallingPicture(const ConfigImage& picture) { (void)picture; }
+  // The run has been accepted (directory and password) and starts: the installing page.
+  virtual void SelectInstallingPage() {}
+  // A log line of the run (it also goes to the /LOG file, whatever the observer does with it):
+  // the label "解压_标签" shows it; when `add_to_list`, it also becomes the last entry of
   // "超级列表框", selected and scrolled into view.
   virtual void ShowLogLine(const std::string& line, bool add_to_list) = 0;
-  // The progress bar "进度条1" (0..100).
-  virtual void SetProgress(int percent) = 0;
-  // Taskbar progress: started (80 ms timer over ITaskbarList3) when "任务栏进度" is true; the
-  // value follows SetProgress; stopped at the end (100 of 100, then no progress).
-  virtual void StartTaskbarProgress() = 0;
-  virtual void StopTaskbarProgress() = 0;
-  // The finish step of the wizard. In background mode, or when the finish page is switched off,
-  // it ends the process (with the run's exit code) and does not return.
-  virtual void EnterFinishPage() = 0;
+  // The member the extraction is writing now (full path), every one, the first included.
+  virtual void ShowCurrentFile(const std::string& path) { (void)path; }
+  // The overall progress, 0..100, never going back.
+  virtual void SetProgress(int percent) { (void)percent; }
+  // Taskbar progress: started when "任务栏进度" is true; the value follows SetProgress; stopped
+  // at the end of the run.
+  virtual void StartTaskbarProgress() {}
+  virtual void StopTaskbarProgress() {}
 };
+
+// The observer of a background install: no window. Questions get their silent answers (the
+// password prompt: cancel; a confirmation: no), each written as a log line to the /LOG file; errors
+// become log lines of that file too.
+class SilentInstallObserver : public InstallObserver {
+ public:
+  explicit SilentInstallObserver(std::string log_path) : log_path_(std::move(log_path)) {}
+  bool AskPassword(const std::string& prompt, std::string& entered) override;
+  bool Confirm(const std::string& question) override;
+  void ShowError(const std::string& text) override;
+  void ShowLogLine(const std::string&, bool) override {}
+
+ private:
+  std::string log_path_;
+};
+// The log lines of the silent answers and errors.
+inline constexpr const char* kSilentPasswordLine = "后台安装: 无人回答安装密码的询问, 按取消处理: ";
+inline constexpr const char* kSilentConfirmLine = "后台安装: 无人回答确认, 按否处理: ";
+inline constexpr const char* kSilentErrorLine = "错误: ";
 
 // The steps of the run that other modules and the system perform; tests replace them.
 struct InstallSteps {
@@ -90,26 +120,62 @@ struct InstallRunState {
 };
 InstallRunState& CurrentInstallRun();
 
-// StartInstall: directory and password checks, the installing page, the "Install" sections,
-// the before-install programs, the install run, the taskbar progress. True when the install ran;
-// false when it was refused (the run state's exit code then says why).
-bool StartInstall(const std::string& password, bool password_given);
-bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
-                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
-                  const StartupState& startup, InstallRunState& run);
-// The same with the script lists the "Install" sections fill and the extraction reads (the others
-// use the process-wide CurrentScriptLists()).
-bool StartInstall(const std::string& password, bool password_given, InstallWindow& window,
-                  const InstallSteps& steps, InstallConfig& config, ComponentTree& tree,
-                  const StartupState& startup, InstallRunState& run, ScriptLists& lists);
+// What an install run is asked to do: one record in.
+struct InstallRequest {
+  std::string install_dir;      // the folder to install into (path box or path switch), as given
+  std::string password;         // the install password when `password_given`
+  bool password_given = false;  // false: the observer is asked when the configuration wants one
+  std::string install_mode;     // kInstallModeNormal, kInstallModeDirect or kInstallModeBackground
+  bool test_run = false;        // test mode: the pages only, nothing started, extracted or written
+  // What the run works from; null: the process-wide records (CurrentInstallConfig(),
+  // CurrentComponentTree(), CurrentScriptLists(), Startup()).
+  InstallConfig* config = nullptr;
+  ComponentTree* tree = nullptr;
+  ScriptLists* lists = nullptr;
+  const StartupState* startup = nullptr;
+};
+// The request start-up gives: the path switch's folder when there is one, else `shown_dir` (what
+// the path box holds); the install mode and test mode of the command line.
+InstallRequest RequestFromStartup(const StartupState& startup, const std::string& shown_dir);
+
+// What an install run did: one record out.
+struct InstallOutcome {
+  unsigned exit_code = 0;        // SetupExitCode the process ends with
+  bool started = false;          // directory and password were accepted and the run went through
+  bool extraction_ok = false;    // the main extraction (and every group) succeeded
+  bool test_run = false;         // test mode: nothing was installed
+  std::string install_dir;       // normalised, without trailing backslash
+  std::string failure;           // why it stopped or failed; empty on success
+  std::string extracted_files;   // one path per line, each ended by CR LF
+};
+
+// The install run: directory and password checks, the installing page, the "Install" sections,
+// the before-install programs, the extraction, the shortcuts, registry and uninstaller steps, the
+// after-extraction programs and "Unzip" sections, the taskbar progress. A refused start (directory
+// or password) returns at once with `started` false and the exit code that says why; the wizard
+// then stays on its page. The run never ends the process.
+InstallOutcome RunInstall(const InstallRequest& request, InstallObserver& observer);
+// The same with the steps and the run state given (tests).
+InstallOutcome RunInstall(const InstallRequest& request, InstallObserver& observer,
+                          const InstallSteps& steps, InstallRunState& run);
 // Prompt of the install-password box.
 inline constexpr const char* kPasswordPrompt = "请输入安装程序的密码才可继续安装";
-// The window the wizard registers for the real run.
-void SetInstallWindow(InstallWindow* window);
-InstallWindow* CurrentInstallWindow();
+// The observer WriteLogLine reaches outside a run (the wizard registers its window; null: none).
+void SetInstallObserver(InstallObserver* observer);
+InstallObserver* CurrentInstallObserver();
 
-// The log line of the install: the window's label and list, the plug-ins, and the /LOG file.
+// The log line of the install: the observer's label and list, the plug-ins, and the /LOG file.
 void WriteLogLine(const std::string& line);
+
+// The component tree of the configuration without any window: the script store's tree, or the
+// four default items with the "基本组件勾选" ticks.
+void PrepareComponentTree(const InstallConfig& config, ComponentTree& tree);
+
+// The end of every run of setup.exe, whatever ended it (finish, quit, refusal, failure, no
+// package, no window): the result line with the exit code in the /LOG file `log_path`, the log
+// file let go, every registered temporary path removed (package/cleanup.h). The program's entry
+// calls it just before it ends the process.
+void CloseRun(unsigned exit_code, const std::string& why, const std::string& log_path);
 
 // ---- Decisions of the run, shared by both builds ----
 

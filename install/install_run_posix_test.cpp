@@ -11,28 +11,15 @@ namespace {
 
 using package_test::ScratchFolder;
 
-class PathWindow : public InstallWindow {
+class LineObserver : public InstallObserver {
  public:
-  explicit PathWindow(std::string path) : path_(std::move(path)) {}
   std::vector<std::string> lines;
   int progress = 0;
-  int finished = 0;
 
-  void LetMessagesRun() override {}
-  std::string PathBoxText() override { return path_; }
   void ShowError(const std::string& text) override { lines.push_back("error " + text); }
   bool AskPassword(const std::string&, std::string&) override { return false; }
-  void SetLogDisplay(int) override {}
-  void ShowInstallingPicture(const ConfigImage&) override {}
-  void SelectInstallingPage() override {}
   void ShowLogLine(const std::string& line, bool) override { lines.push_back(line); }
   void SetProgress(int percent) override { progress = percent; }
-  void StartTaskbarProgress() override {}
-  void StopTaskbarProgress() override {}
-  void EnterFinishPage() override { ++finished; }
-
- private:
-  std::string path_;
 };
 
 TEST(InstallRunEndToEnd, ExtractsGroupsAndMainArchive) {
@@ -64,13 +51,18 @@ TEST(InstallRunEndToEnd, ExtractsGroupsAndMainArchive) {
     ComponentTree tree;
     InstallRunState run;
     ScriptLists lists;
-    PathWindow window(app);
+    LineObserver window;
+    InstallRequest request;
+    request.install_dir = app;
+    request.config = &config;
+    request.tree = &tree;
+    request.lists = &lists;
+    request.startup = &startup;
 
-    ASSERT_TRUE(StartInstall("", false, window, DefaultInstallSteps(), config, tree, startup, run,
-                             lists))
-        << c.what;
+    const InstallOutcome outcome = RunInstall(request, window, DefaultInstallSteps(), run);
+    ASSERT_TRUE(outcome.started) << c.what;
+    EXPECT_EQ(outcome.exit_code, c.code) << c.what;
     EXPECT_EQ(run.exit_code, c.code) << c.what;
-    EXPECT_EQ(window.finished, 1) << c.what;
     // The archive of the temporary folder and the configuration directory are gone either way.
     EXPECT_FALSE(FileExists(scratch / "data.7z")) << c.what;
     EXPECT_FALSE(FolderExists(scratch / "config")) << c.what;

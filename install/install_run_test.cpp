@@ -28,7 +28,7 @@ struct Report {
   int percent;
 };
 
-class RecordingWindow : public InstallWindow {
+class RecordingWindow : public InstallObserver {
  public:
   explicit RecordingWindow(Events& events) : events_(events) {}
   std::string path_box = "C:\\App";
@@ -37,7 +37,6 @@ class RecordingWindow : public InstallWindow {
   std::vector<int> progress;
 
   void LetMessagesRun() override {}
-  std::string PathBoxText() override { return path_box; }
   void ShowError(const std::string& text) override { events_.push_back("error " + text); }
   bool AskPassword(const std::string& prompt, std::string& entered) override {
     events_.push_back("ask " + prompt);
@@ -53,7 +52,6 @@ class RecordingWindow : public InstallWindow {
   void SetProgress(int percent) override { progress.push_back(percent); }
   void StartTaskbarProgress() override { events_.push_back("taskbar on"); }
   void StopTaskbarProgress() override { events_.push_back("taskbar off"); }
-  void EnterFinishPage() override { events_.push_back("finish"); }
 
  private:
   Events& events_;
@@ -128,8 +126,19 @@ struct Fixture {
 
   static std::string TempArchive() { return SpecialFolder(kFolderTemp) + "d1.tmp.7zqev"; }
 
+  InstallOutcome outcome;
+
+  // The wizard's request: the path box, or the path switch's folder.
   bool Start(const std::string& password = std::string(), bool given = false) {
-    return StartInstall(password, given, window, steps, config, tree, startup, run, lists);
+    InstallRequest request = RequestFromStartup(startup, window.path_box);
+    request.password = password;
+    request.password_given = given;
+    request.config = &config;
+    request.tree = &tree;
+    request.lists = &lists;
+    request.startup = &startup;
+    outcome = RunInstall(request, window, steps, run);
+    return outcome.started;
   }
 };
 
@@ -151,7 +160,6 @@ TEST(InstallRun, StepsRunInTheirOrder) {
       "log 运行程序: \"C:\\App\"\\tool.exe -s",  // after-extraction program
       "start \"C:\\App\"\\tool.exe -s +wait",
       "start post.exe +wait +hidden",          // "Unzip" section
-      "finish",
   };
   auto without = [&](std::initializer_list<const char*> dropped) {
     Events e;
@@ -178,7 +186,7 @@ TEST(InstallRun, StepsRunInTheirOrder) {
        },
        without({"shortcuts", "registry"})},
       {"test mode goes straight to the finish page",
-       [](Fixture& f) { f.startup.arguments = {"test"}; }, Events{"page", "finish"}},
+       [](Fixture& f) { f.startup.arguments = {"test"}; }, Events{"page"}},
       {"\"test\" among other arguments installs", [](Fixture& f) {
          f.startup.arguments = {"test", "-hp"};
        }, full},
@@ -190,7 +198,7 @@ TEST(InstallRun, StepsRunInTheirOrder) {
          f.run.stay_on_page = true;
          f.startup.arguments = {"test"};
        },
-       Events{"display 1", "picture", "taskbar on", "finish", "taskbar off"}},
+       Events{"display 1", "picture", "taskbar on", "taskbar off"}},
   };
   for (const Case& c : cases) {
     Fixture f;
@@ -207,6 +215,9 @@ TEST(InstallRun, StepsRunInTheirOrder) {
     EXPECT_EQ(f.events, c.expected) << c.what;
     EXPECT_EQ(f.run.exit_code, kExitSuccess) << c.what;
     EXPECT_EQ(f.run.install_dir, "C:\\App") << c.what;
+    EXPECT_EQ(f.outcome.exit_code, kExitSuccess) << c.what;
+    EXPECT_EQ(f.outcome.install_dir, "C:\\App") << c.what;
+    EXPECT_TRUE(f.outcome.failure.empty()) << c.what;
   }
 }
 
@@ -260,6 +271,8 @@ TEST(InstallRun, RefusalsAndPasswords) {
     EXPECT_EQ(f.Start(c.password, c.given), c.started) << c.what;
     EXPECT_EQ(f.run.exit_code, c.code) << c.what;
     EXPECT_EQ(f.run.started, c.started) << c.what;
+    EXPECT_EQ(f.outcome.exit_code, c.code) << c.what;
+    EXPECT_EQ(f.outcome.failure.empty(), c.started) << c.what;
     const size_t shown = std::min(f.events.size(), c.first_events.size());
     EXPECT_EQ(Events(f.events.begin(), f.events.begin() + shown), c.first_events) << c.what;
     if (!c.started) {
@@ -341,7 +354,7 @@ TEST(InstallRun, FailedExtractionsGoOnAndSetTheExitCode) {
     EXPECT_NE(std::find(f.events.begin(), f.events.end(), "log 安装失败: " + c.failure),
               f.events.end())
         << c.what;
-    EXPECT_EQ(f.events.back(), "finish") << c.what;
+    EXPECT_EQ(f.events.back(), "registry") << c.what << ": the run went on to its end";
     EXPECT_NE(std::find(f.events.begin(), f.events.end(), "registry"), f.events.end()) << c.what;
   }
 }
@@ -575,7 +588,7 @@ TEST(InstallRun, LogFile) {
        {"抽取: b.txt", "安装失败: 解压数据包出错", "运行程序: \"C:\\App\"\\go.exe",
         "安装失败: 解压数据包出错 (退出代码 4)"}},
       {"a refused directory", [](Fixture& f) { f.window.path_box = "C:"; },
-       {"安装失败: 安装路径不正确: C: (退出代码 2)"}},
+       {"安装未开始: 安装路径不正确: C:", "安装失败: 安装路径不正确: C: (退出代码 2)"}},
       {"test mode writes nothing", [](Fixture& f) { f.startup.arguments = {"test"}; }, {}},
   };
   for (const Case& c : cases) {
@@ -585,12 +598,56 @@ TEST(InstallRun, LogFile) {
     f.config.after_extraction = {RunCommand{false, "go.exe", false, false, "解压后运行"}};
     c.change(f);
     f.Start();
+    // The entry ends every run through CloseRun: the result line with the exit code.
+    if (!f.outcome.test_run) CloseRun(f.outcome.exit_code, f.outcome.failure, log);
     std::string expected;
     for (const std::string& line : c.lines) expected += stamp + GbkToUtf8(line) + "\r\n";
     Bytes written;
     ReadWholeFile(log, written);
     EXPECT_EQ(written, expected) << c.what;
   }
+  DeleteFileAt(log);
+  SetLogClock(previous);
+}
+
+}  // namespace
+
+namespace {
+
+// The background run's observer: no window; the password prompt is cancelled, a confirmation
+// answered no, and each question and error is a line of the /LOG file.
+TEST(InstallRun, SilentObserverAnswersAndLogs) {
+  const LogClock previous = SetLogClock(FixedTime);
+  const std::string log = SpecialFolder(kFolderTemp) + "install_run_silent_" +
+                          std::to_string(getpid()) + ".txt";
+  DeleteFileAt(log);
+  Fixture f;
+  f.startup.log_path = log;
+  f.config.password_digest = Md5Hex("开门");
+  SilentInstallObserver silent(log);
+  InstallRequest request = RequestFromStartup(f.startup, "C:\\App");
+  request.config = &f.config;
+  request.tree = &f.tree;
+  request.lists = &f.lists;
+  request.startup = &f.startup;
+  const InstallOutcome outcome = RunInstall(request, silent, f.steps, f.run);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.exit_code, unsigned(kExitPasswordRefused));
+  EXPECT_TRUE(f.passwords.empty()) << "nothing extracted";
+  EXPECT_FALSE(silent.Confirm("继续吗?"));
+  silent.ShowError("安装路径不正确，请重新选择！");
+  CloseRun(outcome.exit_code, outcome.failure, log);
+  Bytes written;
+  ReadWholeFile(log, written);
+  const std::string stamp = "2026-03-09 08:05:07 ";
+  std::string expected;
+  for (const std::string& line :
+       {std::string(kSilentPasswordLine) + kPasswordPrompt, std::string("安装未开始: 未输入安装密码"),
+        std::string(kSilentConfirmLine) + "继续吗?", std::string("错误: 安装路径不正确，请重新选择！"),
+        std::string("安装失败: 未输入安装密码 (退出代码 3)")}) {
+    expected += stamp + GbkToUtf8(line) + "\r\n";
+  }
+  EXPECT_EQ(written, expected);
   DeleteFileAt(log);
   SetLogClock(previous);
 }

@@ -26,9 +26,14 @@ bool TakesTrailByte(unsigned char c) { return c >= 0x80; }
 }  // namespace
 
 std::vector<std::string> SplitArguments(std::string_view line) {
+  const size_t at = AfterProgramPath(line);
+  if (at == std::string_view::npos) return std::vector<std::string>();
+  return SplitArgumentText(line.substr(at));
+}
+
+std::vector<std::string> SplitArgumentText(std::string_view line) {
   std::vector<std::string> args;
-  size_t i = AfterProgramPath(line);
-  if (i == std::string_view::npos) return args;
+  size_t i = 0;
   const size_t n = line.size();
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(line[i]);

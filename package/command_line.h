@@ -14,6 +14,9 @@ std::string ProcessCommandLine();
 // double quote; bytes below "!" separate; a GBK lead byte always takes its trail byte along.
 std::vector<std::string> SplitArguments(std::string_view command_line);
 
+// The arguments of an argument text (what follows the program path), split as above.
+std::vector<std::string> SplitArgumentText(std::string_view argument_text);
+
 // The raw text after the program path, spaces trimmed at both ends.
 std::string ArgumentText(std::string_view command_line);
 

@@ -2,7 +2,9 @@
 #include "package/data_source.h"
 
 #include "environment/system.h"
+#include "package/cleanup.h"
 #include "package/container.h"
+#include "package/exit_codes.h"
 #include "package/startup.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
@@ -61,13 +63,19 @@ void SettleDataSource(const DataSourceHooks& hooks) {
   auto read = [&ini](const char* key) {
     return ini.empty() ? std::string() : GetProfileText(ini, kSetupSection, key);
   };
-  auto open_window = [&hooks] {
-    return std::make_unique<ProgressWindow>(hooks.open_window ? hooks.open_window() : nullptr);
+  // In background mode nobody is there to see a window or answer a box.
+  const bool background = s.install_mode == kInstallModeBackground;
+  auto open_window = [&hooks, background] {
+    return std::make_unique<ProgressWindow>(
+        hooks.open_window && !background ? hooks.open_window() : nullptr);
   };
-  // True when the process was to end here; only a test's stand-in comes back.
-  auto missing_volume = [&hooks](const std::string& path) {
-    if (hooks.show_message) hooks.show_message(kMissingVolumeText + path, kMissingVolumeTitle);
-    if (hooks.end_process) hooks.end_process();
+  // Start-up stops here: the entry ends the process with the missing-volume code.
+  auto missing_volume = [&hooks, &s, background](const std::string& path) {
+    if (hooks.show_message && !background) {
+      hooks.show_message(kMissingVolumeText + path, kMissingVolumeTitle);
+    }
+    s.stop_code = kExitMissingVolume;
+    s.stop_reason = kMissingVolumeText + path;
   };
 
   int64_t size_mib = 0;
@@ -87,6 +95,7 @@ void SettleDataSource(const DataSourceHooks& hooks) {
         },
         true);
     window.reset();
+    if (s.data_source != s.program_path) RegisterTemporaryPath(s.data_source);
   }
 
   const int64_t count = TextToInt(read("压缩分卷数"));
@@ -112,6 +121,7 @@ void SettleDataSource(const DataSourceHooks& hooks) {
     std::string list = names_text;
     if (EndsWith(list, "+")) list.pop_back();
     const std::string joined = UniqueTempName() + kJoinedVolumesSuffix;
+    RegisterTemporaryPath(joined);
     LetMessagesRun();
     std::unique_ptr<ProgressWindow> window = open_window();
     window->ShowJoining();

@@ -13,7 +13,6 @@
 struct DataSourceHooks {
   std::function<std::unique_ptr<ProgressView>()> open_window;  // null: no window to show
   std::function<void(const std::string& text, const std::string& title)> show_message;
-  std::function<void()> end_process;  // a real run never comes back from it
   // Runs a command line hidden in `folder` and waits until it ends. False when it did not start.
   std::function<bool(const std::string& command, const std::string& folder)> run_hidden;
 };
@@ -21,7 +20,11 @@ struct DataSourceHooks {
 // The real window, message box, process end and command runner.
 DataSourceHooks DefaultDataSourceHooks();
 
-// Reads data.ini of the configuration directory and sets Startup().data_source.
+// Reads data.ini of the configuration directory and sets Startup().data_source. Every temporary
+// file it makes (the ".7zqev" copy, the joined volumes) is registered for the clean-up
+// (package/cleanup.h). A missing volume sets Startup().stop_code (kExitMissingVolume) and
+// stop_reason; the message box is shown only when a person can answer it: never in background
+// mode (Startup().install_mode), which also shows no unpacking window.
 void SettleDataSource();
 void SettleDataSource(const DataSourceHooks& hooks);
 

@@ -13,7 +13,6 @@ DataSourceHooks DefaultDataSourceHooks() {
   h.show_message = [](const std::string& text, const std::string& title) {
     std::fprintf(stderr, "%s: %s\n", GbkToUtf8(title).c_str(), GbkToUtf8(text).c_str());
   };
-  h.end_process = [] { EndProcess(kExitMissingVolume); };
   h.run_hidden = [](const std::string&, const std::string&) { return false; };
   return h;
 }

@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 
+#include "package/cleanup.h"
 #include "package/container.h"
+#include "package/exit_codes.h"
 #include "package/extract.h"
 #include "package/package_test_util.h"
 #include "package/startup.h"
@@ -66,7 +68,6 @@ class DataSourceTest : public ::testing::Test {
     h.show_message = [this](const std::string& text, const std::string& title) {
       messages_.push_back(title + "|" + text);
     };
-    h.end_process = [this] { ++ended_; };
     h.run_hidden = [this](const std::string& command, const std::string& folder) {
       commands_.push_back(command);
       command_folders_.push_back(folder);
@@ -106,7 +107,7 @@ class DataSourceTest : public ::testing::Test {
   std::unique_ptr<ScratchFolder> work_;
   std::string saved_tmp_;
   Bytes archive_;
-  int windows_made_ = 0, windows_open_ = 0, ended_ = 0;
+  int windows_made_ = 0, windows_open_ = 0;
   std::vector<std::string> titles_, messages_, commands_, command_folders_;
 };
 
@@ -153,7 +154,32 @@ TEST_F(DataSourceTest, DataBlockIsCopiedOutWithItsStartMarker) {
     EXPECT_TRUE(DataSourceExtracts()) << c.mode;
   }
   EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(ended_, 0);
+  EXPECT_EQ(Startup().stop_code, 0u);
+}
+
+// Background mode decides before anything is shown: no unpacking window, no box; a missing volume
+// still stops start-up with its code and reason.
+TEST_F(DataSourceTest, BackgroundModeShowsNothing) {
+  const Bytes program = "MZ image" + Bytes(1, '\0') + Marker(kDataStartText) + archive_ +
+                        Marker(kDataEndText);
+  ASSERT_TRUE(WriteWholeFile(Startup().program_path, program));
+  RemoveTemporaryPaths();  // what earlier tests registered
+  Startup().install_mode = kInstallModeBackground;
+  WriteDataIni("安装包封装模式=x-0\r\n");
+  SettleDataSource(Hooks());
+  EXPECT_EQ(windows_made_, 0);
+  EXPECT_NE(Startup().data_source, Startup().program_path);
+  EXPECT_EQ(TemporaryPaths(), std::vector<std::string>{Startup().data_source});
+  RemoveTemporaryPaths();
+  EXPECT_FALSE(FileExists(Startup().data_source)) << "the clean-up removes the copy";
+
+  WriteVolumes({"d.7z.001"}, archive_.size());
+  WriteDataIni("压缩分卷数=2\r\n压缩分卷文件名=d.7z.001+d.7z.002\r\n");
+  SettleDataSource(Hooks());
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(windows_made_, 0);
+  EXPECT_EQ(Startup().stop_code, unsigned(kExitMissingVolume));
+  EXPECT_EQ(Startup().stop_reason, "缺少分卷文件:" + *work_ / "app\\d.7z.002");
 }
 
 TEST_F(DataSourceTest, Volumes) {
@@ -192,16 +218,16 @@ TEST_F(DataSourceTest, Volumes) {
     messages_.clear();
     commands_.clear();
     command_folders_.clear();
-    ended_ = 0;
+    Startup().stop_code = 0;
     windows_made_ = 0;
     SettleDataSource(Hooks());
     if (!c.message.empty()) {
       EXPECT_EQ(messages_, std::vector<std::string>{c.message}) << c.what;
-      EXPECT_EQ(ended_, 1) << c.what;
+      EXPECT_EQ(Startup().stop_code, unsigned(kExitMissingVolume)) << c.what;
       continue;
     }
     EXPECT_TRUE(messages_.empty()) << c.what;
-    EXPECT_EQ(ended_, 0) << c.what;
+    EXPECT_EQ(Startup().stop_code, 0u) << c.what;
     if (c.source == "joined") {
       const std::string joined = Startup().data_source;
       EXPECT_TRUE(EndsWith(joined, ".tmpdatas.7z")) << joined;

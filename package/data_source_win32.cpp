@@ -54,7 +54,6 @@ DataSourceHooks DefaultDataSourceHooks() {
   h.show_message = [](const std::string& text, const std::string& title) {
     MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(title).c_str(), MB_OK | MB_SETFOREGROUND);
   };
-  h.end_process = [] { EndProcess(kExitMissingVolume); };
   h.run_hidden = RunHidden;
   return h;
 }

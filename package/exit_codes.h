@@ -10,4 +10,8 @@ enum SetupExitCode : unsigned {
   kExitExtractionFailed = 4,     // the main extraction (or an exclusion group) did not succeed
   kExitMissingVolume = 5,        // a split volume of the product data is missing
   kExitUserQuit = 6,             // the user confirmed quitting the wizard
+  kExitNoWindow = 7,             // no window could be made (no display) for a wizard or direct install
 };
+
+// Why a run ended without installing, for the /LOG result line.
+inline constexpr const char* kNoWindowReason = "无法创建安装向导窗口 (没有显示器), 只有后台安装可以无窗口进行";

@@ -3,6 +3,7 @@
 
 #include "environment/system.h"
 #include "environment/variables.h"
+#include "package/cleanup.h"
 #include "package/command_line.h"
 #include "package/container.h"
 #include "package/data_source.h"
@@ -28,6 +29,7 @@ void UnpackConfiguration(StartupState& s, const PackageHooks& hooks) {
   if (block.empty()) return;
   const std::string folder = UniqueTempName() + "\\";
   if (!CreateOneFolder(folder)) return;
+  RegisterTemporaryPath(folder);
   s.config_dir = folder;
   const std::string archive = folder + kConfigArchiveName;
   if (!WriteWholeFile(archive, block)) return;
@@ -60,7 +62,11 @@ int OpenPackage() { return OpenPackage(DefaultPackageHooks()); }
 int OpenPackage(const PackageHooks& hooks) {
   StartupState& s = Startup();
   const std::string line = hooks.command_line ? hooks.command_line() : std::string();
-  s.arguments = SplitArguments(line);
+  // The log switch goes first of all, so every result from here on reaches the log, and a path
+  // switch at the end of the line does not swallow it; the arguments are read without it.
+  s.argument_text = ArgumentText(line);
+  s.log_path = TakeLogSwitch(s.argument_text);
+  s.arguments = SplitArgumentText(s.argument_text);
   s.program_path = hooks.program_path ? hooks.program_path() : std::string();
   s.program_folder = FolderOfPath(s.program_path);
   s.data_source = s.program_path;
@@ -72,28 +78,36 @@ int OpenPackage(const PackageHooks& hooks) {
     s.run_mode_text = ReadRunMode(s.program_path);
   }
   s.run_mode = RunModeFromText(s.run_mode_text);
-  if (s.run_mode != kRunModeInstaller) return s.run_mode;
+  if (s.run_mode != kRunModeInstaller) {
+    // No configuration names the switches: the default ones decide (a background install of a
+    // program without package ends at once instead of showing an empty wizard).
+    const SwitchDecision d = DecideSwitches(s.argument_text, SwitchSettings());
+    s.install_mode = d.install_mode;
+    return s.run_mode;
+  }
 
   // In test mode without a configuration block the configuration stays in the program's folder.
   UnpackConfiguration(s, hooks);
-  if (hooks.settle_data_source) hooks.settle_data_source();
 
   const std::string ini = s.config_dir.empty() ? std::string() : s.config_dir + "data.ini";
   auto read = [&](const char* section, const char* key) {
     return ini.empty() ? std::string() : GetProfileText(ini, section, key);
   };
+  // The mode is decided before anything is shown: the data source shows no window in background
+  // mode.
   SwitchSettings settings;
   settings.path = read(kSwitchSection, "p");
   settings.direct = read(kSwitchSection, "jp");
   settings.hide_end = read(kSwitchSection, "hideend");
   settings.hidden = read(kSwitchSection, "hp");
-  s.argument_text = ArgumentText(line);
-  // The log switch goes first, so a path switch at the end of the line does not swallow it.
-  s.log_path = TakeLogSwitch(s.argument_text);
   SwitchDecision d = DecideSwitches(s.argument_text, settings);
   s.install_dir_override = d.install_dir_override;
   if (!d.install_mode.empty()) s.install_mode = d.install_mode;
+  if (s.install_mode.empty()) s.install_mode = read(kSetupSection, "安装模式");
   if (d.show_finish_page != 0) s.show_finish_page = d.show_finish_page;
+
+  if (hooks.settle_data_source) hooks.settle_data_source();
+  if (s.stop_code != 0) return kRunModeInstaller;
 
   if (hooks.build_variables) hooks.build_variables();
 

@@ -27,12 +27,16 @@ struct StartupState {
   std::vector<std::string> arguments;  // command-line arguments without the program path
   std::string argument_text;           // raw command line after the program path, trimmed
   std::string install_dir_override;    // from the path switch; empty when absent
-  std::string install_mode;            // empty unless a switch chose one
+  std::string install_mode;            // a switch's choice, else "安装模式" of data.ini; may be empty
   int show_finish_page = 0;            // -1 hides the finish page; 0 undecided
   int window_visible = 0;
   bool show_space = false;             // data.ini "选择框_显示空间"
   int64_t unpacked_size = 0;           // data.ini "压缩原大小" when show_space
   std::string log_path;                // the /LOG= switch: the install log file; empty for none
+  // Set when start-up itself cannot go on (a missing volume): the exit code and the reason. The
+  // entry then ends the process with them.
+  unsigned stop_code = 0;
+  std::string stop_reason;
 };
 
 StartupState& Startup();

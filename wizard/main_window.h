@@ -1,7 +1,8 @@
 // The install wizard's main window on Windows: the six pages of the tab control `选择夹1`, the
 // wizard buttons and the named controls of each page. Controls are found by their layout names,
-// so the plug-in bridge and the tests reach them the way the wizard does. The window is what the
-// install run draws into (InstallWindow).
+// so the plug-in bridge and the tests reach them the way the wizard does. The window is the
+// observer of the install run (InstallObserver): it shows the run's progress and log lines and
+// asks its questions in boxes.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +19,7 @@
 
 struct ITaskbarList3;
 
-class MainWindow : public InstallWindow {
+class MainWindow : public InstallObserver {
  public:
   // Outer size of the window.
   static constexpr int kWidth = 500;
@@ -70,9 +71,12 @@ class MainWindow : public InstallWindow {
   // Starts the one-shot timer `时钟1` of the direct install mode.
   void StartDirectTimer();
 
-  // InstallWindow
+  // The text of the path box "安装路径_编辑框".
+  std::string PathBoxText();
+
+  // InstallObserver
   void LetMessagesRun() override;
-  std::string PathBoxText() override;
+  bool Confirm(const std::string& question) override;
   void ShowError(const std::string& text) override;
   bool AskPassword(const std::string& prompt, std::string& entered) override;
   void SetLogDisplay(int mode) override;
@@ -82,7 +86,6 @@ class MainWindow : public InstallWindow {
   void SetProgress(int percent) override;
   void StartTaskbarProgress() override;
   void StopTaskbarProgress() override;
-  void EnterFinishPage() override;
 
   int progress() const { return progress_; }
   bool taskbar_running() const { return taskbar_ != nullptr; }

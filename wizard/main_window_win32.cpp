@@ -370,11 +370,15 @@ std::vector<bool> MainWindow::FinishTicks() const {
 
 void MainWindow::StartDirectTimer() { SetTimer(window_, kDirectTimerId, 1, nullptr); }
 
-// ---- InstallWindow ----
+// ---- InstallObserver ----
 
 void MainWindow::LetMessagesRun() { ::LetMessagesRun(); }
 
 std::string MainWindow::PathBoxText() { return ControlText(Control(kPathBox)); }
+
+bool MainWindow::Confirm(const std::string& question) {
+  return ShowMessageBox(window_, question, Caption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
 
 void MainWindow::ShowError(const std::string& text) {
   ShowMessageBox(window_, text, Caption(), MB_OK | MB_ICONERROR);
@@ -430,15 +434,6 @@ void MainWindow::StopTaskbarProgress() {
   taskbar_->SetProgressState(window_, TBPF_NOPROGRESS);
   taskbar_->Release();
   taskbar_ = nullptr;
-}
-
-void MainWindow::EnterFinishPage() {
-  SetControlText(Control(kNext), kFinishCaption);
-  SetWanted(kBack, false);
-  const StartupState& startup = Startup();
-  if (EndsAfterInstall(startup.install_mode, startup.show_finish_page)) {
-    EndProcess(CurrentInstallRun().exit_code);
-  }
 }
 
 // ---- Events ----

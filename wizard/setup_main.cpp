@@ -1,7 +1,12 @@
-// Entry of setup.exe: the archive library is written, the main window made (hidden), the package
-// opened, and the run mode decides what the window becomes; then the message loop runs.
+// Entry of setup.exe, and the only place that ends its process: the archive library is written,
+// the package opened (the /LOG switch first, the run mode, the background decision, the data
+// source), then either a background install runs without any window or the wizard runs its
+// message loop. Every end goes through EndSetup: the result line in the log, the clean-up of the
+// temporary files, the exit code.
 #include <windows.h>
 
+#include "install/install_config.h"
+#include "install/install_run.h"
 #include "package/exit_codes.h"
 #include "package/open_package.h"
 #include "package/program_entry.h"
@@ -9,21 +14,49 @@
 #include "runtime/process.h"
 #include "wizard/wizard.h"
 
+namespace {
+
+[[noreturn]] void EndSetup(unsigned code, const std::string& why) {
+  CloseRun(code, why, Startup().log_path);
+  EndProcess(code);
+}
+
+// The background install: the configuration, the component tree and the run, with no window.
+InstallOutcome RunBackgroundInstall() {
+  StartupState& startup = Startup();
+  const InstallConfig& config = LoadInstallConfig(startup, SystemRegistryReader());
+  PrepareComponentTree(config, CurrentComponentTree());
+  SilentInstallObserver observer(startup.log_path);
+  return RunInstall(RequestFromStartup(startup, config.install_dir), observer);
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // A library file left by an earlier run that cannot be replaced (another instance holds it) is
   // loaded as it is.
   PrepareProgramEntry();
-  const bool have_window = CreateWizardWindow();
   const int run_mode = PrepareStartup(DefaultPackageHooks());
-  // Without a window nothing could be shown or ended by the user.
-  if (!have_window) EndProcess(kExitSuccess);
+  const StartupState& startup = Startup();
+  // Start-up itself could not go on (a missing volume): its code and reason.
+  if (startup.stop_code != kExitSuccess) EndSetup(startup.stop_code, startup.stop_reason);
   // The uninstaller role takes over with no argument or several; its wizard is not here yet.
-  if (run_mode == kRunModeUninstaller && Startup().arguments.size() != 1) EndProcess(kExitSuccess);
+  if (run_mode == kRunModeUninstaller && startup.arguments.size() != 1) EndSetup(kExitSuccess, "");
+  const bool background = startup.install_mode == kInstallModeBackground;
+  if (background && run_mode != kRunModeInstaller) EndSetup(kExitNoPackage, kNoPackageReason);
+  if (background) {
+    const InstallOutcome outcome = RunBackgroundInstall();
+    EndSetup(outcome.exit_code, outcome.failure);
+  }
+  if (!CreateWizardWindow()) {
+    if (run_mode != kRunModeInstaller) EndSetup(kExitNoPackage, kNoPackageReason);
+    EndSetup(kExitNoWindow, kNoWindowReason);
+  }
   if (run_mode == kRunModeInstaller) {
     SetUpWizard();
   } else {
     ShowWizardWithoutConfiguration();
   }
-  RunWizardMessageLoop();
-  EndProcess(run_mode == kRunModeInstaller ? kExitSuccess : kExitNoPackage);
+  const WizardEnd end = RunWizardMessageLoop();
+  EndSetup(end.exit_code, end.why);
 }

@@ -3,6 +3,7 @@
 
 #include "install/install_run.h"
 #include "install/script_store.h"
+#include "package/exit_codes.h"
 #include "package/startup.h"
 #include "runtime/text.h"
 
@@ -188,4 +189,20 @@ void RunFinishActions(const std::vector<std::string>& commands, std::string_view
     for (const std::string& command : commands) context.starter->StartProgram(command, false, false);
   }
   RunTreeSections(store, kFinishSection, context);
+}
+
+WizardEnd DefaultWizardEnd(bool installer, bool install_started, unsigned install_exit_code,
+                           const std::string& install_failure) {
+  WizardEnd end;
+  if (!installer) {
+    end.exit_code = kExitNoPackage;
+    end.why = kNoPackageReason;
+  } else if (install_started) {
+    end.exit_code = install_exit_code;
+    end.why = install_failure;
+  } else {
+    end.exit_code = kExitUserQuit;
+    end.why = kQuitReason;
+  }
+  return end;
 }

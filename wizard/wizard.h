@@ -143,13 +143,27 @@ std::vector<std::string> FinishCommands(
 void RunFinishActions(const std::vector<std::string>& commands, std::string_view store,
                       ScriptContext& context);
 
+// How the wizard ended: the exit code the program's entry ends the process with and why.
+struct WizardEnd {
+  unsigned exit_code = 0;
+  std::string why;  // for the /LOG result line; empty on success
+};
+// The end when the message loop ran out without the wizard deciding one (its window went away):
+// an install that ran ends with its outcome; otherwise nothing was installed, as after a quit.
+WizardEnd DefaultWizardEnd(bool installer, bool install_started, unsigned install_exit_code,
+                           const std::string& install_failure);
+inline constexpr const char* kQuitReason = "用户退出了安装向导";
+inline constexpr const char* kNoPackageReason = "程序没有附加安装包";
+
 // ---- The Windows side (wizard_win32.cpp) ----
 
-// Creates the main window, hidden; false when it cannot be made.
+// Creates the main window, hidden; false when it cannot be made (no display).
 bool CreateWizardWindow();
-// The set-up in installer mode: configuration, pages, tree, then the start by InstallMode.
+// The set-up in installer mode: configuration, pages, tree, then the start by InstallMode (the
+// normal and direct modes; a background install runs without the wizard, from the entry).
 void SetUpWizard();
 // The start window without configuration (no package): the first page, shown.
 void ShowWizardWithoutConfiguration();
-// The message loop of the program; returns when the window is gone.
-int RunWizardMessageLoop();
+// The message loop of the program; returns when the wizard has ended (finish, confirmed quit, an
+// install without finish page) or its window is gone. It never ends the process itself.
+WizardEnd RunWizardMessageLoop();

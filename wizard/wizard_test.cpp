@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "install/install_run.h"
+#include "package/exit_codes.h"
 
 namespace {
 
@@ -305,3 +306,11 @@ TEST(WizardFinish, OptionsFirstThenFinishSectionsInTreeOrder) {
 }
 
 }  // namespace
+
+TEST(Wizard, DefaultEndNeverClaimsAnInstallThatDidNotHappen) {
+  EXPECT_EQ(DefaultWizardEnd(false, false, 0, "").exit_code, unsigned(kExitNoPackage));
+  EXPECT_EQ(DefaultWizardEnd(true, false, 0, "").exit_code, unsigned(kExitUserQuit));
+  EXPECT_EQ(DefaultWizardEnd(true, false, 0, "").why, kQuitReason);
+  EXPECT_EQ(DefaultWizardEnd(true, true, 4, "解压数据包出错").exit_code, 4u);
+  EXPECT_EQ(DefaultWizardEnd(true, true, 0, "").exit_code, 0u);
+}

@@ -1,5 +1,6 @@
 // The wizard on Windows: the main window of the process, its set-up in installer mode, the page
-// flow on the window's buttons, the close confirmation and the finish step.
+// flow on the window's buttons, the close confirmation and the finish step. The wizard never ends
+// the process: it ends its message loop with a WizardEnd, and the entry ends the process.
 #include <windows.h>
 
 #include "environment/system.h"
@@ -20,6 +21,33 @@ MainWindow& TheWindow() {
   return window;
 }
 
+// The outcome of the last install run from the wizard, and the end decided.
+InstallOutcome last_outcome;
+bool end_decided = false;
+WizardEnd decided_end;
+
+// Ends the wizard: the message loop returns `end` to the entry.
+void EndWizard(unsigned code, const std::string& why) {
+  if (end_decided) return;
+  end_decided = true;
+  decided_end.exit_code = code;
+  decided_end.why = why;
+  PostQuitMessage(static_cast<int>(code));
+}
+
+// The install from the wizard: the folder of the path box (the path switch's when given).
+bool RunInstallFromWizard(MainWindow& window) {
+  InstallRequest request = RequestFromStartup(Startup(), window.PathBoxText());
+  last_outcome = RunInstall(request, window);
+  if (!last_outcome.started) return false;
+  const StartupState& startup = Startup();
+  // Without a finish page the wizard ends once the install has run.
+  if (EndsAfterInstall(startup.install_mode, startup.show_finish_page)) {
+    EndWizard(last_outcome.exit_code, last_outcome.failure);
+  }
+  return true;
+}
+
 class WindowView : public WizardView {
  public:
   explicit WindowView(MainWindow& window) : window_(window) {}
@@ -30,7 +58,7 @@ class WindowView : public WizardView {
                        b.next_default);
   }
   bool LicenceTicked() override { return window_.LicenceTicked(); }
-  bool StartInstall() override { return ::StartInstall(std::string(), false); }
+  bool StartInstall() override { return RunInstallFromWizard(window_); }
   void Finish() override;
 
  private:
@@ -39,7 +67,7 @@ class WindowView : public WizardView {
 
 void WindowView::Finish() {
   const InstallConfig& config = CurrentInstallConfig();
-  const std::string& install_dir = CurrentInstallRun().install_dir;
+  const std::string& install_dir = last_outcome.install_dir;
   const std::vector<std::string> commands =
       FinishCommands(config.finish_options, window_.FinishTicks(), install_dir, IsWindows64(),
                      [](std::string_view command) { return WriteBatchCommand(command); });
@@ -49,7 +77,7 @@ void WindowView::Finish() {
   context.install_dir = install_dir;
   context.starter = &SystemProgramStarter();
   RunFinishActions(commands, config.script_store, context);
-  EndProcess(CurrentInstallRun().exit_code);
+  EndWizard(last_outcome.exit_code, last_outcome.failure);
 }
 
 void GoTo(int page) {
@@ -62,13 +90,13 @@ void Move(int direction) {
   Navigate(direction, view, CurrentWizard().enabled_flags(), CurrentWizard().agree_preset);
 }
 
-// The close question; Yes ends the process, No keeps the window.
+// The close question; Yes ends the wizard with the quit code, No keeps the window.
 bool ConfirmQuit() {
   const InstallConfig& config = CurrentInstallConfig();
   MainWindow& window = TheWindow();
   const int answer = ShowMessageBox(window.handle(), QuitQuestion(config.product_name, config.version),
                                     window.Caption(), MB_YESNO | MB_ICONEXCLAMATION);
-  if (answer == IDYES) EndProcess(kExitUserQuit);
+  if (answer == IDYES) EndWizard(kExitUserQuit, kQuitReason);
   return false;
 }
 
@@ -83,14 +111,6 @@ void OnComponentCheck(int position, bool checked) {
   ComponentTree& tree = CurrentComponentTree();
   ApplyComponentCheck(tree, position, checked);
   TheWindow().RefreshComponentTicks(tree);
-}
-
-// The four items the components page brings when the script store defines no tree.
-void FillDefaultTree(ComponentTree& tree) {
-  tree.Clear();
-  for (const char* text : {"基本组件", "桌面快捷方式", "开始菜单组件", "快速启动栏"}) {
-    tree.Add(text, -1, true);
-  }
 }
 
 // Shows the first switched-on page and, unless `hidden`, the window as start-up wants it.
@@ -119,7 +139,7 @@ bool CreateWizardWindow() {
   handlers.direct_tick = [] { GoTo(kPageInstalling); };
   handlers.component_check = OnComponentCheck;
   window.SetHandlers(std::move(handlers));
-  SetInstallWindow(&window);
+  SetInstallObserver(&window);
   return true;
 }
 
@@ -139,10 +159,7 @@ void SetUpWizard() {
   SetControlText(window.Control(control_names::kPathBox), config.install_dir);
 
   ComponentTree& tree = CurrentComponentTree();
-  if (!SetUpComponentTree(config.script_store, tree).added) {
-    FillDefaultTree(tree);
-    ApplyBasicChecks(config.basic_checks, tree);
-  }
+  PrepareComponentTree(config, tree);
   window.ShowComponentTree(tree);
   window.ShowFinishOptions(config.finish_options,
                            FinishOptionTops(config.finish_options, config.finish_options_top));
@@ -152,11 +169,7 @@ void SetUpWizard() {
     case StartAction::kDirectInstall:
       window.StartDirectTimer();
       break;
-    case StartAction::kBackgroundInstall:
-      window.SetVisible(false);
-      StartInstall(std::string(), false);
-      // Whatever the install did, no invisible process may stay behind.
-      EndProcess(CurrentInstallRun().exit_code);
+    case StartAction::kBackgroundInstall:  // runs from the entry, without the wizard
     case StartAction::kShowFirstPage:
       break;
   }
@@ -169,13 +182,15 @@ void ShowWizardWithoutConfiguration() {
   ShowFirstPage(false);
 }
 
-int RunWizardMessageLoop() {
+WizardEnd RunWizardMessageLoop() {
   HWND window = TheWindow().handle();
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  while (!end_decided && GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (window && IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return static_cast<int>(msg.wParam);
+  if (end_decided) return decided_end;
+  return DefaultWizardEnd(Startup().run_mode == kRunModeInstaller, last_outcome.started,
+                          last_outcome.exit_code, last_outcome.failure);
 }

@@ -144,6 +144,29 @@ class Harness:
                               headless=headless)
         return status, self.temp_new(before)
 
+    def run_to_wizard(self, installer, caption, *args, limit=90):
+        """Starts an installer (on the display of DISPLAY) and waits until its wizard window, titled
+        `caption`, is shown: by then the package is unpacked. Returns (shown, new entries of the
+        temporary folder as they are while the wizard waits); the installer is then ended from
+        outside, so nothing of its own clean-up runs (clean_temp() removes what it made)."""
+        before = self.temp_snapshot()
+        process = self.start(installer, *args, cwd=os.path.dirname(installer))
+        shown = False
+        deadline = time.monotonic() + limit
+        try:
+            while time.monotonic() < deadline and process.poll() is None:
+                done = subprocess.run(["xdotool", "search", "--name", f"^{re.escape(caption)}$"],
+                                      capture_output=True, text=True)
+                if done.stdout.split():
+                    shown = True
+                    break
+                time.sleep(0.5)
+            new = self.temp_new(before)
+        finally:
+            self.stop(process)
+            self.wait_server()
+        return shown, new
+
     def run_setup_line(self, installer, arguments, timeout=180):
         """Runs an installer with the exact command-line text `arguments` (quotes included, which
         an argument list would escape); returns (exit status, new entries of the temporary

@@ -7,10 +7,11 @@ Usage: setup_expands_variables.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import sys
 
-from qevtest import Harness, read_ini
+from qevtest import Display, Harness, read_ini
 
 qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
 h = Harness(qevpack, setup, run_sh, prefix, work)
+display = Display()
 
 PRODUCT = "变量测试"
 UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT
@@ -49,8 +50,8 @@ for line in h.cmd_lines("echo PF=%ProgramFiles%& echo TMP=%TMP%& echo WIN=%windi
     if "=" in line:
         key, value = line.split("=", 1)
         env[key] = value.strip()
-status, new = h.run_setup(installer, headless=True)
-h.check(status == 0, f"setup.exe ended with status 0 (got {status})")
+shown, new = h.run_to_wizard(installer, PRODUCT + " 安装")
+h.check(shown, "the wizard is shown once the package is unpacked")
 folders = h.reg_values("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
 h.wine("reg", "delete", UNINSTALL_KEY, "/f", "/reg:64")
 
@@ -97,4 +98,5 @@ for key, value in expected.items():
 for key in ("TempDir", "WindowsDir", "System32", "Desktop", "AppData", "MyDocument", "UserProfile"):
     h.check(h.unix_path(got.get(key, "")) is not None, f"%{key}% names an existing folder")
 h.clean_temp()
+display.close()
 sys.exit(h.exit_code())
