@@ -14,11 +14,11 @@ out=$root/docs/wizard
 rm -rf "$work"
 mkdir -p "$work" "$out"
 
-# The example, with 64 MiB of incompressible data in 2,000 files, stored as they are: the unpacking
+# The example, with 96 MiB of incompressible data in 3,000 files, stored as they are: the unpacking
 # window shows while the data is copied out, the installing page while the files are written.
 cp -r "$root/examples/hello" "$work/source"
 mkdir -p "$work/source/files/data"
-head -c $((64 << 20)) /dev/urandom | split -b 32k -a 4 - "$work/source/files/data/part"
+head -c $((96 << 20)) /dev/urandom | split -b 32k -a 4 - "$work/source/files/data/part"
 sed -i 's/^\[package\]$/[package]\ndata_options = -mx=0/' "$work/source/package.ini"
 "$root/build/native/bin/qevpack" "$work/source" -o "$work/out" --setup "$bin/setup.exe" >/dev/null
 installer=$(ls "$work"/out/*.exe)
@@ -52,6 +52,7 @@ sleep 500
 shot $(win "$work/4-directory.bmp")
 click 安装(&I)
 wait ~抽取: 120
+sleep 150
 shot $(win "$work/5-installing.bmp")
 wait 完成(&F) 180
 sleep 800
@@ -67,6 +68,20 @@ trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 1
 export DISPLAY=":$display_number"
 prefix=$root/build/$tree/wine/$tree
+"$root/tests/wine/prefix.sh" "$prefix" "$tree"
+# A prefix made before Wine's own fonts were installed lacks the glyphs of the window frames; the
+# Chinese face the prefix links its dialog fonts to is put beside them, where captions find it.
+for font in /usr/share/wine/fonts/*.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc; do
+  [ -f "$font" ] && [ ! -f "$prefix/drive_c/windows/Fonts/$(basename "$font")" ] &&
+    cp "$font" "$prefix/drive_c/windows/Fonts/"
+done
+# Window captions in the Chinese face (bold, 8 pt), as Chinese Windows draws them; Wine's own
+# caption face has no Chinese characters.
+caption_font=f5ffffff000000000000000000000000bc0200000000000100000000570065006e005100750061006e005900
+caption_font+=690020004d006900630072006f00200048006500690000000000000000000000000000000000000000000000
+caption_font+=00000000
+"$root/tests/wine/run.sh" "$prefix" "$tree" reg add 'HKCU\Control Panel\Desktop\WindowMetrics' \
+  /v CaptionFont /t REG_BINARY /d "$caption_font" /f >/dev/null 2>&1 || true
 timeout 600 "$root/tests/wine/run.sh" "$prefix" "$tree" explorer /desktop=qevshots,720x480 \
   "$(win "$bin/qevdrive.exe")" "$(win "$work/steps.txt")" || true
 WINEPREFIX=$prefix wineserver -w || true

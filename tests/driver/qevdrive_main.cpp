@@ -9,8 +9,9 @@
 // passed, 1 when one failed, 2 when a step could not be done (a window or control never came);
 // the started program is then ended so no test waits for it.
 //
-// Steps (words separated by blanks; "double quotes" keep blanks; # starts a comment line).
-// TEXT may start with "~" to match any text containing the rest.
+// Steps (words separated by blanks; "double quotes" keep blanks; # starts a comment line). The
+// TEXT of expect, absent, list, type and field is the rest of the line as it stands. TEXT may
+// start with "~" to match any text containing the rest.
 //   start COMMAND-LINE...      start a program (the rest of the line, quotes kept, is its
 //                              command line); it is the program the other steps look at
 //   window TITLE [SECONDS]     wait (default 30 s) for a visible top-level window of the program
@@ -479,7 +480,10 @@ struct Driver {
     } else if (op == "shot") {
       if (!window) Abort("no window to take");
       RECT r;
-      GetWindowRect(window, &r);
+      if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) {
+        Check(false, "screenshot " + words[1] + ": the window is gone");
+        return;
+      }
       const int w = r.right - r.left, h = r.bottom - r.top;
       HDC screen = GetDC(nullptr);
       HDC dc = CreateCompatibleDC(screen);
@@ -492,9 +496,24 @@ struct Driver {
       void* bits = nullptr;
       HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
       HGDIOBJ old = SelectObject(dc, bitmap);
-      BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-      GdiFlush();
       const DWORD row = static_cast<DWORD>((w * 3 + 3) & ~3);
+      // A window that has not drawn itself yet shows one colour: it is taken again (for up to
+      // three seconds, while it lasts) until it has.
+      const DWORD give_up = GetTickCount() + 3000;
+      for (;;) {
+        BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const auto* p = static_cast<const unsigned char*>(bits);
+        bool uniform = true;
+        for (int y = 0; y < h && uniform; y += 3) {
+          for (int x = 0; x < w && uniform; x += 3) {
+            const unsigned char* q = p + static_cast<size_t>(y) * row + static_cast<size_t>(x) * 3;
+            uniform = q[0] == p[0] && q[1] == p[1] && q[2] == p[2];
+          }
+        }
+        if (!uniform || !IsWindow(window) || static_cast<LONG>(GetTickCount() - give_up) >= 0) break;
+        Sleep(15);
+      }
       BITMAPFILEHEADER file = {};
       file.bfType = 0x4D42;
       file.bfOffBits = sizeof file + sizeof info.bmiHeader;
@@ -576,7 +595,23 @@ int main(int argc, char** argv) {
     const size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     line = line.substr(first);
-    const std::vector<std::string> words = SplitWords(line);
+    std::vector<std::string> words = SplitWords(line);
+    // Texts that end a step are the rest of the line, blanks included.
+    if (!words.empty()) {
+      const std::string& op = words[0];
+      size_t keep = 0;
+      if (op == "expect" || op == "absent" || op == "list") keep = 1;
+      if (op == "type" || op == "field") keep = 2;
+      if (keep && words.size() > keep) {
+        std::string tail = line;
+        for (size_t i = 0; i < keep; ++i) {
+          const size_t end = tail.find_first_of(" \t");
+          tail = end == std::string::npos ? std::string() : tail.substr(tail.find_first_not_of(" \t", end));
+        }
+        words.resize(keep);
+        words.push_back(tail);
+      }
+    }
     const size_t op_end = line.find_first_of(" \t");
     const size_t rest_begin =
         op_end == std::string::npos ? std::string::npos : line.find_first_not_of(" \t", op_end);

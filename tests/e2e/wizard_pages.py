@@ -97,7 +97,7 @@ button 下一步(&N) shown enabled default
 button 上一步(&P) hidden
 button 取消(&C) shown enabled
 click 取消(&C)
-box 当前未完成安装 示例2.0，是否退出安装？ 示例2.0-安装向导
+box "当前未完成安装 示例2.0，是否退出安装？" 示例2.0-安装向导
 answer no
 nobox
 alive
@@ -148,6 +148,7 @@ expect 已完成 示例 2.0-安装程序
 expect ~“示例 2.0”已安装在您的系统。
 button 完成(&F) enabled
 button 上一步(&P) hidden
+button 取消(&C) disabled
 button 写下完成记录 checked
 click 不运行的选项
 button 不运行的选项 unchecked
@@ -206,7 +207,7 @@ click 安装(&I)
 box 请先填写好完整的安装路径后再执行下一步操作！ 检查1-安装向导
 answer ok
 click 上一步(&P)
-wait ~欢迎使用 检查 1
+wait "~欢迎使用 检查 1"
 button 上一步(&P) hidden
 click 取消(&C)
 box ~是否退出安装？
