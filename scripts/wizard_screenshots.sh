@@ -82,7 +82,7 @@ caption_font+=690020004d006900630072006f0020004800650069000000000000000000000000
 caption_font+=00000000
 "$root/tests/wine/run.sh" "$prefix" "$tree" reg add 'HKCU\Control Panel\Desktop\WindowMetrics' \
   /v CaptionFont /t REG_BINARY /d "$caption_font" /f >/dev/null 2>&1 || true
-timeout 600 "$root/tests/wine/run.sh" "$prefix" "$tree" explorer /desktop=qevshots,720x480 \
+timeout 600 "$root/tests/wine/run.sh" "$prefix" "$tree" explorer /desktop=qevshots,${QEV_DESKTOP:-720x480} \
   "$(win "$bin/qevdrive.exe")" "$(win "$work/steps.txt")" || true
 WINEPREFIX=$prefix wineserver -w || true
 

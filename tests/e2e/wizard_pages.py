@@ -3,7 +3,8 @@
 product and GUItext.ini texts of each page, the button captions and states, the licence gate, the
 component tree and its descriptions, the quit question (No stays, Yes ends with the quit code), the
 page order with pages switched off, the "ml" directory checks and their messages, the browsed
-folder with its appended name, an install into the folder typed into the path box, and the finish
+folder with its appended name, an install into the folder typed over the one the path switch put
+into the path box, and the finish
 options and "finish" sections that Finish runs.
 Usage: wizard_pages.py QEVPACK SETUP.EXE QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
@@ -62,6 +63,7 @@ install_dir = C:\\QevWizard\\Default
 licence = licence.txt
 show_space = yes
 previous_location = no
+switch_path = /D=
 [package]
 output = wizard-full.exe
 [texts]
@@ -137,7 +139,7 @@ click 下一步(&N)
 wait 选择安装位置
 expect 选择“示例2.0”的安装文件夹
 expect ~安装向导将安装 “示例2.0” 在下列文件夹。
-field 1 C:\\QevWizard\\Default
+field 1 C:\\QevWizard\\FromSwitch
 expect ~所需空间: 
 expect ~可用空间: 
 button 安装(&I) enabled default
@@ -154,12 +156,14 @@ click 不运行的选项
 button 不运行的选项 unchecked
 click 完成(&F)
 exit 0
-""")
+""", arguments="/D=C:\\QevWizard\\FromSwitch")
 h.wait_server()
 typed = os.path.join(base, "Typed")
 h.check(os.path.isfile(os.path.join(typed, "app.exe")), "full: installed into the typed folder")
 h.check(not os.path.exists(os.path.join(typed, "docs")), "full: the unticked component's files stayed out")
-h.check(not os.path.exists(os.path.join(base, "Default")), "full: nothing went to the folder first shown")
+h.check(not os.path.exists(os.path.join(base, "Default")) and
+        not os.path.exists(os.path.join(base, "FromSwitch")),
+        "full: nothing went to the configured folder or the path switch's")
 h.check(wait_for_file(os.path.join(typed, "finish-option.txt")), "full: the ticked finish option ran")
 h.check(wait_for_file(os.path.join(base, "finish-section.txt")), "full: the finish section ran")
 h.check(not os.path.exists(os.path.join(base, "unticked.txt")), "full: the unticked option did not run")
