@@ -2,6 +2,7 @@
 #include "uninstall/uninstaller_role.h"
 
 #include "environment/system.h"
+#include "environment/variables.h"
 #include "install/uninstaller.h"
 #include "package/command_line.h"
 #include "package/container.h"
@@ -80,6 +81,9 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   const std::string working = arguments.size() > 1 ? NormalisePath(arguments[1]) : std::string();
   const UninstallerFiles files = UnpackUninstaller(install_dir, working, temp);
   const UninstallRecord record = ReadUninstallRecord(files.record);
+  // The variable table of the install, from the carried files: the uninstaller's configuration
+  // directory is the data folder, where the plug-ins find their settings expanded.
+  if (!files.data_folder.empty()) BuildVariables(files.data_folder);
 
   std::string command_text = UninstallCommandText(arguments);
   UninstallRequest request;

@@ -136,6 +136,20 @@ def round_trip(label, folder, user_file=None):
 round_trip("empty folder", "C:\\QevUninst\\Round")
 round_trip("user file", "C:\\QevUninst\\Kept", user_file="我的笔记.txt")
 
+# A product whose configuration says no uninstaller gets none, and no Uninstall entry either.
+forget()
+plain, _, _ = h.package("plain", description.replace("switch_path = /D=", "switch_path = /D=\nuninstaller = no"),
+                        PRODUCT)
+status, _ = h.run_setup(plain, "-hp", "/D=C:\\QevUninst\\Plain")
+unix = h.unix_path("C:\\QevUninst\\Plain")
+h.check(status == 0 and unix is not None and not os.path.exists(os.path.join(unix, "uninst.exe"))
+        and not os.path.exists(os.path.join(unix, "uninst.dat")),
+        f"no uninstaller: installed without uninst.exe and uninst.dat (exit {status})")
+h.check(h.reg_values(UNINSTALL, 32) == {} and h.reg_values(UNINSTALL, 64) == {},
+        "no uninstaller: no Uninstall entry")
+h.clean_temp()
+forget()
+
 # A launcher beside no uninst.dat: a script gets the exit code instead of a message box.
 lonely = os.path.join(root, "QevUninst", "Lonely")
 os.makedirs(lonely, exist_ok=True)
