@@ -199,14 +199,28 @@ std::string EnsureTrailingBackslash(const std::string& folder) {
   return folder + "\\";
 }
 
-// Writes members as the reader hands them over.
+// Splits a UTF-16 path at "\".
+std::vector<std::u16string> SplitWide(std::u16string_view path) {
+  std::vector<std::u16string> parts(1);
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  return parts;
+}
+
+// Writes members as the reader hands them over. Output paths are UTF-16 (every character of the
+// member name kept); the progress record gets their GBK form.
 class WritingSink : public ExtractSink {
  public:
   WritingSink(const SevenZipCommand& command, const std::vector<Member>& members,
-              const std::vector<std::string>& paths, const std::string& base, uint64_t total,
-              const ExtractCallback& callback)
-      : command_(command), members_(members), paths_(paths), base_(base), total_(total),
-        callback_(callback) {
+              const std::vector<std::string>& paths, const std::vector<std::u16string>& wide,
+              const std::string& base, uint64_t total, const ExtractCallback& callback)
+      : command_(command), members_(members), paths_(paths), wide_(wide), base_(base),
+        wide_base_(GbkToUtf16(base)), total_(total), callback_(callback) {
     std::memset(&info_, 0, sizeof(info_));
     buffer_.reserve(kBufferSize);
   }
@@ -215,29 +229,24 @@ class WritingSink : public ExtractSink {
 
   Result Begin(size_t index) override {
     const Member& member = members_[index];
-    const std::string& path = paths_[index];
+    const std::vector<std::u16string> parts = SplitWide(wide_[index]);
     bool fresh = false;
     if (member.is_directory) {
       if (command_.flat) return Result::kOk;
-      if (!MakeFolder(base_ + path, &fresh)) return Fail(Result::kWriteError);
+      if (!MakeFolders(parts, parts.size(), &fresh)) return Fail(Result::kWriteError);
       return Result::kOk;
     }
-    std::vector<std::string> parts = SplitComponents(path);
-    std::string name = command_.flat ? parts.back() : path;
-    out_path_ = base_ + name;
-    std::string parent = base_;
-    if (!command_.flat && parts.size() > 1) {
-      for (size_t i = 0; i + 1 < parts.size(); ++i) parent += (i ? "\\" : "") + parts[i];
-    }
-    if (!MakeFolder(parent, &fresh)) return Fail(Result::kWriteError);
+    out_path_ = wide_base_ + (command_.flat ? parts.back() : wide_[index]);
+    if (!MakeFolders(parts, command_.flat ? 0 : parts.size() - 1, &fresh))
+      return Fail(Result::kWriteError);
     // In a folder this call made, a name not written before can hold no older file: its
     // read-only flag need not be looked at, nor its attributes set back.
-    new_file_ = fresh && written_files_.insert(AsciiUpper(out_path_)).second;
+    new_file_ = fresh && written_files_.insert(WindowsNameKey(out_path_)).second;
     if (!new_file_) PrepareOverwrite(out_path_);
-    if (!file_.Open(out_path_, File::Mode::kCreate)) return Fail(Result::kWriteError);
+    if (!file_.Create(out_path_)) return Fail(Result::kWriteError);
     open_ = true;
     buffer_.clear();
-    FillRecord(member, path);
+    FillRecord(member, index);
     if (!Report(kExtractBegin)) return Fail(Result::kCancelled);
     return Result::kOk;
   }
@@ -247,7 +256,7 @@ class WritingSink : public ExtractSink {
     written_ += size;
     // The reader hands over large pieces: those go to the file without a copy into the buffer.
     if (buffer_.empty() && size >= kBufferSize) {
-      if (!file_.Write(data, static_cast<int64_t>(size))) return Fail(Result::kWriteError);
+      if (!file_.Write(data, size)) return Fail(Result::kWriteError);
       size = 0;
     }
     while (size > 0) {
@@ -263,8 +272,10 @@ class WritingSink : public ExtractSink {
     return Result::kOk;
   }
 
+  // A bad CRC is the reader's verdict, not a failure of the sink: the reader knows better what
+  // it means (in an encrypted folder, most likely a wrong password) and reports that itself.
   Result End(size_t index, bool crc_ok) override {
-    if (!open_) return crc_ok ? Result::kOk : Fail(Result::kCrcError);
+    if (!open_) return crc_ok ? Result::kOk : Result::kCrcError;
     // Written data is in the system's hands once write() returned: no sync to the disk per file,
     // which costs more than the decoding of most members.
     bool flushed = FlushBuffer();
@@ -275,11 +286,11 @@ class WritingSink : public ExtractSink {
     open_ = false;
     if (!crc_ok) {
       // A file that does not hold what the archive promised is not left behind looking installed.
-      DeleteFileAt(out_path_);
-      return Fail(Result::kCrcError);
+      DeleteOutputFile(out_path_);
+      return Result::kCrcError;
     }
     if (!flushed) {
-      DeleteFileAt(out_path_);
+      DeleteOutputFile(out_path_);
       return Fail(Result::kWriteError);
     }
     if (member.has_attributes) SetOutputAttributes(out_path_, member.attributes, new_file_);
@@ -293,10 +304,12 @@ class WritingSink : public ExtractSink {
     if (!open_) return;
     file_.Close();
     open_ = false;
-    DeleteFileAt(out_path_);
+    DeleteOutputFile(out_path_);
   }
 
   Result failure() const { return failure_; }
+  // The file or folder a write error was about.
+  const std::u16string& failed_path() const { return failed_path_; }
   size_t files_written() const { return files_written_; }
 
  private:
@@ -308,30 +321,43 @@ class WritingSink : public ExtractSink {
     return r;
   }
 
-  // Folders made (or found) once are not asked for again: every question is a round trip to
-  // the file system, and under Wine a walk of the path. `fresh`: this call made the folder.
-  bool MakeFolder(const std::string& folder, bool* fresh) {
-    auto known = folders_.find(folder);
-    if (known != folders_.end()) {
-      *fresh = known->second;
-      return true;
+  // The first `count` parts of a member path below the base, level by level. Folders made (or
+  // found) once are not asked for again: every question is a round trip to the file system, and
+  // under Wine a walk of the path. `fresh`: this call made the last level (the base, which was
+  // there before, never counts as fresh).
+  bool MakeFolders(const std::vector<std::u16string>& parts, size_t count, bool* fresh) {
+    *fresh = false;
+    std::u16string path = wide_base_;
+    for (size_t i = 0; i < count; ++i) {
+      path += (i ? u"\\" : u"") + parts[i];
+      auto known = folders_.find(path);
+      if (known != folders_.end()) {
+        *fresh = known->second;
+        continue;
+      }
+      if (!MakeOutputFolder(path, fresh)) {
+        failed_path_ = path;
+        return false;
+      }
+      folders_.emplace(path, *fresh);
     }
-    *fresh = !FolderExists(folder);
-    if (*fresh && !CreateFolderLevels(folder)) return false;
-    folders_.emplace(folder, *fresh);
     return true;
   }
 
   bool FlushBuffer() {
     if (buffer_.empty()) return true;
-    bool ok = file_.Write(buffer_.data(), static_cast<int64_t>(buffer_.size()));
+    bool ok = file_.Write(buffer_.data(), buffer_.size());
     buffer_.clear();
+    if (!ok) failed_path_ = out_path_;
     return ok;
   }
 
-  void FillRecord(const Member& member, const std::string& path) {
+  void FillRecord(const Member& member, size_t index) {
+    const std::string& path = paths_[index];
+    const std::string destination =
+        base_ + (command_.flat ? SplitComponents(path).back() : path);
     CopyField(info_.source_name, sizeof(info_.source_name), path);
-    CopyField(info_.destination_name, sizeof(info_.destination_name), out_path_);
+    CopyField(info_.destination_name, sizeof(info_.destination_name), destination);
     info_.crc = member.has_crc ? member.crc : 0;
     info_.compressed_size = 0;
     info_.os_type = 0;
@@ -358,22 +384,85 @@ class WritingSink : public ExtractSink {
   const SevenZipCommand& command_;
   const std::vector<Member>& members_;
   const std::vector<std::string>& paths_;
+  const std::vector<std::u16string>& wide_;
   std::string base_;
+  std::u16string wide_base_;
   uint64_t total_;
   const ExtractCallback& callback_;
   ExtractingInfo info_;
-  File file_;
+  OutputFile file_;
   bool open_ = false;
-  std::string out_path_;
+  std::u16string out_path_;
+  std::u16string failed_path_;
   std::vector<uint8_t> buffer_;
-  std::unordered_map<std::string, bool> folders_;  // made or found, and whether made here
-  std::unordered_set<std::string> written_files_;  // written into folders made here
+  std::unordered_map<std::u16string, bool> folders_;  // made or found, and whether made here
+  std::unordered_set<std::u16string> written_files_;  // written into folders made here
   bool new_file_ = false;
   uint64_t written_ = 0;
   uint64_t reported_ = 0;
   size_t files_written_ = 0;
   Result failure_ = Result::kOk;
 };
+
+bool HasUnpairedSurrogate(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Upper case as Windows compares file names, for the scripts GBK-era products name files in.
+char16_t FoldCase(char16_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 32);
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    // Pairs start on an odd code in these two runs, on an even one elsewhere.
+    const bool odd_pairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return ((c % 2 == 0) == odd_pairs) ? char16_t(c - 1) : c;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
+  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 32);
+  return c;
+}
+
+// The first two selected members that Windows would write to one file, or to a file and a
+// folder of one name, as "first, second"; empty when there are none. Folders that differ only by
+// case merge on Windows without loss, and a name stored twice is overwritten as -y says.
+std::string FindCollision(bool flat, const std::vector<Member>& members,
+                          const std::vector<std::u16string>& wide,
+                          const std::vector<bool>& selected) {
+  std::unordered_map<std::u16string, std::u16string> folders, files;
+  for (size_t i = 0; i < members.size() && !flat; ++i) {
+    if (!selected[i]) continue;
+    const std::vector<std::u16string> parts = SplitWide(wide[i]);
+    const size_t count = members[i].is_directory ? parts.size() : parts.size() - 1;
+    std::u16string prefix;
+    for (size_t j = 0; j < count; ++j) {
+      prefix += (j ? u"\\" : u"") + parts[j];
+      folders.emplace(WindowsNameKey(prefix), prefix);
+    }
+  }
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (!selected[i] || members[i].is_directory) continue;
+    const std::u16string name = flat ? SplitWide(wide[i]).back() : wide[i];
+    const std::u16string key = WindowsNameKey(name);
+    auto folder = folders.find(key);
+    if (folder != folders.end()) return ShownName(folder->second) + ", " + ShownName(name);
+    auto file = files.emplace(key, name).first;
+    if (file->second != name) return ShownName(file->second) + ", " + ShownName(name);
+  }
+  return std::string();
+}
 
 int Finish(int code, std::string* message, const std::string& detail = std::string()) {
   if (message) {
@@ -399,6 +488,8 @@ const char* SevenZipResultText(int result) {
     case kSevenZipWriteError: return "Cannot write an output file or folder";
     case kSevenZipUnsafeName: return "A member name would leave the output folder";
     case kSevenZipCancelled: return "Cancelled";
+    case kSevenZipNameCollision: return "Two member names are one file on Windows";
+    case kSevenZipInvalidName: return "A member name is no valid Unicode text";
   }
   return "Error";
 }
@@ -415,32 +506,87 @@ void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info) {
   info->written_size = static_cast<uint32_t>(std::min<uint64_t>(per_mille, 1000));
 }
 
-bool IsSafeMemberPath(std::string_view path) {
+bool IsSafeMemberName(std::u16string_view path) {
   if (path.empty()) return false;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-      continue;
-    }
+  for (char16_t c : path) {
     if (c < 0x20 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
         c == '*' || c == '/' || c == 0x7F) {
       return false;
     }
   }
-  for (const std::string& part : SplitComponents(path)) {
+  for (const std::u16string& part : SplitWide(path)) {
     // Empty parts cover a leading "\" (absolute, UNC, "\\?\") and doubled separators.
     if (part.empty()) return false;
-    if (part.find_first_not_of(". ") == std::string::npos) return false;
-    if (IsDeviceName(part)) return false;
+    if (part.find_first_not_of(u". ") == std::u16string::npos) return false;
+    if (IsDeviceName(MemberPathText(part))) return false;
   }
   return true;
 }
 
-std::string MemberPathText(const std::u16string& name) {
+bool IsSafeMemberPath(std::string_view path) {
+  // Bytes that are no GBK come back as "?", which is refused.
+  return !path.empty() && IsSafeMemberName(GbkToUtf16(path));
+}
+
+std::u16string MemberPathWide(const std::u16string& name) {
   std::u16string normal = name;
   std::replace(normal.begin(), normal.end(), u'/', u'\\');
-  return Utf16ToGbk(normal);
+  return normal;
+}
+
+namespace {
+
+// GBK of `text`, one character at a time where the whole does not convert back exactly;
+// `missing` stands for a character GBK lacks.
+template <typename Missing>
+std::string ExactGbk(std::u16string_view text, const Missing& missing) {
+  std::string gbk = Utf16ToGbk(text);
+  if (GbkToUtf16(gbk) == text) return gbk;
+  gbk.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    size_t n = (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ? 2 : 1;
+    std::u16string_view one = text.substr(i, n);
+    std::string c = Utf16ToGbk(one);
+    if (GbkToUtf16(c) == one) {
+      gbk += c;
+    } else {
+      uint32_t code = n == 2 ? 0x10000 + ((uint32_t(one[0]) - 0xD800) << 10) + (one[1] - 0xDC00)
+                             : one[0];
+      gbk += missing(code);
+    }
+    i += n - 1;
+  }
+  return gbk;
+}
+
+}  // namespace
+
+std::string MemberPathText(const std::u16string& name) {
+  return ExactGbk(MemberPathWide(name), [](uint32_t) { return std::string("?"); });
+}
+
+std::string ShownName(std::u16string_view name) {
+  return ExactGbk(name, [](uint32_t code) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string digits;
+    for (int shift = code > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4)
+      digits.push_back(kHex[(code >> shift) & 0xF]);
+    return "<U+" + digits + ">";
+  });
+}
+
+std::u16string WindowsNameKey(std::u16string_view path) {
+  std::u16string key;
+  bool first = true;
+  for (const std::u16string& part : SplitWide(path)) {
+    size_t end = part.size();
+    while (end > 0 && (part[end - 1] == u'.' || part[end - 1] == u' ')) --end;
+    if (!first) key.push_back(u'\\');
+    first = false;
+    for (size_t i = 0; i < end; ++i) key.push_back(FoldCase(part[i]));
+  }
+  return key;
 }
 
 int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
@@ -456,32 +602,47 @@ int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callbac
   if (r != Result::kOk) return Finish(ResultToCode(r, true), message, ResultName(r));
 
   const std::vector<Member>& members = reader.members();
+  std::vector<std::u16string> wide(members.size());
   std::vector<std::string> paths(members.size());
   std::vector<bool> selected(members.size(), false);
   for (size_t i = 0; i < members.size(); ++i) {
     const Member& member = members[i];
+    wide[i] = MemberPathWide(member.name);
     paths[i] = MemberPathText(member.name);
     if (member.is_anti) continue;
+    // A name without any part (empty, or only dots and separators) is invisible to every mask;
+    // refused here, a mask cannot make the call skip it silently and report success.
+    if (wide[i].find_first_not_of(u"\\.") == std::u16string::npos) {
+      return Finish(kSevenZipUnsafeName, message, wide[i].empty() ? "(empty name)" : paths[i]);
+    }
     if (!IsPathSelected(command, paths[i])) continue;
     // Refused before anything is written: a hostile archive leaves no trace at all.
-    if (!IsSafeMemberPath(paths[i])) return Finish(kSevenZipUnsafeName, message, paths[i]);
+    if (!IsSafeMemberName(wide[i])) return Finish(kSevenZipUnsafeName, message, ShownName(wide[i]));
+    if (HasUnpairedSurrogate(wide[i])) {
+      return Finish(kSevenZipInvalidName, message, ShownName(wide[i]));
+    }
     if (command.flat && member.is_directory) continue;
     selected[i] = true;
   }
+  const std::string collision = FindCollision(command.flat, members, wide, selected);
+  if (!collision.empty()) return Finish(kSevenZipNameCollision, message, collision);
 
   std::string base = EnsureTrailingBackslash(command.output);
   if (!base.empty() && !CreateFolderLevels(base)) {
     return Finish(kSevenZipWriteError, message, base);
   }
   uint64_t total = reader.SelectedSize(selected);
-  WritingSink sink(command, members, paths, base, total, callback);
+  WritingSink sink(command, members, paths, wide, base, total, callback);
   r = reader.Extract(selected, &sink);
   sink.Abandon();
   // The sink's own failure says more than the reader's echo of it.
   if (sink.failure() != Result::kOk) r = sink.failure();
   if (r == Result::kCancelled) return Finish(kSevenZipCancelled, message);
   if (callback) callback(kExtractEnd, nullptr);
-  return Finish(ResultToCode(r, false), message, r == Result::kOk ? std::string() : ResultName(r));
+  std::string detail = r == Result::kOk ? std::string() : ResultName(r);
+  if (r == Result::kWriteError && !sink.failed_path().empty())
+    detail = ShownName(sink.failed_path());
+  return Finish(ResultToCode(r, false), message, detail);
 }
 
 int RunSevenZip(std::string_view line, const ParseOptions& options,

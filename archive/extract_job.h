@@ -29,6 +29,8 @@ enum SevenZipResult : int {
   kSevenZipWriteError = 0x8009,      // an output folder or file could not be made or written
   kSevenZipUnsafeName = 0x800A,      // a selected member's name would leave the destination
   kSevenZipCancelled = 0x800B,       // the progress callback answered 0
+  kSevenZipNameCollision = 0x800C,   // two selected members would be one file on Windows
+  kSevenZipInvalidName = 0x800D,     // a member name is no valid UTF-16 (an unpaired surrogate)
 };
 
 const char* SevenZipResultText(int result);
@@ -75,18 +77,32 @@ void SetProgressSizes(uint64_t total, uint64_t written, ExtractingInfo* info);
 // Returns false to cancel. `info` is null for kExtractEnd.
 using ExtractCallback = std::function<bool(int state, const ExtractingInfo* info)>;
 
-// Member path checks, on the GBK path with "\" separators. A safe path is relative, has no drive
-// letter, no ":" anywhere, no empty, "." or ".." component (nor one of dots and spaces only), no
-// control character or "<>\"|?*", and no component that Windows maps to a device (CON, NUL...).
+// Member path checks, on the UTF-16 path with "\" separators. A safe path is relative, has no
+// drive letter, no ":" anywhere, no empty, "." or ".." component (nor one of dots and spaces
+// only), no control character or "<>\"|?*", and no component that Windows maps to a device
+// (CON, NUL...). Characters outside GBK are fine: members are written through the wide API.
+bool IsSafeMemberName(std::u16string_view path);
+// The same check on a GBK path.
 bool IsSafeMemberPath(std::string_view path);
 
-// The member path in GBK with "\" separators (the archive may store "/").
+// The member path with "\" separators (the archive may store "/"), every character kept.
+std::u16string MemberPathWide(const std::u16string& name);
+// The member path in GBK with "\" separators, for masks and the progress record: a character
+// GBK lacks becomes "?", never a look-alike letter ("â" is no "a").
 std::string MemberPathText(const std::u16string& name);
+// A name for messages, in GBK: a character GBK lacks is shown as its code ("Stra<U+00DF>e.txt").
+std::string ShownName(std::u16string_view name);
+
+// The form in which Windows compares names: letters folded to upper case (ASCII, Latin, Greek,
+// Cyrillic, full-width) and trailing dots and blanks dropped from every part. Two different
+// names with one key are one file on Windows.
+std::u16string WindowsNameKey(std::u16string_view path);
 
 // Runs the parsed command. `callback` may be empty. `message` (optional) gets a short text.
 // Existing files are overwritten with or without -y (there is nobody to ask). A selected member
-// with an unsafe name fails the whole call before anything is written; a file whose data fails
-// its CRC, or that is cut short by an error or a cancel, is removed again.
+// with an unsafe or invalid name, or two selected members that Windows would take for one file,
+// fail the whole call before anything is written; a file whose data fails its CRC, or that is
+// cut short by an error or a cancel, is removed again.
 int RunExtraction(const SevenZipCommand& command, const ExtractCallback& callback,
                   std::string* message);
 

@@ -264,7 +264,7 @@ TEST_F(ExtractJobTest, FailuresLeaveNoWrongFileBehind) {
   const Case cases[] = {
       {Archive("encrypted_headers"), "wrong", kSevenZipPasswordError},
       {Archive("encrypted_headers"), "", kSevenZipPasswordError},
-      {Archive("encrypted"), "wrong", 0},
+      {Archive("encrypted"), "wrong", kSevenZipPasswordError},
       {Archive("encrypted"), "", 0},
       {damaged, "", kSevenZipCrcError},
       {truncated, "", 0},
@@ -337,6 +337,64 @@ TEST_F(ExtractJobTest, HostileNamesWriteNothingAnywhere) {
   }
   EXPECT_FALSE(fs::exists("/tmp/qev_abs.txt"));
   EXPECT_FALSE(fs::exists(work_ / "escape.txt"));
+}
+
+// Names as Windows sees them, in archives made by 7zz from a native folder (where they can all
+// exist side by side): names outside GBK are written exactly; names Windows takes for one file
+// fail the call before anything is written; an unpaired surrogate is refused.
+TEST_F(ExtractJobTest, NamesAsWindowsSeesThem) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> files;  // UTF-8 paths of the archive (u8 literals), "/" separators
+    std::string tail;                // masks
+    char letter;
+    int expected;
+  } cases[] = {
+      {"outside GBK", {u8"Straße.txt", u8"âb/Ω文.txt", u8"ok.txt"}, "*", 'x', kSevenZipOk},
+      {"outside GBK, flat", {u8"d/Straße.txt"}, "*", 'e', kSevenZipOk},
+      {"letter case", {u8"A.txt", u8"a.txt"}, "*", 'x', kSevenZipNameCollision},
+      {"letter case outside ASCII", {u8"Ä.txt", u8"ä.txt"}, "*", 'x', kSevenZipNameCollision},
+      {"trailing dot", {u8"trail.", u8"trail"}, "*", 'x', kSevenZipNameCollision},
+      {"trailing blank", {u8"d/n ", u8"d/N"}, "*", 'x', kSevenZipNameCollision},
+      {"file and folder", {u8"x", u8"X/y.txt"}, "*", 'x', kSevenZipNameCollision},
+      {"flat mode brings names together", {u8"d1/R.txt", u8"d2/r.txt"}, "*", 'e',
+       kSevenZipNameCollision},
+      {"folders differing in case merge", {u8"Docs/a.txt", u8"docs/b.txt"}, "*", 'x', kSevenZipOk},
+      {"only selected members count", {u8"A.txt", u8"a.txt", u8"b.txt"}, "\"b.txt\"", 'x',
+       kSevenZipOk},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::path src = work_ / ("src" + std::to_string(n));
+    fs::path dest = work_ / ("out" + std::to_string(n));
+    std::string archive = (work_ / ("names" + std::to_string(n++) + ".7z")).string();
+    std::string list;
+    for (const std::string& f : c.files) {
+      fs::create_directories((src / f).parent_path());
+      std::ofstream(src / f) << f;
+      list += " '" + f + "'";
+    }
+    ASSERT_EQ(std::system(("cd '" + src.string() + "' && 7zz a -bd -bso0 '" + archive + "'" + list)
+                              .c_str()),
+              0);
+    EXPECT_EQ(Run(Line(archive, dest, "", Utf8ToGbk(c.tail), c.letter)), c.expected)
+        << last_message_;
+    auto tree = Snapshot(dest);
+    if (c.expected != kSevenZipOk) {
+      EXPECT_TRUE(tree.empty()) << "written before the refusal: " << tree.begin()->first;
+      continue;
+    }
+    for (const std::string& f : c.files) {
+      if (c.tail != "*" && c.tail.find(f) == std::string::npos) continue;
+      std::string rel = c.letter == 'e' ? fs::path(f).filename().string() : f;
+      EXPECT_EQ(tree[rel], f) << rel;
+    }
+  }
+  EXPECT_EQ(Run(Line((Corpus() / "invalid_surrogate.7z").string(), work_ / "inv", "")),
+            kSevenZipInvalidName);
+  EXPECT_EQ(last_message_, "A member name is no valid Unicode text: lonely<U+D800>surrogate");
+  EXPECT_FALSE(fs::exists(work_ / "inv" / "ok.txt"));
 }
 
 TEST_F(ExtractJobTest, CommandLineErrorsExtractNothing) {

@@ -142,13 +142,19 @@ struct Run {
     }
   }
 
+  // On failure `why` gets the archive library's reason (a refused member name, a wrong password).
   bool Extract(const std::string& archive, const std::string& folder, const std::string& include,
-               const std::string& exclude) {
+               const std::string& exclude, std::string& why) {
+    why.clear();
     if (!steps.extract) return true;
     return steps.extract(
         archive, folder, archive_password,
         [this](const std::string& name, int percent) { Progress(name, percent); }, include,
-        exclude);
+        exclude, &why);
+  }
+
+  static std::string WithReason(const std::string& what, const std::string& why) {
+    return why.empty() ? what : what + " (" + why + ")";
   }
 
   void ExtractAll(const std::string& archive) {
@@ -158,13 +164,15 @@ struct Run {
     for (size_t k = 0; k < exclusions.groups.size(); ++k) {
       const ExclusionGroup& group = exclusions.groups[k];
       state.group = static_cast<int>(k) + 1;
-      if (!Extract(archive, group.destination, group.include, std::string())) {
-        FailExtraction(state, log, "解压文件组出错: " + group.destination);
+      std::string why;
+      if (!Extract(archive, group.destination, group.include, std::string(), why)) {
+        FailExtraction(state, log, WithReason("解压文件组出错: " + group.destination, why));
       }
     }
     state.group = state.groups + 1;
-    if (!Extract(archive, state.install_dir, lists.include, lists.exclude)) {
-      FailExtraction(state, log, "解压数据包出错");
+    std::string why;
+    if (!Extract(archive, state.install_dir, lists.include, lists.exclude, why)) {
+      FailExtraction(state, log, WithReason("解压数据包出错", why));
     }
   }
 

@@ -82,7 +82,7 @@ inline constexpr const char* kSilentErrorLine = "错误: ";
 struct InstallSteps {
   std::function<bool(const std::string& archive, const std::string& folder,
                      const std::string& password, const std::function<void(const std::string&, int)>& progress,
-                     const std::string& include, const std::string& exclude)>
+                     const std::string& include, const std::string& exclude, std::string* why)>
       extract;                                        // ExtractArchive, folder names kept
   std::function<bool(const std::string& path, int64_t offset)> restore_signature;
   std::function<void(const std::string& path)> delete_file;

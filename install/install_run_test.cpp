@@ -88,18 +88,22 @@ struct Fixture {
   ScriptLists lists;
   std::map<std::string, std::vector<Report>> reports;
   std::vector<std::string> failing;
+  std::string failure_reason;  // the library's message of a failing extraction
   std::vector<std::string> passwords;  // archive password of every extraction
 
   Fixture() {
     steps.extract = [this](const std::string& archive, const std::string& folder,
                            const std::string& password,
                            const std::function<void(const std::string&, int)>& progress,
-                           const std::string& include, const std::string& exclude) {
+                           const std::string& include, const std::string& exclude,
+                           std::string* why) {
       events.push_back("extract " + archive + " > " + folder + " [" + include + "] -[" + exclude +
                        "]");
       passwords.push_back(password);
       for (const Report& r : reports[folder]) progress(r.name, r.percent);
-      return std::find(failing.begin(), failing.end(), folder) == failing.end();
+      const bool fails = std::find(failing.begin(), failing.end(), folder) != failing.end();
+      if (fails && why) *why = failure_reason;
+      return !fails;
     };
     steps.restore_signature = [this](const std::string& path, int64_t offset) {
       events.push_back("restore " + path + " @" + std::to_string(offset));
@@ -368,16 +372,21 @@ TEST(InstallRun, FailedExtractionsGoOnAndSetTheExitCode) {
     const char* what;
     std::vector<std::string> failing;
     std::string failure;
+    std::string reason = "";
   };
   const Case cases[] = {
       {"main extraction", {"C:\\App"}, "解压数据包出错"},
       {"group", {"C:\\App\\bin"}, "解压文件组出错: C:\\App\\bin"},
       {"both: the first failure is kept", {"C:\\App\\bin", "C:\\App"}, "解压文件组出错: C:\\App\\bin"},
+      {"the library's reason", {"C:\\App"},
+       "解压数据包出错 (Two member names are one file on Windows: A.txt, a.txt)",
+       "Two member names are one file on Windows: A.txt, a.txt"},
   };
   for (const Case& c : cases) {
     Fixture f;
     f.config.exclusions = "%InstallPath%\\bin,-1\r\na.dll,0";
     f.failing = c.failing;
+    f.failure_reason = c.reason;
     EXPECT_TRUE(f.Start()) << c.what;
     EXPECT_EQ(f.run.exit_code, kExitExtractionFailed) << c.what;
     EXPECT_FALSE(f.run.extraction_ok) << c.what;

@@ -13,8 +13,8 @@ InstallSteps DefaultInstallSteps() {
   steps.extract = [](const std::string& archive, const std::string& folder,
                      const std::string& password,
                      const std::function<void(const std::string&, int)>& progress,
-                     const std::string& include, const std::string& exclude) {
-    return ExtractArchive(archive, folder, false, password, progress, include, exclude);
+                     const std::string& include, const std::string& exclude, std::string* why) {
+    return ExtractArchive(archive, folder, false, password, progress, include, exclude, why);
   };
   steps.restore_signature = RestoreArchiveSignature;
   steps.delete_file = [](const std::string& path) { DeleteFileAt(path); };

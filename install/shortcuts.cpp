@@ -23,7 +23,49 @@ std::string WithoutTrailingBackslashes(std::string text) {
   return text;
 }
 
+// "%" + a name + "%" with no separator inside, stepping over double-byte characters (a trail
+// byte may be 0x5C, never 0x25).
+bool HoldsVariable(std::string_view text) {
+  size_t open = std::string_view::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(c) && i + 1 < text.size()) {
+      ++i;
+    } else if (c == '%') {
+      if (open != std::string_view::npos && i > open + 1) return true;
+      open = i;
+    } else if (c == '\\' || c == '/') {
+      open = std::string_view::npos;
+    }
+  }
+  return false;
+}
+
+// "X:\..." or "\\server\share...".
+bool IsFullPath(std::string_view path) {
+  const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
+                     path[1] == ':' && path[2] == '\\';
+  return drive || (path.size() > 2 && path[0] == '\\' && path[1] == '\\');
+}
+
 }  // namespace
+
+std::string ShortcutRefusal(std::string_view folder, std::string_view name) {
+  if (HoldsVariable(folder)) return "位置中有未知的变量";
+  if (!IsFullPath(folder)) return "位置不是完整路径";
+  bool separator = false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      separator = true;
+    }
+  }
+  // A name of dots and blanks alone ("..") names the folder above once Windows trims it.
+  if (separator || name.find_first_not_of(". ") == std::string_view::npos) return "名称不是文件名";
+  return std::string();
+}
 
 ShortcutSwitches DecideShortcutSwitches(std::string_view plugin_text, const ComponentTree& tree) {
   int values[3] = {0, 0, 0};
@@ -119,13 +161,14 @@ ShortcutPlan PlanShortcuts(std::vector<ShortcutSpec>& specs, const ShortcutConte
       if (!context.start_menu_name.empty() && SameFolder(link.folder, product_menu))
         link.folder = context.programs_folder + context.start_menu_name;
       link.link_path = link.folder + "\\" + spec.name;
+      link.refused = ShortcutRefusal(link.folder, spec.name);
 
       const bool dropped =
           (SameFolder(link.folder, context.desktop_folder) && !switches.DesktopAllowed()) ||
           (SameFolder(link.folder, product_menu) && !switches.StartMenuAllowed()) ||
           (SameFolder(link.folder, context.quick_launch_folder) && !switches.QuickLaunchAllowed());
       link.target = context.install_dir + "\\" + spec.target;
-      if (!dropped) {
+      if (!dropped && link.refused.empty()) {
         if (uninstaller) {
           link.create = true;
         } else if (context.file_exists && context.file_exists(link.target)) {
@@ -146,6 +189,10 @@ void CarryOutShortcutPlan(const ShortcutPlan& plan, ShortcutEffects& effects,
                           const std::function<void(const std::string&)>& log) {
   if (plan.pin) effects.PinToTaskbar(plan.pin_folder, plan.pin_file, 1);
   for (const PlannedLink& link : plan.links) {
+    if (!link.refused.empty()) {
+      if (log) log(std::string(kShortcutRefusedPrefix) + link.link_path + " (" + link.refused + ")");
+      continue;
+    }
     effects.CreateFolder(link.folder);
     if (!link.create) continue;
     if (link.log && log) log(std::string(kShortcutLogPrefix) + link.link_path);

@@ -22,6 +22,7 @@ inline constexpr std::string_view kUninstallerFile = "uninst.exe";
 // The component whose next three items govern the three kinds of link when no item is marked.
 inline constexpr std::string_view kBasicComponent = "基本组件";
 inline constexpr std::string_view kShortcutLogPrefix = "创建快捷方式: ";
+inline constexpr std::string_view kShortcutRefusedPrefix = "拒绝创建快捷方式: ";
 
 // The three switches (desktop, start menu, quick launch): 1 allows that kind of link.
 struct ShortcutSwitches {
@@ -59,6 +60,11 @@ std::string LinkWorkingDirectory(std::string_view target);
 // (special folders end with one, expanded variables do not).
 bool SameFolder(std::string_view a, std::string_view b);
 
+// Why a link of `name` in the expanded `folder` must not be made, or empty when it may: a folder
+// that still holds a variable ("%Name%") or is no full path would resolve against the current
+// folder of the process, and a name with a folder part would leave the folder.
+std::string ShortcutRefusal(std::string_view folder, std::string_view name);
+
 // Everything the placement decisions read.
 struct ShortcutContext {
   std::string install_dir;          // without trailing backslash
@@ -81,6 +87,7 @@ struct PlannedLink {
   std::string link_path;  // folder + "\" + name
   bool create = false;    // false: dropped, or the target is missing
   bool log = false;       // the "创建快捷方式: " line is written
+  std::string refused;    // why neither the folder nor the link is made (logged); empty: placed
   std::string target;     // full path
   std::string arguments;
   std::string icon;       // full path, or empty
@@ -114,7 +121,8 @@ class ShortcutEffects {
 ShortcutEffects& SystemShortcutEffects();
 
 // Carries out a plan: pin, folders and links in order (each created link preceded by its log
-// line when the plan says so), then the empty start-menu folder is removed.
+// line when the plan says so, each refused one replaced by a line saying why), then the empty
+// start-menu folder is removed.
 void CarryOutShortcutPlan(const ShortcutPlan& plan, ShortcutEffects& effects,
                           const std::function<void(const std::string&)>& log);
 

@@ -145,7 +145,8 @@ class PlanTest : public ::testing::Test {
   static std::vector<std::string> Describe(const ShortcutPlan& plan) {
     std::vector<std::string> out;
     for (const PlannedLink& l : plan.links) {
-      out.push_back(l.folder + "|" + l.link_path + "|" + (l.create ? "make" : "-") + "|" +
+      out.push_back(l.folder + "|" + l.link_path + "|" +
+                    (l.create ? "make" : l.refused.empty() ? "-" : "refused") + "|" +
                     (l.log ? "log" : "-") + "|" + l.target);
     }
     return out;
@@ -195,8 +196,23 @@ TEST_F(PlanTest, PlacementTable) {
        "uninst.exe"},
       {"uninstaller in a dropped folder", {0, 1, 1}, "", Spec("卸载", "%Uninst.exe%", "%Desktop%"),
        {"C:\\Users\\u\\Desktop|C:\\Users\\u\\Desktop\\卸载|-|-|D:\\App\\uninst.exe"}, "uninst.exe"},
-      {"empty folders are skipped", {1, 1, 1}, "", Spec("产品", "app.exe", ",%Nothing%,"),
-       {"%Nothing%|%Nothing%\\产品|make|log|D:\\App\\app.exe"}, "app.exe"},
+      // A variable the table does not know would resolve against the current folder.
+      {"empty folders are skipped, unknown variables refused", {1, 1, 1}, "",
+       Spec("产品", "app.exe", ",%Nothing%,%SystemRoot%\\x,C:\\A%B%C\\D"),
+       {"%Nothing%|%Nothing%\\产品|refused|-|D:\\App\\app.exe",
+        "%SystemRoot%\\x|%SystemRoot%\\x\\产品|refused|-|D:\\App\\app.exe",
+        "C:\\A%B%C\\D|C:\\A%B%C\\D\\产品|refused|-|D:\\App\\app.exe"},
+       "app.exe"},
+      {"relative folder refused", {1, 1, 1}, "", Spec("产品", "app.exe", "Tools,\\\\srv\\s"),
+       {"Tools|Tools\\产品|refused|-|D:\\App\\app.exe",
+        "\\\\srv\\s|\\\\srv\\s\\产品|make|log|D:\\App\\app.exe"},
+       "app.exe"},
+      {"name with a folder part refused", {1, 1, 1}, "", Spec("..\\..\\evil", "app.exe", "%Desktop%"),
+       {"C:\\Users\\u\\Desktop|C:\\Users\\u\\Desktop\\..\\..\\evil|refused|-|D:\\App\\app.exe"},
+       "app.exe"},
+      {"name of dots refused", {1, 1, 1}, "", Spec("..", "app.exe", "%Desktop%"),
+       {"C:\\Users\\u\\Desktop|C:\\Users\\u\\Desktop\\..|refused|-|D:\\App\\app.exe"},
+       "app.exe"},
   };
   for (const Case& c : cases) {
     context_.switches = c.switches;
@@ -207,6 +223,26 @@ TEST_F(PlanTest, PlacementTable) {
     EXPECT_EQ(specs[0].target, c.stored_target) << c.name;
     EXPECT_EQ(plan.start_menu_folder, "C:\\P\\产品") << c.name;
   }
+}
+
+TEST(ShortcutRefusalTest, FoldersAndNames) {
+  struct Case {
+    std::string folder, name;
+    bool refused;
+  } cases[] = {
+      {"C:\\P\\产品", "产品 1.0...", false},
+      {"C:\\P\\100% 工具\\50%", "a", false},  // percent signs split by a separator
+      {"C:\\P\\%運%", "a", true},               // 運 ends in the byte 0x5C
+      {"C:\\P\\%表%", "a", true},
+      {"C:\\P", "a/b", true},
+      {"C:\\P", "c:x", true},
+      {"C:\\P", " . ", true},
+      {"C:\\P", "", true},
+      {"C:", "a", true},
+      {"\\\\srv\\share", "a", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(!ShortcutRefusal(c.folder, c.name).empty(), c.refused) << c.folder << " " << c.name;
 }
 
 TEST_F(PlanTest, UninstallerTargetWithoutGeneration) {
@@ -286,7 +322,7 @@ class RecordingShell : public ShortcutEffects {
 TEST_F(PlanTest, CarryingOutTheStep) {
   for (bool empty : {true, false}) {
     context_.switches = {0, 0, 1};
-    ShortcutSpec spec = Spec("产品", "app.exe", "%Desktop%,%MenuDir%\\产品,C:\\Q");
+    ShortcutSpec spec = Spec("产品", "app.exe", "%Desktop%,%MenuDir%\\产品,C:\\Q,%Unknown%\\Q");
     spec.arguments = "/a";
     std::vector<ShortcutSpec> specs = {spec};
     RecordingShell shell;
@@ -304,7 +340,9 @@ TEST_F(PlanTest, CarryingOutTheStep) {
     };
     if (empty) expected.push_back("remove C:\\P\\产品");
     EXPECT_EQ(shell.calls, expected);
-    EXPECT_EQ(log, std::vector<std::string>{"创建快捷方式: C:\\Q\\产品"});
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "创建快捷方式: C:\\Q\\产品",
+                       "拒绝创建快捷方式: %Unknown%\\Q\\产品 (位置中有未知的变量)"}));
   }
 }
 

@@ -35,8 +35,6 @@ std::string FieldText(const char* field, size_t size) {
 
 }  // namespace
 
-std::string ArchiveLibraryPath() { return SpecialFolder(kFolderTemp) + kArchiveLibraryName; }
-
 std::string ExtractCommandLine(const std::string& archive, const std::string& folder, bool flat,
                                const std::string& password, const std::string& include,
                                const std::string& exclude) {
@@ -93,7 +91,7 @@ int OnArchiveProgress(unsigned state, const void* record, const ExtractProgress&
 
 bool ExtractArchive(const std::string& archive, const std::string& folder, bool flat,
                     const std::string& password, const ExtractProgress& progress,
-                    const std::string& include, const std::string& exclude) {
+                    const std::string& include, const std::string& exclude, std::string* why) {
   const std::string destination = EndsWithBackslash(folder) ? folder : folder + "\\";
   // A folder that cannot be made is not reported here: the library then fails to write into it.
   for (const std::string& level : FolderLevels(destination)) {
@@ -101,7 +99,10 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, bool 
   }
   const std::string line =
       ExtractCommandLine(archive, destination, flat, password, include, exclude);
-  return RunArchiveLibrary(line, progress) == 0;
+  std::string message;
+  const int result = RunArchiveLibrary(line, progress, &message);
+  if (why) *why = result == 0 ? std::string() : message;
+  return result == 0;
 }
 
 bool RestoreArchiveSignature(const std::string& path, int64_t offset) {

@@ -12,11 +12,11 @@ using ExtractProgress = std::function<void(const std::string& member, int percen
 
 // Extracts `archive` into `folder` (flat: without folder names). `include` and `exclude` are
 // comma-separated member names or masks, either may be empty. True when the library reports
-// success.
+// success; otherwise `why` (optional) gets the library's reason, for the log.
 bool ExtractArchive(const std::string& archive, const std::string& folder, bool flat,
                     const std::string& password, const ExtractProgress& progress = nullptr,
                     const std::string& include = std::string(),
-                    const std::string& exclude = std::string());
+                    const std::string& exclude = std::string(), std::string* why = nullptr);
 
 // Writes "7z" back at `offset` unless the file already starts with the 7z signature at offset 0 or
 // 1. A file too short to hold the two bytes at `offset` is left alone. False when it could not
@@ -25,18 +25,25 @@ bool RestoreArchiveSignature(const std::string& path, int64_t offset);
 
 // ---- The archive library ----
 
-// File name of the archive library; it is written into the temporary folder at program entry and
-// loaded from there by its full path.
+// File name of the archive library. Each run writes it into a fresh folder of its own in the
+// temporary folder (a "<hex>.tmp" name, open to this user and the system only), holds the file
+// open so nobody can change or replace it, and loads it by its full path only after comparing it
+// with the image it carries: a "7-zip32.dll" that this run did not write is never loaded. The
+// folder is removed when the process ends.
 inline constexpr const char* kArchiveLibraryName = "7-zip32.dll";
-std::string ArchiveLibraryPath();
 
-// Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the temporary
-// folder, replacing an older file. False when there is no image or it could not be written.
+// Writes the library image carried by the program (resource "ARCHIVE_DLL" 100) into the run's own
+// folder. False when there is no image or no folder and file of this run could be made.
 bool WriteArchiveLibrary();
+// Unloads the library and removes its file and folder; the clean-up at the end of the process
+// does it as well.
+void RemoveArchiveLibrary();
 
 // Hands `line` to the library's SevenZip entry with the progress callback installed; returns its
-// result, or -1 when the library cannot be loaded. Natively the library's code is called directly.
-int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress);
+// result (and its message text in `message`), or -1 when the library cannot be loaded. Natively
+// the library's code is called directly.
+int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress,
+                      std::string* message);
 
 // ---- Pieces of ExtractArchive, shared by both builds ----
 

@@ -1,7 +1,15 @@
-// The archive library on Windows: the file "7-zip32.dll" written into the temporary folder at
-// program entry and loaded from there by its full path, never through the DLL search order.
+// The archive library on Windows: the file "7-zip32.dll" written into a fresh private folder of
+// the run at program entry, checked against the image it was written from and loaded by its full
+// path, never through the DLL search order; removed with its folder when the process ends.
 #include <windows.h>
+#include <sddl.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "environment/system.h"
+#include "package/cleanup.h"
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "runtime/files.h"
@@ -15,17 +23,103 @@ typedef int(WINAPI* SevenZipEntry)(HWND window, LPCSTR line, LPSTR output, DWORD
 
 constexpr int kArchiveLibraryResource = 100;
 
+// The run's copy of the library. The guard handle is open from the moment the file is written
+// until it is removed, without write or delete sharing: nobody can change, replace or rename the
+// file in between, so the bytes compared before loading are the bytes loaded.
+struct LibraryFile {
+  std::string folder;  // "<Temp>\<hex>.tmp"
+  std::string path;    // folder + "\7-zip32.dll"
+  HANDLE guard = INVALID_HANDLE_VALUE;
+};
+LibraryFile library_file;
+
 struct Library {
   HMODULE module = nullptr;
   SetOwnerWindowEx set_owner = nullptr;
   SevenZipEntry run = nullptr;
 };
+Library library;
 
-// Loaded on first use and kept for the life of the process.
+// A folder that only the current user and the system may use, whatever the temporary folder
+// allows (its permissions are not inherited). False when it exists already: a folder this run
+// did not make may hold anything.
+bool CreatePrivateFolder(const std::string& path) {
+  std::wstring sddl;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size ? size : 1);
+    wchar_t* sid = nullptr;
+    if (size && GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")(A;OICI;FA;;;SY)";
+      LocalFree(sid);
+    }
+    CloseHandle(token);
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!sddl.empty() && ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                           sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    attributes.lpSecurityDescriptor = descriptor;
+  }
+  const BOOL made = CreateDirectoryW(ToWide(path).c_str(), &attributes);
+  if (descriptor) LocalFree(descriptor);
+  return made != FALSE;
+}
+
+bool WriteAll(HANDLE file, const Bytes& image) {
+  size_t done = 0;
+  while (done < image.size()) {
+    DWORD step = static_cast<DWORD>(std::min<size_t>(image.size() - done, 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, image.data() + done, step, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+// The file behind the guard holds exactly `image`.
+bool HoldsImage(HANDLE guard, const Bytes& image) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(guard, &size) || static_cast<uint64_t>(size.QuadPart) != image.size())
+    return false;
+  LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(guard, start, nullptr, FILE_BEGIN)) return false;
+  std::vector<char> block(1 << 16);
+  size_t at = 0;
+  while (at < image.size()) {
+    DWORD got = 0;
+    if (!ReadFile(guard, block.data(), static_cast<DWORD>(block.size()), &got, nullptr) || got == 0)
+      return false;
+    if (got > image.size() - at || std::memcmp(block.data(), image.data() + at, got) != 0)
+      return false;
+    at += got;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RemoveArchiveLibrary() {
+  if (library.module) FreeLibrary(library.module);
+  library = Library();
+  if (library_file.guard != INVALID_HANDLE_VALUE) CloseHandle(library_file.guard);
+  if (!library_file.path.empty()) DeleteFileW(ToWide(library_file.path).c_str());
+  if (!library_file.folder.empty()) RemoveDirectoryW(ToWide(library_file.folder).c_str());
+  library_file = LibraryFile();
+}
+
+namespace {
+
+// Loaded on first use and kept until the process ends; only the file this run wrote, and only
+// while it still holds the carried image.
 Library& TheLibrary() {
-  static Library library;
-  if (library.run) return library;
-  HMODULE module = LoadLibraryW(ToWide(ArchiveLibraryPath()).c_str());
+  if (library.run || library_file.guard == INVALID_HANDLE_VALUE) return library;
+  if (!HoldsImage(library_file.guard, OwnResource("ARCHIVE_DLL", kArchiveLibraryResource)))
+    return library;
+  HMODULE module = LoadLibraryW(ToWide(library_file.path).c_str());
   if (!module) return library;
   auto set_owner = reinterpret_cast<SetOwnerWindowEx>(
       reinterpret_cast<void*>(GetProcAddress(module, "SevenZipSetOwnerWindowEx")));
@@ -52,19 +146,55 @@ BOOL CALLBACK OnProgress(HWND, UINT, UINT state, LPVOID record) {
 
 }  // namespace
 
-int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress) {
-  Library& library = TheLibrary();
-  if (!library.run) return -1;
+int RunArchiveLibrary(const std::string& line, const ExtractProgress& progress,
+                      std::string* message) {
+  TheLibrary();
+  if (!library.run) {
+    if (message) *message = "the archive library could not be loaded";
+    return -1;
+  }
   const ExtractProgress* outer = current_progress;
   current_progress = &progress;
   library.set_owner(nullptr, OnProgress);
-  int result = library.run(nullptr, line.c_str(), nullptr, 0);
+  // The library's message names the member a refusal is about; it is cut to the buffer.
+  char text[1024] = {0};
+  int result = library.run(nullptr, line.c_str(), text, sizeof text);
   current_progress = outer;
+  if (message) message->assign(text, strnlen(text, sizeof text));
   return result;
 }
 
 bool WriteArchiveLibrary() {
+  if (library_file.guard != INVALID_HANDLE_VALUE) return true;
   const Bytes image = OwnResource("ARCHIVE_DLL", kArchiveLibraryResource);
   if (image.empty()) return false;
-  return WriteWholeFile(ArchiveLibraryPath(), image);
+  // A name taken meanwhile (by another program, or planted) is passed over for the next one.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string folder = UniqueTempName();
+    if (folder.empty()) return false;
+    if (!CreatePrivateFolder(folder)) continue;
+    const std::string path = folder + "\\" + kArchiveLibraryName;
+    const std::wstring wide = ToWide(path);
+    HANDLE out = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool written = out != INVALID_HANDLE_VALUE && WriteAll(out, image);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    // Read access with read sharing only: the loader may map the file, nobody may write it.
+    HANDLE guard = written ? CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                           : INVALID_HANDLE_VALUE;
+    if (guard == INVALID_HANDLE_VALUE) {
+      if (written) DeleteFileW(wide.c_str());
+      RemoveDirectoryW(ToWide(folder).c_str());
+      continue;
+    }
+    library_file.folder = folder;
+    library_file.path = path;
+    library_file.guard = guard;
+    // The path first: the unloading action registered after it runs before it is removed.
+    RegisterTemporaryPath(folder);
+    RegisterCleanupAction(RemoveArchiveLibrary);
+    return true;
+  }
+  return false;
 }

@@ -12,6 +12,7 @@
 #include "plugins/request_window.h"
 #include "runtime/files.h"
 #include "runtime/items.h"
+#include "runtime/picture_win32.h"
 #include "runtime/window_win32.h"
 #include "runtime/wide_win32.h"
 #include "uninstall/uninstall_requests.h"
@@ -63,6 +64,9 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
       }
     }
     header_ = CreateControl(window_, ControlKind::kPanel, "", 0, 0, 501, 53);
+    picture_ = CreatePictureBox(window_, 355, 0, 147, 53, GetSysColor(COLOR_BTNFACE));
+    Bytes small;
+    if (GetItem(files_.skin, "界面小图片", small) && !IsEmptyItemValue(small)) SetPicture(picture_, small);
     title_ = CreateControl(window_, ControlKind::kLabel, "卸载 “" + name + "”", 15, 7, 241, 21);
     subtitle_ = CreateControl(window_, ControlKind::kLabel, "从你的计算机卸载 “" + name + "”", 28,
                               25, 316, 24);
@@ -285,7 +289,7 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
   int mode_ = 0;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
-  HWND header_ = nullptr, title_ = nullptr, subtitle_ = nullptr, welcome_ = nullptr;
+  HWND header_ = nullptr, picture_ = nullptr, title_ = nullptr, subtitle_ = nullptr, welcome_ = nullptr;
   HWND status_ = nullptr, progress_bar_ = nullptr, dir_caption_ = nullptr, dir_box_ = nullptr;
   HWND log_list_ = nullptr, notice_ = nullptr, uninstall_button_ = nullptr;
   uintptr_t request_window_ = 0;

@@ -114,7 +114,7 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   if (!files.data_folder.empty()) RemoveFolderTree(files.data_folder);
   const std::string own_folder = OwnWorkingFolder(OwnProgramPath(), temp);
   // The archive library the program entry wrote: an uninstall extracts nothing.
-  DeleteFileAt(ArchiveLibraryPath());
+  RemoveArchiveLibrary();
   if (!own_folder.empty()) {
     RemoveFolderTree(own_folder);
     if (FolderExists(own_folder)) RemoveFolderAfterExit(own_folder, temp + "Uninstall");

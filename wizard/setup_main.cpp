@@ -34,8 +34,6 @@ InstallOutcome RunBackgroundInstall() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // A library file left by an earlier run that cannot be replaced (another instance holds it) is
-  // loaded as it is.
   PrepareProgramEntry();
   const int run_mode = PrepareStartup(DefaultPackageHooks());
   const StartupState& startup = Startup();

@@ -28,6 +28,18 @@ HOSTILE = {
 }
 
 
+# Names that leave nothing but are no valid UTF-16 (an unpaired surrogate): invalid_<label>.7z.
+INVALID = {
+    "surrogate": "lonely\ud800surrogate",
+}
+
+# Names the in-place replacement cannot make, because their length differs: the whole name
+# property is written anew (the header then changes size).
+RENAMED = {
+    "empty_name": "",
+}
+
+
 def fix_crcs(data):
     off, size, _ = struct.unpack("<QQI", data[12:32])
     header = data[32 + off:32 + off + size]
@@ -52,6 +64,27 @@ with tempfile.TemporaryDirectory() as work:
         at = data.find(needle)
         assert at > 0, "placeholder not found"
         data[at:at + len(needle)] = name.encode("utf-16-le")
+        fix_crcs(data)
+        with open(os.path.join(out, "hostile_%s.7z" % label), "wb") as f:
+            f.write(data)
+    for label, name in INVALID.items():
+        assert len(name) == len(PLACEHOLDER), label
+        data = bytearray(base)
+        at = data.find(needle)
+        data[at:at + len(needle)] = name.encode("utf-16-le", "surrogatepass")
+        fix_crcs(data)
+        with open(os.path.join(out, "invalid_%s.7z" % label), "wb") as f:
+            f.write(data)
+    # The name property: kName (0x11), its size (one byte below 0x80), external 0, the names.
+    names = ("ok.txt\0" + PLACEHOLDER + "\0").encode("utf-16-le")
+    prop = bytes([0x11, len(names) + 1, 0]) + names
+    at = base.find(prop)
+    assert at > 0, "name property not found"
+    for label, name in RENAMED.items():
+        names = ("ok.txt\0" + name + "\0").encode("utf-16-le")
+        data = base[:at] + bytes([0x11, len(names) + 1, 0]) + names + base[at + len(prop):]
+        off, size, _ = struct.unpack("<QQI", data[12:32])
+        data[12:28] = struct.pack("<QQ", off, size - (len(prop) - len(names) - 3))
         fix_crcs(data)
         with open(os.path.join(out, "hostile_%s.7z" % label), "wb") as f:
             f.write(data)

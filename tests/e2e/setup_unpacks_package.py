@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """setup.exe under Wine unpacks packages made by the package builder: the archive library is
-written into the temporary folder, the configuration files into a fresh "<hex>.tmp" folder, and the
+written into a private folder of the run and gone when it ends, the configuration files are
+unpacked into a fresh "<hex>.tmp" folder, and the
 product data is found inside the installer (copied to a ".7zqev" file), in volumes in order, in
 volumes out of order (joined into a temporary "datas.7z") or in counted volumes; a missing volume
 stops the installer with a message box titled "运行失败". What is unpacked is looked at while the
@@ -41,7 +42,9 @@ def product_folder(name):
 
 
 def config_folders(new):
-    return [p for p in new if p.endswith(".tmp") and os.path.isdir(p)]
+    """The fresh ".tmp" folders of a run but the archive library's own."""
+    return [p for p in new if p.endswith(".tmp") and os.path.isdir(p) and
+            not os.path.exists(os.path.join(p, "7-zip32.dll"))]
 
 
 def check_config(new, staged, label):
@@ -65,7 +68,8 @@ def check_config(new, staged, label):
     return folder
 
 
-# Case 1: the data travels inside the installer; the library is written by this run.
+# Case 1: the data travels inside the installer. (Earlier versions left the library in the
+# temporary folder itself.)
 for t in h.temp_folders():
     if os.path.exists(os.path.join(t, "7-zip32.dll")):
         os.remove(os.path.join(t, "7-zip32.dll"))
@@ -74,9 +78,11 @@ installer, _, out = h.package("appended", description("mode = appended\nprogress
 staged = os.path.join(out, ".qevpack-work", "config")
 shown, new = h.run_to_wizard(installer, CAPTION)
 h.check(shown, "appended: the wizard is shown once the package is unpacked")
-libs = [os.path.join(t, "7-zip32.dll") for t in h.temp_folders()]
+libs = [os.path.join(p, "7-zip32.dll") for p in new]
 h.check(any(os.path.isfile(p) and filecmp.cmp(p, library, shallow=False) for p in libs),
-        "7-zip32.dll written into the temporary folder")
+        "7-zip32.dll written into a fresh folder of the run")
+h.check(not any(os.path.exists(os.path.join(t, "7-zip32.dll")) for t in h.temp_folders()),
+        "no 7-zip32.dll in the temporary folder itself")
 check_config(new, staged, "appended")
 copies = [p for p in new if p.endswith(".tmp.7zqev")]
 if h.check(len(copies) == 1, "appended: one .7zqev copy of the data block"):

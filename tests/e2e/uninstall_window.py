@@ -33,6 +33,7 @@ uninstall_list_y = 24,140
 
 [pictures]
 uninstall_icon = uninstall.ico
+small = small.png
 
 [uninstall_option]
 title = 选项甲
@@ -48,8 +49,11 @@ ICON_IMAGE = (bytes.fromhex("280000001000000020000000010020000000000000040000000
               + bytes([0x20, 0x60, 0xC0, 0xFF]) * 256 + bytes(64))
 ICON = (bytes.fromhex("000001000100") + bytes([16, 16, 0, 0, 1, 0, 32, 0])
         + len(ICON_IMAGE).to_bytes(4, "little") + (22).to_bytes(4, "little") + ICON_IMAGE)
+# The header picture: a plain orange PNG (made with ImageMagick), shown right in the header band.
+SMALL = subprocess.run(["convert", "-size", "147x53", "xc:#FF8000", "png:-"], capture_output=True,
+                       check=True).stdout
 installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "docs/a.txt": b"a"},
-                            extra={"uninstall.ico": ICON})
+                            extra={"uninstall.ico": ICON, "small.png": SMALL})
 
 
 def keys(window, *sequence):
