@@ -5,6 +5,7 @@
 
 #include "environment/system.h"
 #include "install/component_tree.h"
+#include "install/directory_checks.h"
 #include "install/install_log.h"
 #include "package/cleanup.h"
 #include "package/exit_codes.h"
@@ -304,6 +305,14 @@ InstallOutcome RunInstall(const InstallRequest& request, InstallObserver& window
   if (const std::string problem = InstallDirectoryProblem(dir); !problem.empty()) {
     window.ShowError(problem);
     Refuse(run, log, kExitDirectoryRefused, "安装路径不正确: " + dir);
+    return outcome();
+  }
+  // The "ml" checks: the wizard has run them already; a folder given otherwise meets them here.
+  if (const std::string refusal = InstallPathRefusal(dir, config.no_double_byte_path,
+                                                     config.required_entry, PathExists);
+      !refusal.empty()) {
+    window.ShowError(refusal);
+    Refuse(run, log, kExitDirectoryRefused, refusal + ": " + dir);
     return outcome();
   }
 

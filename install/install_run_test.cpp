@@ -301,6 +301,27 @@ TEST(InstallRun, RefusalsAndPasswords) {
   EXPECT_EQ(f.run.install_dir, "E:\\games");
 }
 
+TEST(InstallRun, MlChecksRefuseAFolderGivenAnyWay) {
+  // The wizard checks a typed or browsed folder itself; a folder from the command line meets the
+  // same checks in the run.
+  struct Case {
+    const char* ch;
+    const char* zwj;
+    const char* message;
+  };
+  const Case cases[] = {{"真", "", "error 选择的路径含有中文字符，请重新选择"},
+                        {"", "真,qev-no-such-entry.exe", "error 选择的路径有误，请重新选择"}};
+  for (const Case& c : cases) {
+    Fixture f;
+    f.startup.install_dir_override = "C:\\程序\\Hello";
+    f.config.no_double_byte_path = c.ch;
+    f.config.required_entry = c.zwj;
+    EXPECT_FALSE(f.Start()) << c.message;
+    EXPECT_EQ(f.outcome.exit_code, kExitDirectoryRefused) << c.message;
+    EXPECT_EQ(f.events, Events{c.message});
+  }
+}
+
 TEST(InstallRun, ExtractionProgress) {
   const std::vector<Report> group = {
       {"C:\\App\\bin\\a.dll", 0},   // the first report: the first member, logged too

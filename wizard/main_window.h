@@ -10,18 +10,20 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "install/component_tree.h"
 #include "install/install_config.h"
 #include "install/install_run.h"
+#include "wizard/wizard_texts.h"
 
 struct ITaskbarList3;
 
 class MainWindow : public InstallObserver {
  public:
-  // Outer size of the window.
+  // Outer size of the window on a 96-dpi screen; it grows with the screen's scale.
   static constexpr int kWidth = 500;
   static constexpr int kHeight = 363;
 
@@ -55,6 +57,20 @@ class MainWindow : public InstallObserver {
   bool LicenceTicked() const;
 
   void SetLicenceText(const std::string& text);
+  // Every text of the wizard by layout name; the caption is kCaptionName.
+  void ApplyTexts(const WizardTexts& texts);
+  // The pictures of the configuration: the large one on the welcome and finish pages, the small
+  // one in every header. A picture that does not decode leaves its box empty.
+  void ShowPictures(const InstallConfig& config);
+  // The tree at the place and size the script store gives (96-dpi units).
+  void PlaceTree(int left, int top, int width, int height);
+  // The space panel: the two lines, shown.
+  void ShowSpacePanel(const std::string& required, const std::string& free);
+  // The description box beside the tree.
+  void SetDescription(const std::string& text);
+  std::string Description() const;
+  // The tree item under a point of the tree (client coordinates), -1 for none.
+  int TreeItemAt(POINT at) const;
   // The tree control shows the model (texts, nesting, ticks, expansion).
   void ShowComponentTree(const ComponentTree& tree);
   // The tree's ticks follow the model again after a change.
@@ -67,6 +83,8 @@ class MainWindow : public InstallObserver {
   struct Handlers {
     std::function<void()> next, back, cancel, licence_check, direct_tick;
     std::function<void(int position, bool checked)> component_check;
+    std::function<void(int position)> component_selected, component_pointed;
+    std::function<void()> browse, path_changed;
     std::function<bool()> close;  // true lets the window close
     // What the plug-ins are told: a page has been shown, the window moved or changed size (0
     // normal, 1 minimised, 2 maximised), the progress bar advanced, a log line was shown.
@@ -108,7 +126,8 @@ class MainWindow : public InstallObserver {
            int width, int height, int id = 0);
   void ApplyPageVisibility();
   void AddToLogList(const std::string& line);
-  void OnTreeClick(bool from_keyboard);
+  // After a click or the space bar in the tree: the item whose tick no longer matches the model.
+  void SyncTreeTicks();
   int TreePosition(HTREEITEM item) const;
 
   struct PageControl {
@@ -122,6 +141,9 @@ class MainWindow : public InstallObserver {
   std::vector<PageControl> page_controls_;
   std::vector<HTREEITEM> tree_items_;
   std::vector<HWND> finish_boxes_;
+  std::set<HWND> on_white_;   // drawn over a white panel
+  std::set<HWND> greyed_;     // company lines
+  std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;
   ITaskbarList3* taskbar_ = nullptr;
@@ -145,6 +167,10 @@ inline constexpr const char* kLogList = "超级列表框";
 inline constexpr const char* kShowDetails = "按钮_显示细节";
 inline constexpr const char* kFinishCheck = "初始化的选择框";
 inline constexpr const char* kWelcomePanel = "欢迎_外形框";
+inline constexpr const char* kInstallingPicture = "安装_图片框";
+inline constexpr const char* kSpacePanel = "外形框_显示空间";
+inline constexpr const char* kRequiredSpace = "标签_所需空间";
+inline constexpr const char* kFreeSpace = "标签_可用空间";
 // The k-th finish option's check box (k from 1) is named this followed by k.
 inline constexpr const char* kFinishOptionStem = "完成选项_选择框";
 }  // namespace control_names

@@ -1,5 +1,5 @@
-// The main window of the install wizard: layout, page switching, the controls the install run
-// fills, and the taskbar progress.
+// The main window of the install wizard: its controls (made from the layout table), page
+// switching, texts and pictures, the controls the install run fills, and the taskbar progress.
 #include "wizard/main_window.h"
 
 #include <shobjidl.h>
@@ -7,7 +7,9 @@
 #include "package/startup.h"
 #include "runtime/process.h"
 #include "runtime/wide_win32.h"
+#include "runtime/picture_win32.h"
 #include "runtime/window_win32.h"
+#include "wizard/page_controls_win32.h"
 #include "wizard/wizard.h"
 
 using namespace control_names;
@@ -15,23 +17,19 @@ using namespace control_names;
 namespace {
 
 constexpr wchar_t kClassName[] = L"QevWizardWindow";
-// Escape in the window arrives as IDCANCEL, so Cancel carries that id; no button is IDOK.
-constexpr int kCancelId = IDCANCEL, kBackId = 11, kNextId = 12, kLicenceCheckId = 13,
-              kTreeId = 14, kShowDetailsId = 15, kBrowseId = 16, kFirstNamedId = 100;
+// Escape in the window arrives as IDCANCEL, so Cancel carries that id; no button is IDOK. The
+// other ids are the layout's.
+constexpr int kCancelId = IDCANCEL, kFirstNamedId = 1000;
 constexpr UINT_PTR kDirectTimerId = 1;   // `时钟1`
 constexpr UINT_PTR kTaskbarTimerId = 2;
 constexpr UINT kTaskbarTimerMs = 80;
 constexpr UINT kTreeCheckChanged = WM_APP + 1;
-constexpr int kFinishBoxLeft = 176;
 
 // The taskbar list object and its interface, named by their identifiers.
 const CLSID kTaskbarListClass = {0x56FDF344, 0xFD6D, 0x11d0,
                                  {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
 const IID kTaskbarList3Interface = {0xEA1AFB91, 0x9E28, 0x4B86,
                                     {0x90, 0xE9, 0x9E, 0x9F, 0x8A, 0x5E, 0xFA, 0xF9}};
-
-// Default texts of the layout; the product texts replace the placeholders later.
-constexpr const char* kLayoutCaption = "墨桐软件版本-安装向导";
 
 
 }  // namespace
@@ -65,25 +63,29 @@ bool MainWindow::Create(const std::string& caption) {
                            LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))) {
     return false;
   }
+  const WizardTexts texts = LayoutTexts();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  const int width = ScaleToDpi(kWidth), height = ScaleToDpi(kHeight);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   window_ = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kClassName,
-                            ToWide(caption.empty() ? kLayoutCaption : caption).c_str(), style, x,
-                            y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+                            ToWide(caption.empty() ? texts.at(kCaptionName) : caption).c_str(),
+                            style, x, y, width, height, nullptr, nullptr, instance, nullptr);
   if (!window_) return false;
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::WindowProc));
 
-  RECT client;
-  GetClientRect(window_, &client);
-  const int w = client.right, h = client.bottom;
-  const int button_top = h - 38, rule_top = h - 48;
-  using K = ControlKind;
-  auto kind = [](K k) { return static_cast<int>(k); };
+  for (const MadeControl& made : MakeWizardControls(window_, texts)) {
+    controls_[made.name] = made.handle;
+    // A control of no page (the spare header) is a model that stays hidden.
+    page_controls_.push_back({made.handle, made.page == kOnNoPage ? kPageCount : made.page,
+                              made.shown && made.page != kOnNoPage});
+    if (made.on_white) on_white_.insert(made.handle);
+    if (made.kind == LayoutKind::kCompanyLine) greyed_.insert(made.handle);
+  }
 
   // The tab control holds the page selection; the pages themselves are drawn by their controls.
-  HWND tab = Add(kTab, -1, kind(K::kTabControl), "", 0, 0, w, rule_top);
+  HWND tab = Control(kTab);
   SetControlText(tab, kTabWindowText);
   static const char* const page_names[kPageCount] = {"欢迎", "协议", "组件", "目录", "安装", "完成"};
   for (int i = 0; i < kPageCount; ++i) {
@@ -93,98 +95,13 @@ bool MainWindow::Create(const std::string& caption) {
     item.pszText = text.data();
     SendMessageW(tab, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
-  page_controls_.back().wanted = false;
   ShowControl(tab, false);
 
-  // Shared by every page: the rule above the buttons and the buttons.
-  Add("公司_标签", -1, kind(K::kLabel), "墨桐公司版权所有 ————————————————", 10, rule_top - 2,
-      w - 20, 18);
-  Add(kBack, -1, kind(K::kButton), kBackCaption, w - 262, button_top, 80, 28, kBackId);
-  Add(kNext, -1, kind(K::kDefaultButton), kNextCaption, w - 178, button_top, 80, 28, kNextId);
-  Add(kCancel, -1, kind(K::kButton), kCancelCaption, w - 90, button_top, 80, 28, kCancelId);
-
-  // Welcome and finish: picture panel on the left, heading and body beside it.
-  const int side = 164, text_left = side + 12, text_width = w - side - 24;
-  Add(kWelcomePanel, kPageWelcome, kind(K::kPanel), "", 0, 0, side, rule_top - 6);
-  Add("编辑框_欢迎0", kPageWelcome, kind(K::kLabel), "欢迎使用 墨桐软件 版本-安装向导", text_left,
-      14, text_width, 40);
-  Add("编辑框_欢迎1", kPageWelcome, kind(K::kLabel),
-      "这个向导将指引你完成“墨桐软件版本”的安装进程。\r\n\r\n在开始安装之前，建议先关闭其他所有"
-      "应用程序。这将允许“安装程序”更新指定的系统文件，而不需要重新启动你的计算机。\r\n\r\n"
-      "单击 [下一步(N)] 继续。",
-      text_left, 60, text_width, 200);
-  Add("完成_外形框", kPageFinish, kind(K::kPanel), "", 0, 0, side, rule_top - 6);
-  Add("编辑框_完成0", kPageFinish, kind(K::kLabel), "已完成 墨桐软件 版本-安装程序", text_left, 14,
-      text_width, 40);
-  Add("编辑框_完成1", kPageFinish, kind(K::kLabel),
-      "“墨桐软件”已安装在您的系统。\r\n单击 [完成] 关闭此向导。", text_left, 60, text_width, 60);
-  Add(kFinishCheck, kPageFinish, kind(K::kCheckBox), "立即运行 墨桐软件", kFinishBoxLeft, 132,
-      text_width, 22);
-  // The layout's own box is the model of the option boxes; the options bring their own.
-  page_controls_.back().wanted = false;
-
-  // The header of the other pages: heading and subtitle.
-  struct Header {
-    int page;
-    const char* word;
-    const char* heading;
-    const char* subtitle;
-  };
-  static const Header headers[] = {
-      {kPageLicence, "协议", "许可证协议", "在安装“墨桐软件版本”之前，请阅读授权协议"},
-      {kPageComponents, "组件", "选择组件", "选择你想要安装“墨桐软件版本”的那些功能。"},
-      {kPageDirectory, "目录", "选择安装位置", "选择你想要安装“墨桐软件版本”的那些功能。"},
-      {kPageInstalling, "安装", "正在安装", "“墨桐软件版本”正在安装，请稍后…"},
-  };
-  for (const Header& header : headers) {
-    const std::string stem = std::string("编辑框_") + header.word;
-    Add(stem + "0", header.page, kind(K::kLabel), header.heading, 14, 8, w - 28, 18);
-    Add(stem + "1", header.page, kind(K::kLabel), header.subtitle, 26, 28, w - 40, 18);
-  }
-  const int body = 56, body_width = w - 28;
-
-  // Licence.
-  Add("协议_上标签", kPageLicence, kind(K::kLabel), "按 [PgDn] 阅读“授权协议”的其余部分。", 14,
-      body, body_width, 18);
-  Add(kLicenceText, kPageLicence, kind(K::kReadOnlyText), "", 14, body + 20, body_width, 120);
-  Add(kLicenceCheck, kPageLicence, kind(K::kCheckBox), "同意本协议的条款", 14, body + 146,
-      body_width, 22, kLicenceCheckId);
-  Add("协议_下标签", kPageLicence, kind(K::kLabel),
-      "如果你接受协议中的条款，单击 [我接受(I)] 继续安装。如果你选定 [取消(C)] ，安装程序将会关"
-      "闭。必须接受协议才能安装本程序。",
-      14, body + 170, body_width, 40);
-
-  // Components.
-  Add("编辑框_组件2", kPageComponents, kind(K::kLabel),
-      "勾选你想要安装的组件，并解除勾选你不希望安装的组件。 单击 [下一步(N)] 继续。", 14, body,
-      body_width, 34);
-  Add("编辑框_组件3", kPageComponents, kind(K::kLabel), "选择安装的组件", 14, body + 38, 220, 18);
-  Add(kTree, kPageComponents, kind(K::kTreeView), "", 14, body + 58, 220, 150, kTreeId);
-  Add("组件_提示框", kPageComponents, kind(K::kGroupBox), "提示", 246, body + 52, w - 260, 156);
-  Add(kDescription, kPageComponents, kind(K::kLabel), "请选择相应选项后即可生成对应信息", 256,
-      body + 74, w - 280, 126);
-
-  // Directory.
-  Add("编辑框_目录2", kPageDirectory, kind(K::kLabel),
-      "安装向导将安装 “墨桐软件版本” 在下列文件夹。要安装到不同文件夹，单击 [浏览] 并选择其他"
-      "的文件夹。单击 [安装] 开始安装进程。",
-      14, body, body_width, 52);
-  Add("目录_外框", kPageDirectory, kind(K::kGroupBox), "目标文件夹", 14, body + 60, body_width, 62);
-  Add(kPathBox, kPageDirectory, kind(K::kEdit), "", 26, body + 84, body_width - 122, 24);
-  Add(kBrowse, kPageDirectory, kind(K::kButton), "浏览(&B)...", w - 114, body + 82, 88, 28,
-      kBrowseId);
-  Add("标签_所需空间", kPageDirectory, kind(K::kLabel), "所需空间: XXMB", 14, body + 136, 240, 18);
-  Add("标签_可用空间", kPageDirectory, kind(K::kLabel), "可用空间: XXGB", 14, body + 158, 240, 18);
-
-  // Installing.
-  Add(kStatusLabel, kPageInstalling, kind(K::kLabel), "Waiting……", 14, body, body_width, 18);
-  Add(kProgress, kPageInstalling, kind(K::kProgressBar), "", 14, body + 22, body_width, 20);
-  Add(kShowDetails, kPageInstalling, kind(K::kButton), "显示细节(&D)", 14, body + 52, 100, 28,
-      kShowDetailsId);
-  page_controls_.back().wanted = false;
-  Add(kLogList, kPageInstalling, kind(K::kListBox), "", 14, body + 52, body_width,
-      rule_top - body - 60);
-
+  // The description follows the pointer over the tree as well as the selection.
+  WatchPointer(Control(kTree), [this](POINT at) {
+    const int position = TreeItemAt(at);
+    if (position >= 0 && handlers_.component_pointed) handlers_.component_pointed(position);
+  });
   SelectPage(kPageWelcome);
   return true;
 }
@@ -218,6 +135,8 @@ void MainWindow::SelectPage(int page) {
       if (c.handle == Control(kWelcomePanel)) c.wanted = true;
     }
   }
+  // On the finish page the install is done: Finish ends the wizard, there is nothing to cancel.
+  EnableWindow(Control(kCancel), page != kPageFinish);
   ApplyPageVisibility();
   if (handlers_.page_shown) handlers_.page_shown(page);
 }
@@ -312,6 +231,8 @@ void MainWindow::RefreshComponentTicks(const ComponentTree& tree) {
     item.state = INDEXTOSTATEIMAGEMASK(tree.At(static_cast<int>(i))->checked ? 2 : 1);
     SendMessageW(view, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   }
+  shown_ticks_.clear();
+  for (size_t i = 0; i < tree.Size(); ++i) shown_ticks_.push_back(tree.At(static_cast<int>(i))->checked);
 }
 
 int MainWindow::TreePosition(HTREEITEM item) const {
@@ -321,22 +242,67 @@ int MainWindow::TreePosition(HTREEITEM item) const {
   return -1;
 }
 
-void MainWindow::OnTreeClick(bool from_keyboard) {
+void MainWindow::SyncTreeTicks() {
   HWND view = Control(kTree);
-  HTREEITEM item = nullptr;
-  if (from_keyboard) {
-    item = reinterpret_cast<HTREEITEM>(SendMessageW(view, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  } else {
-    TVHITTESTINFO hit = {};
-    const DWORD at = GetMessagePos();
-    hit.pt = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
-    ScreenToClient(view, &hit.pt);
-    item = reinterpret_cast<HTREEITEM>(SendMessageW(view, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    if (!(hit.flags & TVHT_ONITEMSTATEICON)) item = nullptr;
+  for (size_t i = 0; i < tree_items_.size() && i < shown_ticks_.size(); ++i) {
+    const LRESULT state = SendMessageW(view, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(tree_items_[i]),
+                                       TVIS_STATEIMAGEMASK);
+    const bool checked = ((state & TVIS_STATEIMAGEMASK) >> 12) == 2;
+    if (checked == shown_ticks_[i]) continue;
+    shown_ticks_[i] = checked;
+    // The wizard applies the change to the model and refreshes every tick from it.
+    if (handlers_.component_check) handlers_.component_check(static_cast<int>(i), checked);
+    return;
   }
-  // The control flips the tick after this notification; the new state is read once it has.
-  if (item) PostMessageW(window_, kTreeCheckChanged, 0, reinterpret_cast<LPARAM>(item));
 }
+
+int MainWindow::TreeItemAt(POINT at) const {
+  TVHITTESTINFO hit = {};
+  hit.pt = at;
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(
+      SendMessageW(Control(kTree), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (!item || !(hit.flags & (TVHT_ONITEM | TVHT_ONITEMRIGHT))) return -1;
+  return TreePosition(item);
+}
+
+void MainWindow::ApplyTexts(const WizardTexts& texts) {
+  for (const auto& [name, text] : texts) {
+    if (name == kCaptionName) {
+      SetCaption(text);
+    } else if (HWND control = Control(name)) {
+      SetControlText(control, text);
+    }
+  }
+}
+
+void MainWindow::ShowPictures(const InstallConfig& config) {
+  // Bytes that do not decode leave the box empty; none at all leave it as it is.
+  auto show = [this](const char* name, const ConfigImage& picture) {
+    if (!picture.bytes.empty()) SetPicture(Control(name), picture.bytes);
+  };
+  show("欢迎_图片框", config.picture);
+  show("完成_图片框", config.picture);
+  for (const char* name : {"协议_图片框", "组件_图片框", "目录_图片框", "安装_小图片框", "备用_图片框"}) {
+    show(name, config.small_picture);
+  }
+}
+
+void MainWindow::PlaceTree(int left, int top, int width, int height) {
+  MoveWindow(Control(kTree), ScaleToDpi(left), ScaleToDpi(top), ScaleToDpi(width),
+             ScaleToDpi(height), TRUE);
+}
+
+void MainWindow::ShowSpacePanel(const std::string& required, const std::string& free) {
+  SetControlText(Control(kRequiredSpace), required);
+  SetControlText(Control(kFreeSpace), free);
+  for (const char* name : {kSpacePanel, kRequiredSpace, kFreeSpace}) SetWanted(name, true);
+}
+
+void MainWindow::SetDescription(const std::string& text) {
+  SetControlText(Control(kDescription), text);
+}
+
+std::string MainWindow::Description() const { return ControlText(Control(kDescription)); }
 
 void MainWindow::ShowFinishOptions(const std::vector<FinishOption>& options,
                                    const std::vector<int>& tops) {
@@ -361,9 +327,11 @@ void MainWindow::ShowFinishOptions(const std::vector<FinishOption>& options,
   for (size_t k = 0; k < options.size(); ++k) {
     const int top = k < tops.size() ? tops[k] : 132;
     const std::string name = kFinishOptionStem + std::to_string(k + 1);
+    const int left = ScaleToDpi(kFinishOptionLeft);
     HWND box = Add(name, kPageFinish, static_cast<int>(ControlKind::kCheckBox), options[k].title,
-                   kFinishBoxLeft, top, client.right - kFinishBoxLeft - 12, 22);
+                   left, ScaleToDpi(top), client.right - left - ScaleToDpi(12), ScaleToDpi(20));
     if (!box) continue;
+    on_white_.insert(box);
     SendMessageW(box, BM_SETCHECK, options[k].ticked ? BST_CHECKED : BST_UNCHECKED, 0);
     finish_boxes_.push_back(box);
     SetWanted(name, options[k].visible);
@@ -401,7 +369,12 @@ void MainWindow::SetLogDisplay(int mode) {
   if (mode == 1) SetWanted(kShowDetails, true);
 }
 
-void MainWindow::ShowInstallingPicture(const ConfigImage&) { SetWanted(kLogList, false); }
+void MainWindow::ShowInstallingPicture(const ConfigImage& picture) {
+  SetWanted(kLogList, false);
+  SetWanted(kShowDetails, false);
+  SetPicture(Control(kInstallingPicture), picture.bytes);
+  SetWanted(kInstallingPicture, true);
+}
 
 void MainWindow::SelectInstallingPage() { SelectPage(kPageInstalling); }
 
@@ -424,7 +397,12 @@ void MainWindow::AddToLogList(const std::string& line) {
 void MainWindow::SetProgress(int percent) {
   const int before = progress_;
   progress_ = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-  SendMessageW(Control(kProgress), PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
+  HWND bar = Control(kProgress);
+  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
+  // A large file reports progress without new log lines: the bar is drawn now, and the window
+  // keeps answering (moving, repainting) while the file is written.
+  UpdateWindow(bar);
+  ::LetMessagesRun();
   if (progress_ > before && handlers_.progress) handlers_.progress(progress_);
 }
 
@@ -464,6 +442,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
   };
   switch (message) {
     case WM_COMMAND:
+      if (LOWORD(w) == kPathBoxId && HIWORD(w) == EN_CHANGE) {
+        call(handlers_.path_changed);
+        return 0;
+      }
       if (HIWORD(w) == BN_CLICKED) {
         switch (LOWORD(w)) {
           case kNextId: call(handlers_.next); return 0;
@@ -472,8 +454,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
           case kLicenceCheckId: call(handlers_.licence_check); return 0;
           case kShowDetailsId:
             SetWanted(kShowDetails, false);
+            SetWanted(kInstallingPicture, false);
             SetWanted(kLogList, true);
             return 0;
+          case kBrowseId: call(handlers_.browse); return 0;
           default: break;
         }
       }
@@ -481,27 +465,23 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(l);
       if (header->idFrom == static_cast<UINT_PTR>(kTreeId)) {
-        if (header->code == NM_CLICK) OnTreeClick(false);
-        if (header->code == TVN_KEYDOWN &&
-            reinterpret_cast<const NMTVKEYDOWN*>(l)->wVKey == VK_SPACE) {
-          OnTreeClick(true);
+        // The control flips a tick after these notifications; the ticks are compared once it has.
+        if (header->code == NM_CLICK || header->code == NM_DBLCLK ||
+            (header->code == TVN_KEYDOWN &&
+             reinterpret_cast<const NMTVKEYDOWN*>(l)->wVKey == VK_SPACE)) {
+          PostMessageW(window_, kTreeCheckChanged, 0, 0);
+        }
+        if (header->code == TVN_SELCHANGEDW || header->code == TVN_SELCHANGEDA) {
+          const auto* change = reinterpret_cast<const NMTREEVIEWW*>(l);
+          const int position = TreePosition(change->itemNew.hItem);
+          if (position >= 0 && handlers_.component_selected) handlers_.component_selected(position);
         }
       }
       break;
     }
-    case kTreeCheckChanged: {
-      HTREEITEM item = reinterpret_cast<HTREEITEM>(l);
-      const int position = TreePosition(item);
-      if (position < 0) return 0;
-      TVITEMW state = {};
-      state.mask = TVIF_STATE;
-      state.hItem = item;
-      state.stateMask = TVIS_STATEIMAGEMASK;
-      SendMessageW(Control(kTree), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&state));
-      const bool checked = ((state.state & TVIS_STATEIMAGEMASK) >> 12) == 2;
-      if (handlers_.component_check) handlers_.component_check(position, checked);
+    case kTreeCheckChanged:
+      SyncTreeTicks();
       return 0;
-    }
     case WM_TIMER:
       if (w == kDirectTimerId) {
         KillTimer(window_, kDirectTimerId);
@@ -513,11 +493,20 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
       }
       break;
-    case WM_CTLCOLORSTATIC: {
-      // Static texts take the window's face colour; the welcome and finish panels are white.
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Texts over the white panels take white; company lines are grey.
       HWND control = reinterpret_cast<HWND>(l);
-      if (control == Control(kWelcomePanel) || control == Control("完成_外形框")) {
+      HDC dc = reinterpret_cast<HDC>(w);
+      if (on_white_.count(control)) {
+        SetBkColor(dc, RGB(255, 255, 255));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+      }
+      if (greyed_.count(control)) {
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
     }

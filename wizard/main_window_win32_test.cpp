@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/picture_win32.h"
 #include "runtime/wide_win32.h"
 #include "runtime/window_win32.h"
 #include "wizard/wizard.h"
@@ -83,6 +84,39 @@ TEST_F(MainWindowTest, LogLinesProgressAndPathBox) {
 
   SetControlText(window.Control(kPathBox), "C:\\Program Files\\墨桐");
   EXPECT_EQ(window.PathBoxText(), "C:\\Program Files\\墨桐");
+}
+
+TEST_F(MainWindowTest, TextsPicturesAndTheSpareHeader) {
+  WizardTexts texts = LayoutTexts();
+  ApplyProductTexts("产品", "1.0", texts);
+  window.ApplyTexts(texts);
+  EXPECT_EQ(window.Caption(), "产品1.0-安装向导");
+  EXPECT_EQ(ControlText(window.Control("编辑框_完成0")), "已完成 产品 1.0-安装程序");
+
+  // A 1 x 1 white PNG as the large picture; bytes that do not decode as the small one.
+  InstallConfig config;
+  config.picture.bytes = std::string(
+      "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
+      "\x00\x01\x08\x06\x00\x00\x00\x1f\x15\xc4\x89\x00\x00\x00\x0b\x49\x44\x41\x54\x78\x9c\x63"
+      "\xf8\x0f\x04\x00\x09\xfb\x03\xfd\xfb\x5e\x6b\x2b\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42"
+      "\x60\x82",
+      68);
+  config.small_picture.bytes = "not a picture";
+  window.ShowPictures(config);
+  EXPECT_TRUE(HasPicture(window.Control("欢迎_图片框")));
+  EXPECT_TRUE(HasPicture(window.Control("完成_图片框")));
+  EXPECT_FALSE(HasPicture(window.Control("协议_图片框")));
+
+  // The spare header is a model for plug-ins: shown on no page.
+  for (int page = 0; page < kPageCount; ++page) {
+    window.SelectPage(page);
+    EXPECT_FALSE(Shown("备用_外形框1")) << page;
+    EXPECT_FALSE(Shown("备用_编辑框版权")) << page;
+  }
+  // Cancel has nothing to cancel once the finish page is shown.
+  EXPECT_FALSE(IsWindowEnabled(window.Control(kCancel)));
+  window.SelectPage(kPageWelcome);
+  EXPECT_TRUE(IsWindowEnabled(window.Control(kCancel)));
 }
 
 TEST_F(MainWindowTest, LogDisplayModesAndDetailsButton) {

@@ -162,10 +162,6 @@ bool EndsAfterInstall(std::string_view install_mode, int show_finish_page) {
   return install_mode == kInstallModeBackground || show_finish_page == -1;
 }
 
-std::string WizardCaption(std::string_view product_name) {
-  return std::string(product_name) + " 安装";
-}
-
 std::string QuitQuestion(std::string_view product_name, std::string_view version) {
   return "当前未完成安装 " + std::string(product_name) + std::string(version) + "，是否退出安装？";
 }

@@ -134,8 +134,6 @@ StartAction StartActionFor(std::string_view install_mode);
 // finish page.
 bool EndsAfterInstall(std::string_view install_mode, int show_finish_page);
 
-// The main window's caption until the wizard texts are applied.
-std::string WizardCaption(std::string_view product_name);
 // The question of the close confirmation.
 std::string QuitQuestion(std::string_view product_name, std::string_view version);
 

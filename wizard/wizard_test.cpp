@@ -252,7 +252,6 @@ TEST(WizardModes, StartAndEnd) {
   };
   for (const Case& c : cases) EXPECT_EQ(EndsAfterInstall(c.mode, c.show_finish), c.ends) << c.mode;
   EXPECT_EQ(QuitQuestion("墨桐软件", "1.0"), "当前未完成安装 墨桐软件1.0，是否退出安装？");
-  EXPECT_EQ(WizardCaption("墨桐软件"), "墨桐软件 安装");
 }
 
 FinishOption Option(const char* command, bool ticked, bool visible = true) {

@@ -3,17 +3,25 @@
 // the process: it ends its message loop with a WizardEnd, and the entry ends the process.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "environment/system.h"
 #include "package/exit_codes.h"
+#include "install/directory_checks.h"
 #include "install/install_config.h"
 #include "install/install_run.h"
+#include "install/script_store.h"
 #include "package/startup.h"
 #include "install/program_starter.h"
+#include "runtime/files.h"
 #include "runtime/process.h"
 #include "runtime/window_win32.h"
+#include "wizard/components_page.h"
+#include "wizard/directory_page.h"
 #include "wizard/main_window.h"
 #include "wizard/plugin_hooks.h"
 #include "wizard/wizard.h"
+#include "wizard/wizard_texts.h"
 
 namespace {
 
@@ -36,15 +44,34 @@ void EndWizard(unsigned code, const std::string& why) {
   PostQuitMessage(static_cast<int>(code));
 }
 
-// The install from the wizard: the folder of the path box (the path switch's when given).
+// The tree on the components page is the page's own four items (no tree in the script store).
+bool default_tree = false;
+
+// The "ml" checks of a normalised folder, with their message box; true when it passes.
+bool FolderPasses(const std::string& folder) {
+  const InstallConfig& config = CurrentInstallConfig();
+  const std::string refusal = InstallPathRefusal(folder, config.no_double_byte_path,
+                                                 config.required_entry, PathExists);
+  if (refusal.empty()) return true;
+  ShowMessageBox(TheWindow().handle(), refusal, kDirectoryCheckTitle, MB_OK | MB_ICONERROR);
+  return false;
+}
+
+// The install from the wizard into the folder of the path box. The path switch only filled the
+// box at set-up: what the person typed there since wins.
 bool RunInstallFromWizard(MainWindow& window, const std::string& password = std::string(),
                           bool password_given = false) {
+  window.LetMessagesRun();
   TakePluginLists();
   InstallRequest request = RequestFromStartup(Startup(), window.PathBoxText());
+  request.install_dir = window.PathBoxText();
   if (password_given) {
     request.password = password;
     request.password_given = true;
   }
+  const std::string folder = NormalisePath(request.install_dir);
+  // An empty folder gets the run's own message.
+  if (!folder.empty() && !FolderPasses(folder)) return false;
   last_outcome = RunInstall(request, window);
   if (!last_outcome.started) return false;
   TellPluginsFinishReady();
@@ -106,6 +133,12 @@ void Move(int direction) {
 bool ConfirmQuit() {
   const InstallConfig& config = CurrentInstallConfig();
   MainWindow& window = TheWindow();
+  // Once the install has run there is nothing left to quit: closing the finish page ends the
+  // wizard as the install ended, without the finish options.
+  if (window.CurrentPage() == kPageFinish && last_outcome.started) {
+    EndWizard(last_outcome.exit_code, last_outcome.failure);
+    return false;
+  }
   const int answer = ShowMessageBox(window.handle(), QuitQuestion(config.product_name, config.version),
                                     window.Caption(), MB_YESNO | MB_ICONEXCLAMATION);
   if (answer == IDYES) {
@@ -121,6 +154,36 @@ void OnLicenceCheck() {
   if (window.CurrentPage() != kPageLicence) return;
   EnableWindow(window.Control(control_names::kNext),
                CurrentWizard().agree_preset || window.LicenceTicked());
+}
+
+// The description box follows the selected item (and the item under the pointer).
+void OnComponentChosen(int position) {
+  const std::optional<std::string> text = ComponentDescription(
+      CurrentInstallConfig().script_store, CurrentComponentTree(), position, default_tree);
+  if (text && *text != TheWindow().Description()) TheWindow().SetDescription(*text);
+}
+
+// The free-space line follows the drive of the path box.
+void UpdateFreeSpace() {
+  if (!Startup().show_space) return;
+  MainWindow& window = TheWindow();
+  const std::optional<uint64_t> free = FreeSpaceOfDrive(NormalisePath(window.PathBoxText()));
+  SetControlText(window.Control(control_names::kFreeSpace),
+                 free ? FreeSpaceText(*free) : std::string("可用空间: "));
+}
+
+// Browse: the chosen folder, checked, with the product's folder name appended when configured.
+void BrowseClicked() {
+  MainWindow& window = TheWindow();
+  const InstallConfig& config = CurrentInstallConfig();
+  std::string folder =
+      BrowseForFolder(window.handle(), kBrowseTitle, NormalisePath(window.PathBoxText()));
+  if (folder.empty()) return;
+  folder = NormalisePath(folder);
+  if (!FolderPasses(folder)) return;
+  SetControlText(window.Control(control_names::kPathBox),
+                 BrowsedPathText(folder, config.auto_append_folder, config.append_folder_name));
+  UpdateFreeSpace();
 }
 
 void OnComponentCheck(int position, bool checked) {
@@ -162,6 +225,10 @@ bool CreateWizardWindow() {
   handlers.licence_check = OnLicenceCheck;
   handlers.direct_tick = [] { GoTo(kPageInstalling); };
   handlers.component_check = OnComponentCheck;
+  handlers.component_selected = OnComponentChosen;
+  handlers.component_pointed = OnComponentChosen;
+  handlers.browse = BrowseClicked;
+  handlers.path_changed = UpdateFreeSpace;
   window.SetHandlers(std::move(handlers));
   SetInstallObserver(&window);
   return true;
@@ -171,20 +238,43 @@ void SetUpWizard() {
   MainWindow& window = TheWindow();
   StartupState& startup = Startup();
   const InstallConfig& config = LoadInstallConfig(startup, SystemRegistryReader());
-  window.SetCaption(WizardCaption(config.product_name));
+  // The texts in their order: layout, company lines and pictures with the configuration, the
+  // author's GUItext.ini, then the product's name and version.
+  WizardTexts texts = LayoutTexts();
+  ApplyCompanyLines(config.company_name, texts);
+  window.ShowPictures(config);
+  ApplyInstallingTitle(config.product_name, texts);
+  Bytes gui_texts;
+  if (!startup.config_dir.empty() && ReadWholeFile(startup.config_dir + "GUItext.ini", gui_texts)) {
+    ApplyGuiTexts(gui_texts, texts);
+  }
 
   WizardState& wizard = CurrentWizard();
   InstallPageTable(BuildPageTable(config), wizard);
   wizard.agree_preset = config.agree_preset;
   if (config.agree_preset) window.SetWanted(control_names::kLicenceCheck, false);
-  window.SetLicenceText(config.licence);
   SetUpPlugins(window);
   WritePhaseText(kPhasePluginsLoaded);
+  ApplyProductTexts(config.product_name, config.version, texts);
+  window.ApplyTexts(texts);
+  window.SetLicenceText(config.licence);
 
   SetControlText(window.Control(control_names::kPathBox), config.install_dir);
+  if (startup.show_space) {
+    window.ShowSpacePanel(RequiredSpaceText(static_cast<uint64_t>(std::max<int64_t>(0, startup.unpacked_size))),
+                          std::string());
+    UpdateFreeSpace();
+  }
 
   ComponentTree& tree = CurrentComponentTree();
+  ComponentTree scratch;
+  const TreeSetup from_store = SetUpComponentTree(config.script_store, scratch);
+  default_tree = !from_store.added;
   PrepareComponentTree(config, tree);
+  if (from_store.geometry) {
+    const TreeGeometry& g = *from_store.geometry;
+    window.PlaceTree(g.left, g.top, g.width, g.height);
+  }
   window.ShowComponentTree(tree);
   window.ShowFinishOptions(config.finish_options,
                            FinishOptionTops(config.finish_options, config.finish_options_top));

@@ -51,7 +51,7 @@ for line in h.cmd_lines("echo PF=%ProgramFiles%& echo TMP=%TMP%& echo WIN=%windi
     if "=" in line:
         key, value = line.split("=", 1)
         env[key] = value.strip()
-shown, new = h.run_to_wizard(installer, PRODUCT + " 安装")
+shown, new = h.run_to_wizard(installer, PRODUCT + "2.5-安装向导")
 h.check(shown, "the wizard is shown once the package is unpacked")
 folders = h.reg_values("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
 h.wine("reg", "delete", UNINSTALL_KEY, "/f", "/reg:64")

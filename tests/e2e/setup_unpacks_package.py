@@ -34,7 +34,7 @@ def description(mode_lines):
             "[package]\nempty_folders = logs\n" + mode_lines)
 
 
-CAPTION = "示例 安装"  # the wizard's caption: what the package holds is unpacked by then
+CAPTION = "示例1.0-安装向导"  # the wizard's caption: what the package holds is unpacked by then
 
 
 def product_folder(name):
