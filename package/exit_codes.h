@@ -12,6 +12,7 @@ enum SetupExitCode : unsigned {
   kExitMissingVolume = 5,        // a split volume of the product data is missing
   kExitUserQuit = 6,             // the user confirmed quitting the wizard
   kExitNoWindow = 7,             // no window could be made (no display) for a wizard or direct install
+  kExitCrashed = 8,              // the program met a fault no step handled; the log names it
 
   kExitUninstallDataMissing = 20,   // "uninst.dat" (or its record) is missing beside uninst.exe
   kExitUninstallerNotStarted = 21,  // the uninstaller could not be copied or started
@@ -20,4 +21,5 @@ enum SetupExitCode : unsigned {
 };
 
 // Why a run ended without installing, for the /LOG result line.
+inline constexpr const char* kCrashedReason = "程序异常终止";
 inline constexpr const char* kNoWindowReason = "无法创建安装向导窗口 (没有显示器), 只有后台安装可以无窗口进行";

@@ -23,6 +23,15 @@ namespace {
   EndProcess(code);
 }
 
+// A fault no step handled ends the process with its own code and a log line, never with a code a
+// script would take for success, and without the system's crash box that would wait for a person.
+LONG WINAPI EndOnFault(EXCEPTION_POINTERS* fault) {
+  char why[96];
+  wsprintfA(why, "%s (0x%08lX)", kCrashedReason,
+            fault && fault->ExceptionRecord ? fault->ExceptionRecord->ExceptionCode : 0UL);
+  EndSetup(kExitCrashed, why);
+}
+
 // The background install: the configuration, the component tree and the run, with no window.
 InstallOutcome RunBackgroundInstall() {
   StartupState& startup = Startup();
@@ -37,6 +46,8 @@ InstallOutcome RunBackgroundInstall() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(EndOnFault);
   PrepareProgramEntry();
   const int run_mode = PrepareStartup(DefaultPackageHooks());
   const StartupState& startup = Startup();

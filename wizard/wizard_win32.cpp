@@ -225,7 +225,12 @@ bool CreateWizardWindow() {
   handlers.licence_check = OnLicenceCheck;
   handlers.direct_tick = [] { GoTo(kPageInstalling); };
   handlers.component_check = OnComponentCheck;
-  handlers.component_selected = OnComponentChosen;
+  // A plug-in's description callback hears of selections only, not of every pointer move.
+  handlers.component_selected = [](int position) {
+    OnComponentChosen(position);
+    TellPluginsDescription(position, reinterpret_cast<uintptr_t>(
+                                         TheWindow().Control(control_names::kDescription)));
+  };
   handlers.component_pointed = OnComponentChosen;
   handlers.browse = BrowseClicked;
   handlers.path_changed = UpdateFreeSpace;

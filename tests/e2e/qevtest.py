@@ -259,6 +259,13 @@ def extract_7z(archive, out):
                           stdin=subprocess.DEVNULL).returncode == 0
 
 
+def config_folders(new):
+    """The fresh ".tmp" folders of a run but the archive library's own (a run writes the library
+    into a fresh ".tmp" folder of its own too)."""
+    return [p for p in new if p.endswith(".tmp") and os.path.isdir(p) and
+            not os.path.exists(os.path.join(p, "7-zip32.dll"))]
+
+
 def marker(text):
     return text.encode("gbk") + b"\x01"
 

@@ -7,7 +7,7 @@ Usage: setup_expands_variables.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import sys
 
-from qevtest import Display, Harness, read_ini
+from qevtest import Display, Harness, config_folders, read_ini
 
 qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
 h = Harness(qevpack, setup, run_sh, prefix, work)
@@ -56,7 +56,7 @@ h.check(shown, "the wizard is shown once the package is unpacked")
 folders = h.reg_values("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
 h.wine("reg", "delete", UNINSTALL_KEY, "/f", "/reg:64")
 
-configs = [p for p in new if p.endswith(".tmp") and os.path.isdir(p)]
+configs = config_folders(new)
 h.check(len(configs) == 1, "one fresh configuration folder")
 got = {}
 if configs:

@@ -12,7 +12,7 @@ import os
 import random
 import sys
 
-from qevtest import Display, Harness, extract_7z, marker, read_ini, same_tree
+from qevtest import Display, Harness, config_folders, extract_7z, marker, read_ini, same_tree
 
 qevpack, setup, library, run_sh, prefix, work = sys.argv[1:7]
 h = Harness(qevpack, setup, run_sh, prefix, work)
@@ -39,12 +39,6 @@ CAPTION = "示例1.0-安装向导"  # the wizard's caption: what the package hol
 
 def product_folder(name):
     return os.path.join(work, name, "source", "files")
-
-
-def config_folders(new):
-    """The fresh ".tmp" folders of a run but the archive library's own."""
-    return [p for p in new if p.endswith(".tmp") and os.path.isdir(p) and
-            not os.path.exists(os.path.join(p, "7-zip32.dll"))]
 
 
 def check_config(new, staged, label):
