@@ -2,7 +2,6 @@
 // the run at program entry, checked against the image it was written from and loaded by its full
 // path, never through the DLL search order; removed with its folder when the process ends.
 #include <windows.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "package/extract.h"
 #include "package/open_package.h"
 #include "runtime/files.h"
+#include "runtime/private_folder_win32.h"
 #include "runtime/wide_win32.h"
 
 namespace {
@@ -39,35 +39,6 @@ struct Library {
   SevenZipEntry run = nullptr;
 };
 Library library;
-
-// A folder that only the current user and the system may use, whatever the temporary folder
-// allows (its permissions are not inherited). False when it exists already: a folder this run
-// did not make may hold anything.
-bool CreatePrivateFolder(const std::string& path) {
-  std::wstring sddl;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size ? size : 1);
-    wchar_t* sid = nullptr;
-    if (size && GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
-      sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")(A;OICI;FA;;;SY)";
-      LocalFree(sid);
-    }
-    CloseHandle(token);
-  }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!sddl.empty() && ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                           sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
-    attributes.lpSecurityDescriptor = descriptor;
-  }
-  const BOOL made = CreateDirectoryW(ToWide(path).c_str(), &attributes);
-  if (descriptor) LocalFree(descriptor);
-  return made != FALSE;
-}
 
 bool WriteAll(HANDLE file, const Bytes& image) {
   size_t done = 0;

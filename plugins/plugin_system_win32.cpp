@@ -6,20 +6,16 @@
 #include <windows.h>
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <memory>
 #include <vector>
 
 #include "plugins/plugin_system.h"
 #include "runtime/files.h"
+#include "runtime/private_folder_win32.h"
 #include "runtime/wide_win32.h"
 
 namespace {
-
-struct LocalDeleter {
-  void operator()(void* p) const { LocalFree(p); }
-};
 
 // The token's user and default owner (elevated, the owner of new files is the administrators'
 // group); either may own the folder.
@@ -58,34 +54,19 @@ PSID OwnerSid() {
   return owner.empty() ? nullptr : reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner;
 }
 
-// Full control for the current user and the system only, inherited by the files; nothing
-// inherited from the temporary folder.
-std::unique_ptr<void, LocalDeleter> PrivateDescriptor() {
-  PSID user = UserSid();
-  wchar_t* sid_text = nullptr;
-  if (!user || !ConvertSidToStringSidW(user, &sid_text)) return nullptr;
-  std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid_text) + L")(A;OICI;FA;;;SY)";
-  LocalFree(sid_text);
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
-                                                            nullptr))
-    return nullptr;
-  return std::unique_ptr<void, LocalDeleter>(sd);
-}
-
 bool OwnedByUs(const std::wstring& path) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                             nullptr, nullptr, nullptr, &sd) != ERROR_SUCCESS)
     return false;
-  std::unique_ptr<void, LocalDeleter> keep(sd);
+  LocalSecurityDescriptor keep(sd);
   return owner && ((UserSid() && EqualSid(owner, UserSid())) ||
                    (OwnerSid() && EqualSid(owner, OwnerSid())));
 }
 
 bool MakePrivate(const std::wstring& path) {
-  auto sd = PrivateDescriptor();
+  const LocalSecurityDescriptor sd = PrivateFolderSecurity();
   if (!sd) return false;
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
@@ -137,9 +118,7 @@ bool Trust(const std::wstring& path) {
 bool ResetPrivateFolder(const std::string& folder) {
   RemoveFolderTree(folder);
   const std::wstring path = ToWide(folder);
-  auto sd = PrivateDescriptor();
-  SECURITY_ATTRIBUTES sa{sizeof sa, sd.get(), FALSE};
-  if (sd && CreateDirectoryW(path.c_str(), &sa)) return IsRealFolder(path) && Trust(path);
+  if (CreatePrivateFolder(folder)) return IsRealFolder(path) && Trust(path);
   if (!IsRealFolder(path)) return false;
   FolderIdentity id;
   if (g_have_trusted && IdentityOf(path, id) && id == g_trusted) return true;
