@@ -85,14 +85,22 @@ echo "== Shortcuts:"
 echo
 echo "== Registry (exported with regedit; the installer is a 32-bit program, so its HKLM values"
 echo "   live in the 32-bit view, Wow6432Node):"
-for key in 'HKEY_CURRENT_USER\Software\HelloExample' \
-           'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Hello'; do
+# The registry keys the example writes, and one of them exported with regedit as UTF-8 text
+# (nothing when the key is not there).
+keys=('HKEY_CURRENT_USER\Software\HelloExample'
+      'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Hello')
+export_key() {
   rm -f "$c/demo-export.reg"
-  timeout 120 "$root/tests/wine/run.sh" "$prefix" "$arch" regedit /e 'C:\demo-export.reg' "$key" \
+  timeout 120 "$root/tests/wine/run.sh" "$prefix" "$arch" regedit /e 'C:\demo-export.reg' "$1" \
     >/dev/null 2>&1 || true
   WINEPREFIX=$prefix wineserver -w
-  if [ -f "$c/demo-export.reg" ]; then
-    iconv -f UTF-16 -t UTF-8 "$c/demo-export.reg" | tr -d '\r' | sed '/^$/d;/^Windows Registry Editor/d'
+  [ -f "$c/demo-export.reg" ] && iconv -f UTF-16 -t UTF-8 "$c/demo-export.reg" | tr -d '\r'
+  rm -f "$c/demo-export.reg"
+}
+for key in "${keys[@]}"; do
+  text=$(export_key "$key")
+  if [ -n "$text" ]; then
+    sed '/^$/d;/^Windows Registry Editor/d' <<<"$text"
   else
     echo "[$key] (not found)"
   fi
@@ -123,14 +131,10 @@ else
   echo "C:\\Program Files\\Hello: removed"
 fi
 echo "shortcuts of Hello: $( (cd "$c/users" && find . -iname '*hello*.lnk' -printf '%P ') || true)(none other)"
-for key in 'HKEY_CURRENT_USER\Software\HelloExample' \
-           'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Hello'; do
-  rm -f "$c/demo-export.reg"
-  timeout 120 "$root/tests/wine/run.sh" "$prefix" "$arch" regedit /e 'C:\demo-export.reg' "$key" \
-    >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix wineserver -w
-  if [ -f "$c/demo-export.reg" ]; then
-    values=$(iconv -f UTF-16 -t UTF-8 "$c/demo-export.reg" | tr -d '\r' | grep -E '^("|@)' || true)
+for key in "${keys[@]}"; do
+  text=$(export_key "$key")
+  if [ -n "$text" ]; then
+    values=$(grep -E '^("|@)' <<<"$text" || true)
     echo "[$key]: the key stays, values left: ${values:-(none)}"
   else
     echo "[$key]: removed"
