@@ -54,6 +54,7 @@ class Win32ProgressView : public ProgressView {
 }  // namespace
 
 std::unique_ptr<ProgressView> OpenProgressWindow() {
+  InitWindowToolkit();
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!RegisterWindowClass(instance, kClassName, WindowProc, IDC_WAIT)) return nullptr;
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 129;

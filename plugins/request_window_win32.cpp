@@ -6,6 +6,7 @@
 #include "plugins/qev_plugin.h"
 #include "plugins/request_window.h"
 #include "runtime/wide_win32.h"
+#include "runtime/window_win32.h"
 
 uintptr_t CreateRequestWindow(uintptr_t parent, std::string_view prefix, uintptr_t entry) {
   const std::wstring title = ToWide(RequestWindowTitle(prefix, entry));
@@ -24,13 +25,13 @@ LRESULT CALLBACK WizardRequestProc(HWND window, UINT message, WPARAM w, LPARAM l
     return static_cast<LRESULT>(reinterpret_cast<WizardRequestHandler>(handler)(
         static_cast<PluginValue>(w), static_cast<PluginValue>(l)));
   }
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, WizardRequestProc, 1);
-  return DefSubclassProc(window, message, w, l);
+  if (message == WM_NCDESTROY) RemoveControlSubclass(window, WizardRequestProc, 1);
+  return DefaultSubclassProcedure(window, message, w, l);
 }
 
 }  // namespace
 
 bool RouteWizardRequests(uintptr_t label, WizardRequestHandler handler) {
-  return label && SetWindowSubclass(reinterpret_cast<HWND>(label), WizardRequestProc, 1,
-                                    reinterpret_cast<DWORD_PTR>(handler));
+  return label && SubclassControl(reinterpret_cast<HWND>(label), WizardRequestProc, 1,
+                                  reinterpret_cast<DWORD_PTR>(handler));
 }

@@ -9,14 +9,67 @@
 
 #include "runtime/wide_win32.h"
 
+namespace {
+
+// The common controls are loaded by the first window that needs them, not with the program: a
+// background install shows no window, and loading them makes Wine start its desktop process (a
+// second or more of a silent install there). Named as the manifest's activation context resolves
+// it, so the version 6 controls are the ones loaded.
+struct CommonControls {
+  decltype(&InitCommonControlsEx) init = nullptr;
+  decltype(&SetWindowSubclass) subclass = nullptr;
+  decltype(&RemoveWindowSubclass) remove_subclass = nullptr;
+  decltype(&DefSubclassProc) default_procedure = nullptr;
+};
+
+template <typename Function>
+void LookUp(HMODULE module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const CommonControls& LoadCommonControls() {
+  static const CommonControls loaded = [] {
+    CommonControls c;
+    HMODULE module = LoadLibraryW(L"comctl32.dll");
+    if (!module) return c;
+    LookUp(module, "InitCommonControlsEx", c.init);
+    LookUp(module, "SetWindowSubclass", c.subclass);
+    LookUp(module, "RemoveWindowSubclass", c.remove_subclass);
+    LookUp(module, "DefSubclassProc", c.default_procedure);
+    return c;
+  }();
+  return loaded;
+}
+
+}  // namespace
+
 void InitWindowToolkit() {
-  INITCOMMONCONTROLSEX controls = {};
-  controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES |
-                   ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES;
-  InitCommonControlsEx(&controls);
+  const CommonControls& controls = LoadCommonControls();
+  if (controls.init) {
+    INITCOMMONCONTROLSEX classes = {};
+    classes.dwSize = sizeof classes;
+    classes.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES |
+                    ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES;
+    controls.init(&classes);
+  }
   // The shell objects (taskbar list, shortcuts) need COM on this thread.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+
+bool SubclassControl(HWND control, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
+  const CommonControls& controls = LoadCommonControls();
+  return control && controls.subclass && controls.subclass(control, procedure, id, data);
+}
+
+void RemoveControlSubclass(HWND control, SUBCLASSPROC procedure, UINT_PTR id) {
+  const CommonControls& controls = LoadCommonControls();
+  if (controls.remove_subclass) controls.remove_subclass(control, procedure, id);
+}
+
+LRESULT DefaultSubclassProcedure(HWND control, UINT message, WPARAM w, LPARAM l) {
+  const CommonControls& controls = LoadCommonControls();
+  return controls.default_procedure ? controls.default_procedure(control, message, w, l)
+                                    : DefWindowProcW(control, message, w, l);
 }
 
 namespace {
@@ -314,10 +367,10 @@ LRESULT CALLBACK PointerWatch(HWND control, UINT message, WPARAM w, LPARAM l, UI
   if (message == WM_MOUSEMOVE && moved && *moved) {
     (*moved)(POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
   } else if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(control, PointerWatch, id);
+    RemoveControlSubclass(control, PointerWatch, id);
     delete moved;
   }
-  return DefSubclassProc(control, message, w, l);
+  return DefaultSubclassProcedure(control, message, w, l);
 }
 
 }  // namespace
@@ -325,7 +378,7 @@ LRESULT CALLBACK PointerWatch(HWND control, UINT message, WPARAM w, LPARAM l, UI
 void WatchPointer(HWND control, std::function<void(POINT)> moved) {
   if (!control) return;
   auto* kept = new std::function<void(POINT)>(std::move(moved));
-  if (!SetWindowSubclass(control, PointerWatch, 1, reinterpret_cast<DWORD_PTR>(kept))) delete kept;
+  if (!SubclassControl(control, PointerWatch, 1, reinterpret_cast<DWORD_PTR>(kept))) delete kept;
 }
 
 void SetControlText(HWND control, const std::string& text) {

@@ -5,12 +5,21 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <string>
 
 // Loads the common controls (v6 through the manifest) and COM for the shell objects. Call once
 // before the first window.
 void InitWindowToolkit();
+
+// The subclassing of the common controls (SetWindowSubclass and its companions), which load the
+// controls' library on first use. A procedure that cannot be installed reports false; without the
+// library the default procedure is the window's own default.
+bool SubclassControl(HWND control, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
+void RemoveControlSubclass(HWND control, SUBCLASSPROC procedure, UINT_PTR id);
+LRESULT DefaultSubclassProcedure(HWND control, UINT message, WPARAM w, LPARAM l);
 
 // The font of every control: the first installed face of "Microsoft YaHei", "SimSun" and other
 // faces that hold Chinese; else the system's message font, which Windows links to a Chinese face

@@ -29,10 +29,25 @@ for name, data in (("setup.exe", setup_bytes), ("uninst.exe", uninst_bytes)):
           and b"dpiAware" in manifest and b"requestedExecutionLevel" in manifest,
           f"{name} has a manifest with common controls v6, DPI awareness and execution level")
 
+# Only what every Windows has may be loaded with the programs: a missing DLL stops them before
+# their first line, and one found beside a downloaded setup.exe would be loaded in its place. The
+# common controls are not among them either: the first window loads them (a background install
+# shows none).
+system_dlls = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+               "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
+dll_path = os.path.join(bindir, "7-zip32.dll")
+for name in ("setup.exe", "uninst.exe", "7-zip32.dll"):
+    path = os.path.join(bindir, name)
+    if not os.path.exists(path):
+        continue
+    imported = PE(open(path, "rb").read()).imported_dlls()
+    extra = sorted(set(imported) - system_dlls)
+    check(bool(imported) and not extra,
+          f"{name} loads only system DLLs at start (others: {', '.join(extra) or 'none'})")
+
 setup = PE(setup_bytes)
 check(setup.resource("UNINST_DAT", 100) == uninst_bytes, "setup.exe carries uninst.exe as UNINST_DAT/100")
 check(setup.resource("KEY", 250) == b"486", "setup.exe carries KEY/250 = \"486\"")
-dll_path = os.path.join(bindir, "7-zip32.dll")
 if os.path.exists(dll_path):
     check(setup.resource("ARCHIVE_DLL", 100) == open(dll_path, "rb").read(),
           "setup.exe carries 7-zip32.dll as ARCHIVE_DLL/100")

@@ -1,4 +1,4 @@
-"""Reads what the tests need from a PE file: machine, subsystem and the resource directory."""
+"""Reads what the tests need from a PE file: machine, subsystem, imported DLLs and resources."""
 import struct
 
 
@@ -15,6 +15,7 @@ class PE:
         self.magic = struct.unpack_from("<H", data, opt)[0]
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
         dirs = opt + (96 if self.magic == 0x10B else 112)
+        self.import_rva = struct.unpack_from("<I", data, dirs + 1 * 8)[0]
         self.res_rva, self.res_size = struct.unpack_from("<II", data, dirs + 2 * 8)
         self.sections = []
         sec = opt + opt_size
@@ -27,6 +28,20 @@ class PE:
             if va <= rva < va + size:
                 return rva - va + rptr
         raise ValueError("rva outside sections")
+
+    def imported_dlls(self):
+        """Names of the DLLs the loader must find before the program runs, in lower case."""
+        names = []
+        if not self.import_rva:
+            return names
+        at = self.rva_to_offset(self.import_rva)
+        while True:
+            lookup, _, _, name_rva, thunks = struct.unpack_from("<IIIII", self.data, at)
+            if not (lookup or name_rva or thunks):
+                return names
+            start = self.rva_to_offset(name_rva)
+            names.append(self.data[start:self.data.index(b"\0", start)].decode("ascii").lower())
+            at += 20
 
     def _name(self, base, entry_name):
         if entry_name & 0x80000000:
