@@ -52,23 +52,28 @@ std::string LogFileLine(const LogTime& time, const std::string& gbk_line) {
 
 void AppendLogFile(const std::string& path, const std::string& gbk_line) {
   if (path.empty()) return;
-  // The file stays open for the run: each line is handed to the system at once (nothing is held
-  // back in the process, so a process that ends itself loses no line), without reopening the file
-  // for every extracted member. Another path, a file removed meanwhile, or a failed write opens the
-  // file again.
+  // The file stays open for the run, positioned at its end: each line is handed to the system at
+  // once (nothing is held back in the process, so a process that ends itself loses no line), with
+  // one write and no look at the file for every extracted member. The handle shares neither
+  // writing nor deletion, so nobody else moves the end or removes the file meanwhile. Another path
+  // or a failed write opens the file again.
   File& file = OpenLog();
   std::string& open_path = OpenLogPath();
   const std::string line = LogFileLine(current_clock(), gbk_line);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!file.IsOpen() || open_path != path || !FileExists(path)) {
+    if (!file.IsOpen() || open_path != path) {
       file.Close();
       open_path = path;
       if (!file.Open(path, File::Mode::kWriteExisting) && !file.Open(path, File::Mode::kCreate)) {
         return;
       }
+      const int64_t size = file.Size();
+      if (size < 0 || !file.Seek(size)) {
+        file.Close();
+        continue;
+      }
     }
-    const int64_t size = file.Size();
-    if (size >= 0 && file.Seek(size) && file.Write(line.data(), int64_t(line.size()))) return;
+    if (file.Write(line.data(), int64_t(line.size()))) return;
     file.Close();
   }
 }

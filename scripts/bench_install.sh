@@ -7,17 +7,20 @@
 #               through its SevenZip entry, as the install run does, and nothing else;
 #   setup.exe   the silent install `setup.exe -hp` under Wine (start-up, copy-out of the data
 #               block, extraction, the rest).
+# Both builds are measured in one run, round by round (native, then each build's library, setup
+# and copy-out), so a change in the machine's load falls on both alike: the 64-bit build under
+# wine64, and the 32-bit build that ships where the 32-bit lane is there (tests/wine/lane.sh),
+# marked "native" where this machine executes 32-bit code and "EMULATED" where qemu runs it.
 # Every figure is the median of the runs: wall time, processor time (user + system of the
-# process, plus what Wine's server spent for it) and peak memory. Printed beside their targets:
+# processes, plus what Wine's server spent for them) and peak memory. Printed side by side, beside
+# their targets:
 #   copy-out of the data block (install_bench.exe copy)        >= 1000 MB/s
 #   library under Wine / native, processor time                 <= 1.3
 #   setup.exe / library under Wine, processor time              <= 1.2
 #   peak memory of setup.exe above the Wine process's own       <= dictionary + 32 MiB per thread
-# The 64-bit build runs under wine64. The 32-bit build that ships runs where the 32-bit lane is
-# there (tests/wine/lane.sh): natively where the machine executes 32-bit code, else emulated by
-# qemu; its figures are printed apart, with the lane's kind, and marked as emulated where they are. Every run writes into memory (tmpfs, BENCH_OUT).
+# with the machine's load before and after. Every run writes into memory (tmpfs, BENCH_OUT).
 # Usage: bench_install.sh [WORK_DIR]   (BENCH_MB=300 product size, BENCH_RUNS=3 runs of each,
-#        BENCH_RUNS_32=1 runs in the 32-bit lane)
+#        BENCH_RUNS_32 runs of the 32-bit build: as many where it runs natively, else 1)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$root/build/bench_install}
@@ -127,8 +130,8 @@ stop_servers() {
 }
 trap stop_servers EXIT
 
-printf 'machine: %s, %s cores; load %s (uptime: %s)\n' "$(uname -m)" "$(nproc)" \
-  "$(cut -d' ' -f1-3 /proc/loadavg)" "$(uptime | sed 's/.*load average: //')"
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+printf 'machine: %s, %s cores; load %s (1, 5, 15 minutes) at the start\n' "$(uname -m)" "$(nproc)" "$(load)"
 python3 - "$product_bytes" "$(find "$source_dir/files" -type f | wc -l)" "$work/data.7z" <<'PY'
 import os, sys
 b, n, arc = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
@@ -136,34 +139,106 @@ print("product: %.1f MB in %d files; data archive %.1f MB (ratio %.3f)"
       % (b / 1e6, n, os.path.getsize(arc) / 1e6, os.path.getsize(arc) / b))
 PY
 
+# Each build's prefix, installer and how its programs run; a build that cannot run is reported so.
+lane_args=()
 for lane in "${lanes[@]}"; do
   read -r arch prefix bin <<<"$lane"
-  "$root/tests/wine/prefix.sh" "$prefix" "$arch" >/dev/null || { echo "$arch: no prefix, skipped"; continue; }
+  set +e
+  "$root/tests/wine/prefix.sh" "$prefix" "$arch" >/dev/null
+  status=$?
+  set -e
+  if [ "$arch" = win64 ]; then
+    kind=wine64
+  elif [ $status -eq 77 ]; then
+    kind=none
+  else
+    kind=${QEV_LANE:-$(cat "$prefix.lane/kind" 2>/dev/null || echo none)}
+  fi
+  if [ $status -ne 0 ]; then
+    lane_args+=("$arch:$kind:$prefix:-:-:-")
+    continue
+  fi
   installer=$work/out/QevBench-setup-$arch.exe
   cat "$bin/setup.exe" "$package" >"$installer"
-  cp "$bin/install_bench.exe" "$bin/7-zip32.dll" "$work/"
-  lane_runs=$runs
-  # Emulated 32-bit code runs many times slower: one run says enough there.
-  [ "$arch" = wow64 ] && lane_runs=${BENCH_RUNS_32:-1}
-  python3 - "$root" "$work" "$arch" "$prefix" "$installer" "$sevenzip" "$product_bytes" "$lane_runs" <<'PY'
+  mkdir -p "$work/$arch"
+  cp "$bin/install_bench.exe" "$bin/7-zip32.dll" "$work/$arch/"
+  lane_args+=("$arch:$kind:$prefix:$installer:$work/$arch/install_bench.exe:$work/$arch/7-zip32.dll")
+done
+[ -f "$root/build/win32/bin/install_bench.exe" ] || lane_args+=("wow64:unbuilt:-:-:-:-")
+
+python3 - "$root" "$work" "$sevenzip" "$product_bytes" "$runs" "${BENCH_RUNS_32:-}" "${lane_args[@]}" <<'PY'
 import glob, os, re, shutil, statistics, subprocess, sys, time
-root, work, arch, prefix, installer, sevenzip = sys.argv[1:7]
-product_bytes, runs = int(sys.argv[7]), int(sys.argv[8])
+root, work, sevenzip = sys.argv[1:4]
+product_bytes, runs, runs_32 = int(sys.argv[4]), int(sys.argv[5]), sys.argv[6]
 run_sh = os.path.join(root, "tests", "wine", "run.sh")
-drive_c = os.path.join(prefix, "drive_c")
+archive = os.path.join(work, "data.7z")
+archive_bytes = os.path.getsize(archive)
+
+
 def win(path):
     return "Z:" + path.replace("/", "\\")
-env = dict(os.environ, WINEPREFIX=prefix, HOME=prefix + ".home", WINEDEBUG="-all")
 
-def server_pid():
-    for p in glob.glob("/proc/[0-9]*"):
+
+class Lane:
+    def __init__(self, spec):
+        self.arch, self.kind, self.prefix, self.installer, self.bench, self.library = spec.split(":")
+        self.runnable = self.installer != "-"
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, HOME=self.prefix + ".home",
+                        WINEDEBUG="-all")
+        self.tag = ("WINEPREFIX=" + self.prefix).encode()
+        self.known = {}  # pid -> whether it belongs to this prefix (pids are not reused in a run)
+        self.results = {"library": [], "setup": [], "copy": []}
+        if self.arch == "win64":
+            self.title, self.runs = "64-bit build, wine64", runs
+        else:
+            self.title = "32-bit build (ships), " + {"native": "native", "none": "cannot run here",
+                                                      "unbuilt": "win32 tree not built"}.get(
+                self.kind, "EMULATED by qemu")
+            # Emulated 32-bit code runs many times slower: one run says enough there.
+            self.runs = int(runs_32) if runs_32 else (runs if self.kind == "native" else 1)
+        drive_c = os.path.join(self.prefix, "drive_c")
+        self.drive_c = drive_c
+        self.temps = [t for t in glob.glob(os.path.join(drive_c, "users", "*", "Temp"))
+                      if "/Public/" not in t]
+
+    def belongs(self, d):
         try:
-            if not os.path.basename(os.readlink(p + "/exe")).startswith("wineserver"):
-                continue
-            if ("WINEPREFIX=" + prefix).encode() in open(p + "/environ", "rb").read().split(b"\0"):
-                return int(p[6:])
+            environ = open(d + "/environ", "rb").read()
+            exe = os.path.basename(os.readlink(d + "/exe"))
         except OSError:
-            pass
+            return None  # gone, or in the middle of an exec: asked again next time
+        if not environ:
+            return None  # a process being set up (Wine's preloader) shows no environment yet
+        return self.tag in environ.split(b"\0") and not exe.startswith("wineserver")
+
+    def server_pid(self):
+        for d in glob.glob("/proc/[0-9]*"):
+            try:
+                if (os.path.basename(os.readlink(d + "/exe")).startswith("wineserver") and
+                        self.tag in open(d + "/environ", "rb").read().split(b"\0")):
+                    return int(d[6:])
+            except OSError:
+                pass
+
+    def processes(self):
+        """Processor seconds and peak memory (kB) of every process of this prefix but its server."""
+        seen = {}
+        for d in glob.glob("/proc/[0-9]*"):
+            pid = int(d[6:])
+            if pid not in self.known:
+                answer = self.belongs(d)
+                if answer is None:
+                    continue
+                self.known[pid] = answer
+            if self.known[pid]:
+                try:
+                    m = re.search(r"VmHWM:\s+(\d+) kB", open(d + "/status").read())
+                    seen[pid] = (cpu_of(pid), int(m.group(1)) if m else 0)
+                except OSError:
+                    pass
+        return seen
+
+
 def cpu_of(pid):
     try:
         f = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
@@ -171,82 +246,45 @@ def cpu_of(pid):
     except (OSError, TypeError):
         return 0.0
 
-prefix_tag = ("WINEPREFIX=" + prefix).encode()
-known = {}  # pid -> whether it belongs to this prefix (pids are not reused within a run)
-def prefix_processes():
-    """Processor seconds and peak memory (kB) of every process of this prefix but its server."""
-    seen = {}
-    for d in glob.glob("/proc/[0-9]*"):
-        pid = int(d[6:])
-        if pid not in known:
-            try:
-                known[pid] = (prefix_tag in open(d + "/environ", "rb").read().split(b"\0") and
-                              not os.path.basename(os.readlink(d + "/exe")).startswith("wineserver"))
-            except OSError:
-                continue  # gone, or in the middle of an exec: asked again next time
-        if known[pid]:
-            try:
-                m = re.search(r"VmHWM:\s+(\d+) kB", open(d + "/status").read())
-                seen[pid] = (cpu_of(pid), int(m.group(1)) if m else 0)
-            except OSError:
-                pass
-    return seen
 
-def measure(cmd, watch=None, cwd=None, wine=True):
+def measure(cmd, lane=None, watch=None, cwd=None):
     """Wall, processor (the command's and the Wine server's share), peak memory (MB).
     A Windows program is not always a child of the command that starts it (a 32-bit one is
     started through the lane), so under Wine every process of the prefix is sampled while the
     command runs: each counts with the processor time it had used when last seen."""
-    server = server_pid() if wine else None
+    server = lane.server_pid() if lane else None
     s0 = cpu_of(server)
-    before = prefix_processes() if wine else {}
+    before = lane.processes() if lane else {}
     last = dict(before)
     t0 = time.monotonic()
-    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    p = subprocess.Popen(cmd, cwd=cwd, env=lane.env if lane else None, stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL)
     state = {"peak_kb": 0}
     while True:
-        pid, status, ru = os.wait4(p.pid, os.WNOHANG if (watch or wine) else 0)
+        pid, status, ru = os.wait4(p.pid, os.WNOHANG if lane else 0)
         if pid == p.pid:
             break
-        if wine:
-            last.update(prefix_processes())
+        if lane:
+            last.update(lane.processes())
         if watch:
-            watch(p, time.monotonic() - t0, state)
+            watch(lane, time.monotonic() - t0, state)
         time.sleep(0.02)
-    p.returncode = status
     out = p.stdout.read().decode(errors="replace")
     wall = time.monotonic() - t0
     # The command's own children count too: a process that lived between two samples is in there.
     cpu = ru.ru_utime + ru.ru_stime
     peak_kb = ru.ru_maxrss
-    if wine:
+    if lane:
         sampled = sum(c - before.get(pid, (0, 0))[0] for pid, (c, _) in last.items())
         cpu = max(cpu, sampled) + (cpu_of(server) - s0 if server else 0.0)
         peak_kb = max([peak_kb] + [m for pid, (_, m) in last.items() if pid not in before])
-    return dict(wall=wall, cpu=cpu, peak=max(peak_kb, state["peak_kb"]) / 1024,
-                status=os.waitstatus_to_exitcode(status), out=out, state=state)
+    return dict(wall=wall, cpu=cpu, peak=peak_kb / 1024, status=os.waitstatus_to_exitcode(status),
+                out=out, state=state)
 
-# A warm Wine (its server and services already up) for every run, as an installer meets it on a
-# running desktop: Wine's own cold start is not the installer's cost.
-subprocess.run([run_sh, prefix, arch, os.path.join(work, "install_bench.exe")], env=env,
-               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-subprocess.run(["wineserver", "-p", "600"], env=env)
-base = measure([run_sh, prefix, arch, os.path.join(work, "install_bench.exe")])["peak"]
 
-# Every run writes its 300 MB into memory (tmpfs): a disk file system that is handed the same
-# thousands of names again seconds after they were deleted spends more time finding free inodes
-# than the extraction itself, and by chance, which would drown the figures.
-scratch = os.environ.get("BENCH_OUT") or f"/dev/shm/qevbench-{os.getpid()}"
-os.makedirs(scratch, exist_ok=True)
-app = os.path.join(scratch, "app")
-native_out = os.path.join(scratch, "native_out")
-library_out = os.path.join(scratch, "bx")
-temps = [t for t in glob.glob(os.path.join(drive_c, "users", "*", "Temp")) if "/Public/" not in t]
-archive_bytes = os.path.getsize(os.path.join(work, "data.7z"))
-
-def watch_setup(p, t, state):
+def watch_setup(lane, t, state):
     """Phases seen on disk."""
-    copies = [os.path.join(d, n) for d in temps for n in os.listdir(d) if n.endswith(".7zqev")]
+    copies = [os.path.join(d, n) for d in lane.temps for n in os.listdir(d) if n.endswith(".7zqev")]
     if copies:
         state.setdefault("copy", t)
         try:
@@ -259,70 +297,57 @@ def watch_setup(p, t, state):
     if os.path.isdir(app):
         state.setdefault("extract", t)
 
-results = {"native": [], "library": [], "setup": [], "copy": []}
-for i in range(runs):
-    results["native"].append(measure([sevenzip, "x", os.path.join(work, "data.7z"),
-                                      "-o" + native_out, "-y"], wine=False))
-    shutil.rmtree(native_out, ignore_errors=True)
-    results["library"].append(measure([run_sh, prefix, arch, os.path.join(work, "install_bench.exe"),
-                                       "extract", win(os.path.join(work, "7-zip32.dll")),
-                                       win(os.path.join(work, "data.7z")), win(library_out)]))
-    shutil.rmtree(library_out, ignore_errors=True)
-    shutil.rmtree(os.path.join(drive_c, "QevBench"), ignore_errors=True)
-    os.makedirs(os.path.join(drive_c, "QevBench"))
-    r = measure([run_sh, prefix, arch, installer, "-hp", "/D=" + win(app),
-                 "/LOG=C:\\QevBench\\log.txt"], watch=watch_setup, cwd=os.path.dirname(installer))
-    r["installed"] = sum(os.path.getsize(os.path.join(b, n)) for b, _, ns in os.walk(app) for n in ns)
-    results["setup"].append(r)
-    log = os.path.join(drive_c, "QevBench", "log.txt")
-    if os.path.isfile(log):
-        shutil.copy(log, os.path.join(work, f"install-{arch}.log"))
-    shutil.rmtree(os.path.join(drive_c, "QevBench"), ignore_errors=True)
-    shutil.rmtree(app, ignore_errors=True)
-    results["copy"].append(measure([run_sh, prefix, arch, os.path.join(work, "install_bench.exe"),
-                                    "copy", win(installer)]))
 
+lanes = [Lane(spec) for spec in sys.argv[7:]]
+active = [lane for lane in lanes if lane.runnable]
+# A warm Wine (its server and services already up) for every run, as an installer meets it on a
+# running desktop: Wine's own cold start is not the installer's cost.
+for lane in active:
+    subprocess.run([run_sh, lane.prefix, lane.arch, lane.bench], env=lane.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-p", "900"], env=lane.env)
+    lane.base = measure([run_sh, lane.prefix, lane.arch, lane.bench], lane)["peak"]
+
+# Every run writes its 300 MB into memory (tmpfs): a disk file system that is handed the same
+# thousands of names again seconds after they were deleted spends more time finding free inodes
+# than the extraction itself, and by chance, which would drown the figures.
+scratch = os.environ.get("BENCH_OUT") or f"/dev/shm/qevbench-{os.getpid()}"
+os.makedirs(scratch, exist_ok=True)
+app = os.path.join(scratch, "app")
+native_out = os.path.join(scratch, "native_out")
+library_out = os.path.join(scratch, "bx")
+native = []
+for i in range(max([runs] + [lane.runs for lane in active])):
+    if i < runs:
+        native.append(measure([sevenzip, "x", archive, "-o" + native_out, "-y"]))
+        shutil.rmtree(native_out, ignore_errors=True)
+    for lane in active:
+        if i >= lane.runs:
+            continue
+        lane.results["library"].append(measure(
+            [run_sh, lane.prefix, lane.arch, lane.bench, "extract", win(lane.library), win(archive),
+             win(library_out)], lane))
+        shutil.rmtree(library_out, ignore_errors=True)
+        shutil.rmtree(os.path.join(lane.drive_c, "QevBench"), ignore_errors=True)
+        os.makedirs(os.path.join(lane.drive_c, "QevBench"))
+        r = measure([run_sh, lane.prefix, lane.arch, lane.installer, "-hp", "/D=" + win(app),
+                     "/LOG=C:\\QevBench\\log.txt"], lane, watch=watch_setup,
+                    cwd=os.path.dirname(lane.installer))
+        r["installed"] = sum(os.path.getsize(os.path.join(b, n))
+                             for b, _, ns in os.walk(app) for n in ns)
+        lane.results["setup"].append(r)
+        log = os.path.join(lane.drive_c, "QevBench", "log.txt")
+        if os.path.isfile(log):
+            shutil.copy(log, os.path.join(work, f"install-{lane.arch}.log"))
+        shutil.rmtree(os.path.join(lane.drive_c, "QevBench"), ignore_errors=True)
+        shutil.rmtree(app, ignore_errors=True)
+        lane.results["copy"].append(measure([run_sh, lane.prefix, lane.arch, lane.bench, "copy",
+                                             win(lane.installer)], lane))
 shutil.rmtree(scratch, ignore_errors=True)
 
-def med(key, field):
-    return statistics.median(r[field] for r in results[key])
-failed = [k for k in ("native", "library", "setup") for r in results[k] if r["status"] != 0]
-label = "wine64, the 64-bit build"
-if arch == "wow64":
-    try:
-        kind = open(prefix + ".lane/kind").read().strip()
-    except OSError:
-        kind = "?"
-    label = ("the 32-bit build that ships, WoW64, "
-             + ("run natively" if kind == "native" else f"EMULATED by qemu (lane: {kind})"))
-print(f"\n[{arch}] {label}; median of {runs} runs, processor = user + system (+ Wine's server)")
-if failed:
-    print(f"  FAILED runs: {failed}; setup exit codes {[r['status'] for r in results['setup']]}")
-print(f"  {'':22} {'wall s':>7} {'cpu s':>7} {'MB/s':>7} {'peak MB':>8}")
-for key, name in (("native", "sevenzip x (native)"), ("library", "7-zip32.dll (Wine)"),
-                  ("setup", "setup.exe -hp (Wine)")):
-    print(f"  {name:22} {med(key, 'wall'):7.2f} {med(key, 'cpu'):7.2f} "
-          f"{product_bytes / 1e6 / med(key, 'wall'):7.1f} {med(key, 'peak'):8.1f}")
-ratio_lib = statistics.median(l["cpu"] / n["cpu"] for l, n in zip(results["library"], results["native"]))
-ratio_setup = statistics.median(s["cpu"] / l["cpu"] for s, l in zip(results["setup"], results["library"]))
-wall_lib = statistics.median(l["wall"] / n["wall"] for l, n in zip(results["library"], results["native"]))
-wall_setup = statistics.median(s["wall"] / l["wall"] for s, l in zip(results["setup"], results["library"]))
-copy_rates, copy_cpu_rates = [], []
-for r in results["copy"]:
-    m = re.search(r"copy-out ([\d.]+) MB: wall ([\d.]+) s .* processor ([\d.]+) s", r["out"])
-    if m and float(m.group(2)) > 0:
-        copy_rates.append(float(m.group(1)) / float(m.group(2)))
-        copy_cpu_rates.append(float(m.group(1)) / max(float(m.group(3)), 0.01))
-copy_rate = statistics.median(copy_rates) if copy_rates else 0.0
-copy_cpu_rate = statistics.median(copy_cpu_rates) if copy_cpu_rates else 0.0
-print(f"  library / native:      cpu {ratio_lib:5.2f}  (target <= 1.3)   wall {wall_lib:5.2f}")
-print(f"  setup.exe / library:   cpu {ratio_setup:5.2f}  (target <= 1.2)   wall {wall_setup:5.2f}")
-print(f"  copy-out of the data block: {copy_rate:7.0f} MB/s wall, {copy_cpu_rate:.0f} MB per "
-      f"processor second  (target >= 1000; wall runs " + ", ".join(f"{c:.0f}" for c in copy_rates) + ")")
 # Memory: the dictionary of the archive and the decoding threads (LZMA2 blocks run on up to
 # four threads, one per core).
-listing = subprocess.run(["7zz", "l", "-slt", os.path.join(work, "data.7z")], capture_output=True,
-                         text=True).stdout
+listing = subprocess.run(["7zz", "l", "-slt", archive], capture_output=True, text=True).stdout
 dictionary = 0
 for m in re.finditer(r"LZMA2?:(\d+)([kmg]?)", listing):
     v = int(m.group(1))
@@ -330,21 +355,102 @@ for m in re.finditer(r"LZMA2?:(\d+)([kmg]?)", listing):
     dictionary = max(dictionary, v)
 threads = min(max(os.cpu_count() or 1, 1), 4)
 budget = dictionary / 2**20 + 32 * threads
-above = med("setup", "peak") - base
-print(f"  peak memory of setup.exe: {med('setup', 'peak'):.1f} MB, {above:.1f} MB above the Wine "
-      f"process's own {base:.1f} MB (target <= dictionary {dictionary / 2**20:.0f} MiB + 32 MiB x "
-      f"{threads} threads = {budget:.0f} MiB)")
-phases = [r["state"] for r in results["setup"]]
-def phase(a, b):
-    v = [p[b] - p[a] for p in phases if a in p and b in p]
-    return f"{statistics.median(v):5.2f}" if v else "  n/a"
-print(f"  setup.exe phases seen on disk (wall s): start-up "
-      f"{statistics.median([p['copy'] for p in phases if 'copy' in p] or [0]):5.2f}, copy-out "
-      f"{phase('copy', 'copied')}, until extraction {phase('copied', 'extract')}, extraction and "
-      f"clean-up {phase('extract', 'removed')}; installed "
-      f"{statistics.median(r['installed'] for r in results['setup']) / 1e6:.1f} MB, exit codes "
-      f"{[r['status'] for r in results['setup']]}")
+
+
+def med(values):
+    values = list(values)
+    return statistics.median(values) if values else float("nan")
+
+
+def verdict(value, target, at_most):
+    if value != value:
+        return "n/a"
+    return "met" if (value <= target if at_most else value >= target) else "NOT MET"
+
+
+rows = []  # (label, target, [cell per lane])
+def row(label, target, cells):
+    rows.append((label, target, cells))
+
+
+def cells(fn):
+    out = []
+    for lane in lanes:
+        if not lane.runnable:
+            out.append("-")
+            continue
+        try:
+            out.append(fn(lane))
+        except (ValueError, ZeroDivisionError, statistics.StatisticsError):
+            out.append("n/a")
+    return out
+
+
+nat_cpu, nat_wall = med(r["cpu"] for r in native), med(r["wall"] for r in native)
+for lane in active:
+    lib, setup, copy = (lane.results[k] for k in ("library", "setup", "copy"))
+    n = len(lib)
+    lane.lib_native_cpu = med(lib[i]["cpu"] / native[i % len(native)]["cpu"] for i in range(n))
+    lane.lib_native_wall = med(lib[i]["wall"] / native[i % len(native)]["wall"] for i in range(n))
+    lane.setup_lib_cpu = med(setup[i]["cpu"] / lib[i]["cpu"] for i in range(n))
+    lane.setup_lib_wall = med(setup[i]["wall"] / lib[i]["wall"] for i in range(n))
+    rates, cpu_rates = [], []
+    for r in copy:
+        m = re.search(r"copy-out ([\d.]+) MB: wall ([\d.]+) s .* processor ([\d.]+) s", r["out"])
+        if m and float(m.group(2)) > 0:
+            rates.append(float(m.group(1)) / float(m.group(2)))
+            cpu_rates.append(float(m.group(1)) / max(float(m.group(3)), 0.01))
+    lane.copy_rate, lane.copy_cpu_rate, lane.copy_rates = med(rates), med(cpu_rates), rates
+    lane.above = med(r["peak"] for r in setup) - lane.base
+    lane.failed = [(k, r["status"]) for k in ("library", "setup") for r in lane.results[k]
+                   if r["status"] != 0]
+
+row("runs", "", cells(lambda l: str(l.runs)))
+row("sevenzip x (native): cpu / wall s", "", cells(lambda l: f"{nat_cpu:.2f} / {nat_wall:.2f}"))
+row("7-zip32.dll under Wine: cpu / wall s", "", cells(
+    lambda l: f"{med(r['cpu'] for r in l.results['library']):.2f} / "
+              f"{med(r['wall'] for r in l.results['library']):.2f}"))
+row("setup.exe -hp under Wine: cpu / wall s", "", cells(
+    lambda l: f"{med(r['cpu'] for r in l.results['setup']):.2f} / "
+              f"{med(r['wall'] for r in l.results['setup']):.2f}"))
+row("library / native, cpu", "<= 1.3", cells(
+    lambda l: f"{l.lib_native_cpu:.2f} {verdict(l.lib_native_cpu, 1.3, True)}"))
+row("library / native, wall", "", cells(lambda l: f"{l.lib_native_wall:.2f}"))
+row("setup.exe / library, cpu", "<= 1.2", cells(
+    lambda l: f"{l.setup_lib_cpu:.2f} {verdict(l.setup_lib_cpu, 1.2, True)}"))
+row("setup.exe / library, wall", "", cells(lambda l: f"{l.setup_lib_wall:.2f}"))
+row("copy-out, MB/s wall", ">= 1000", cells(
+    lambda l: f"{l.copy_rate:.0f} {verdict(l.copy_rate, 1000, False)}"))
+row("copy-out, MB per cpu second", "", cells(lambda l: f"{l.copy_cpu_rate:.0f}"))
+row("setup.exe peak memory above Wine's, MB", f"<= {budget:.0f}", cells(
+    lambda l: f"{l.above:.1f} {verdict(l.above, budget, True)}"))
+row("setup.exe peak memory / Wine's own, MB", "", cells(
+    lambda l: f"{med(r['peak'] for r in l.results['setup']):.1f} / {l.base:.1f}"))
+
+print()
+heads = [lane.title for lane in lanes]
+width0 = max(len(r[0]) for r in rows)
+widths = [max([len(h)] + [len(r[2][i]) for r in rows]) for i, h in enumerate(heads)]
+line = f"  {'':{width0}}  {'target':>7}  " + "  ".join(f"{h:>{w}}" for h, w in zip(heads, widths))
+print(line)
+for label, target, cs in rows:
+    print(f"  {label:{width0}}  {target:>7}  " + "  ".join(f"{c:>{w}}" for c, w in zip(cs, widths)))
+print(f"  (processor = user + system of every process of the prefix, plus Wine's server; the "
+      f"memory budget is the dictionary {dictionary / 2**20:.0f} MiB + 32 MiB x {threads} threads)")
+for lane in active:
+    phases = [r["state"] for r in lane.results["setup"]]
+
+    def phase(a, b):
+        v = [p[b] - p[a] for p in phases if a in p and b in p]
+        return f"{statistics.median(v):.2f}" if v else "n/a"
+    print(f"  {lane.arch} setup.exe phases seen on disk (wall s): start-up "
+          f"{med([p['copy'] for p in phases if 'copy' in p] or [0]):.2f}, copy-out "
+          f"{phase('copy', 'copied')}, until extraction {phase('copied', 'extract')}, extraction "
+          f"and clean-up {phase('extract', 'removed')}; installed "
+          f"{med(r['installed'] for r in lane.results['setup']) / 1e6:.1f} MB; copy-out runs "
+          + ", ".join(f"{c:.0f}" for c in lane.copy_rates) + " MB/s")
+    if lane.failed:
+        print(f"  {lane.arch}: FAILED runs (step, exit code): {lane.failed}")
 PY
-done
-echo
+printf 'load %s (1, 5, 15 minutes) at the end\n' "$(load)"
 echo "install logs: $work/install-*.log"
