@@ -78,6 +78,8 @@ class MainWindow : public InstallObserver {
   // The finish page's check boxes, one per option at the given tops.
   void ShowFinishOptions(const std::vector<FinishOption>& options, const std::vector<int>& tops);
   std::vector<bool> FinishTicks() const;
+  // Ticks the boxes as given (boxes beyond the list keep theirs).
+  void SetFinishTicks(const std::vector<bool>& ticks);
 
   // What the wizard does on the window's events.
   struct Handlers {
@@ -92,6 +94,8 @@ class MainWindow : public InstallObserver {
     std::function<void(int state)> placement;
     std::function<void(int percent)> progress;
     std::function<void(const std::string& line)> log_line;
+    // The person ticked or unticked the box of finish option `option` (from 0).
+    std::function<void(int option, bool ticked)> finish_tick;
     // The window may be dragged by any point (a plug-in asked for it).
     bool drag_anywhere = false;
   };

@@ -344,6 +344,12 @@ std::vector<bool> MainWindow::FinishTicks() const {
   return ticks;
 }
 
+void MainWindow::SetFinishTicks(const std::vector<bool>& ticks) {
+  for (size_t k = 0; k < ticks.size() && k < finish_boxes_.size(); ++k) {
+    SendMessageW(finish_boxes_[k], BM_SETCHECK, ticks[k] ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
 void MainWindow::StartDirectTimer() { SetTimer(window_, kDirectTimerId, 1, nullptr); }
 
 // ---- InstallObserver ----
@@ -459,6 +465,12 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
             return 0;
           case kBrowseId: call(handlers_.browse); return 0;
           default: break;
+        }
+        for (size_t k = 0; k < finish_boxes_.size(); ++k) {
+          if (finish_boxes_[k] != reinterpret_cast<HWND>(l) || !handlers_.finish_tick) continue;
+          handlers_.finish_tick(static_cast<int>(k),
+                                SendMessageW(finish_boxes_[k], BM_GETCHECK, 0, 0) == BST_CHECKED);
+          return 0;
         }
       }
       break;
