@@ -62,6 +62,11 @@ class MainWindow : public InstallObserver {
   // The pictures of the configuration: the large one on the welcome and finish pages, the small
   // one in every header. A picture that does not decode leaves its box empty.
   void ShowPictures(const InstallConfig& config);
+  // A copy of the spare header (panel, heading, subtitle, small picture, rule, company line) with
+  // these texts, made for a plug-in: it belongs to the page shown now and takes the place of that
+  // page's own header and company line. With `texts_shown` false only its panel is shown (a blank
+  // header for the plug-in to fill). Returns the panel.
+  HWND AddHeaderCopy(const std::string& heading, const std::string& subtitle, bool texts_shown);
   // The tree at the place and size the script store gives (96-dpi units).
   void PlaceTree(int left, int top, int width, int height);
   // The space panel: the two lines, shown.
@@ -147,6 +152,7 @@ class MainWindow : public InstallObserver {
   std::vector<HWND> finish_boxes_;
   std::set<HWND> on_white_;   // drawn over a white panel
   std::set<HWND> greyed_;     // company lines
+  std::string spare_picture_;  // the small picture, for the header copies
   std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;

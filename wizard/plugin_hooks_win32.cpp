@@ -281,30 +281,14 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
   }
 }
 
-// A header like the spare one, made in the tab control with the plug-in's texts.
+// A header like the spare one with the plug-in's texts, on the page shown now; "NO" for both texts
+// leaves only its panel.
 PluginValue AddHeader(const std::string& text) {
-  MainWindow& window = *Points().window;
   const std::vector<std::string> fields = RequestFields(text);
   const std::string heading = fields.size() > 0 ? fields[0] : std::string();
   const std::string subtitle = fields.size() > 1 ? fields[1] : std::string();
-  HWND tab = Handle(control_names::kTab);
-  RECT spare{0, 0, 0, 0};
-  if (HWND model = Handle("备用_外形框1")) GetWindowRect(model, &spare);
-  const int width = spare.right > spare.left ? spare.right - spare.left : 494;
-  const int height = spare.bottom > spare.top ? spare.bottom - spare.top : 57;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  HWND panel = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_WHITERECT, 0, 0,
-                               width, height, tab, nullptr, instance, nullptr);
-  HWND title = CreateWindowExW(0, L"Static", ToWide(heading).c_str(), WS_CHILD | WS_VISIBLE, 14,
-                               9, width - 90, 18, tab, nullptr, instance, nullptr);
-  HWND note = CreateWindowExW(0, L"Static", ToWide(subtitle).c_str(), WS_CHILD | WS_VISIBLE, 26,
-                              30, width - 100, 18, tab, nullptr, instance, nullptr);
-  if (heading == "NO" && subtitle == "NO") {
-    ShowWindow(title, SW_HIDE);
-    ShowWindow(note, SW_HIDE);
-  }
-  (void)window;
-  return HandleValue(panel);
+  const bool texts_shown = !(heading == "NO" && subtitle == "NO");
+  return HandleValue(Points().window->AddHeaderCopy(heading, subtitle, texts_shown));
 }
 
 PluginValue WizardRequest(PluginValue code, PluginValue param) {

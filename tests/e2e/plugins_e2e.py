@@ -233,7 +233,7 @@ h.check(installed("PlugBgHeadless") == set(FILES),
 
 # 9. A person at the wizard (qevdrive): the plug-in's check callback refuses unticking "文档" (the
 # tick comes back and its files are installed) but not "说明"; it keeps the components page once
-# when Next is pressed. On the finish page its changes to the finish options (request 1005: one
+# when Next is pressed, and puts a header of its own on the directory page (request 1000). On the finish page its changes to the finish options (request 1005: one
 # untick, one tick with a command of its own) show; the person unticks one more; Finish runs
 # what the list then holds, and the plug-in's list saw the person's click.
 def windows_path(path):
@@ -244,7 +244,8 @@ marks = {k: os.path.join(root, "QevPlug", f"PlugDrive-{k}.txt") for k in ("a", "
 for mark in marks.values():
     if os.path.exists(mark):
         os.remove(mark)
-drive_rules = ("load 0 0 callbacks 1;1002 2 1 !veto;1005 * * finish 1 0;"
+drive_rules = ("load 0 0 callbacks 1;1002 2 1 !veto;1001 3 * !wreq 1000 '插件标题$，插件副标题;"
+               "1005 * * finish 1 0;"
                "1005 * * finish 2 1 'cmd /c echo plug> C:\\QevPlug\\PlugDrive-b2.txt;1002 5 1 finish 3")
 options = "".join(f"""[finish_option]
 title = 选项{title}
@@ -276,12 +277,16 @@ click 下一步(&N)
 expect 选择组件
 absent 选择安装位置
 click 下一步(&N)
-wait 选择安装位置
+wait 插件标题
+expect 插件副标题
+absent 选择安装位置
+shot {windows_path(os.path.join(work, "PlugDrive-header.bmp"))}
 click 安装(&I)
 wait 完成(&F) 120
 button 选项甲 unchecked
 button 选项乙 checked
 button 选项丙 checked
+absent 插件标题
 click 选项丙
 button 选项丙 unchecked
 click 完成(&F)
