@@ -85,6 +85,25 @@ LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8
   return bit;
 }
 
+// One adaptive bit without a branch on its value: for bits the predictor cannot guess (literals,
+// tree symbols) a mispredicted jump costs more than computing both outcomes.
+LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
+  uint32_t pv = *p;
+  uint32_t bound = (range >> kModelBits) * pv;
+  unsigned bit = code >= bound;
+  uint32_t mask = 0u - bit;
+  code -= bound & mask;
+  range = bit ? range - bound : bound;
+  // Bit 0 moves the probability up by (2048 - p) >> 5, bit 1 down by p >> 5: both are
+  // p - ((p - t) >> 5) with an arithmetic shift, t = 2017 for 0 and t = 0 for 1.
+  *p = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
+  if (range < kTop) {
+    range <<= 8;
+    code = (code << 8) | *in++;
+  }
+  return bit;
+}
+
 // The same bit as a statement pair, for decisions that lead to different code paths.
 #define LZ_IF_BIT0(p)                                   \
   uint32_t pv_ = *(p);                                  \
@@ -111,7 +130,7 @@ LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8
 template <unsigned kBits>
 LZ_INLINE unsigned Tree(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
   unsigned m = 1;
-  for (unsigned i = 0; i < kBits; ++i) m = (m << 1) + Bit(probs + m, range, code, in);
+  for (unsigned i = 0; i < kBits; ++i) m = (m << 1) + BitFlat(probs + m, range, code, in);
   return m - (1u << kBits);
 }
 
@@ -119,7 +138,7 @@ LZ_INLINE unsigned ReverseTree(uint16_t* probs, unsigned bits, uint32_t& range, 
                                const uint8_t*& in) {
   unsigned m = 1, sym = 0;
   for (unsigned i = 0; i < bits; ++i) {
-    unsigned bit = Bit(probs + m, range, code, in);
+    unsigned bit = BitFlat(probs + m, range, code, in);
     m = (m << 1) + bit;
     sym |= bit << i;
   }
@@ -275,14 +294,14 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
       unsigned sym;
       if (state < 7) {
         sym = 1;
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
       } else {
         // After a match the byte at rep0 predicts the literal until the first differing bit;
         // `offs` stays 0x100 while bits agree and drops to 0 at the first difference.
@@ -290,14 +309,15 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
         unsigned match_byte = win[mp];
         unsigned offs = 0x100;
         sym = 1;
-        do {
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
           match_byte <<= 1;
           unsigned match_bit = match_byte & offs;
-          unsigned bit = Bit(lit + offs + match_bit + sym, range, code, in);
+          unsigned bit = BitFlat(lit + offs + match_bit + sym, range, code, in);
           sym = (sym << 1) + bit;
           // Keep offs only while the decoded bit equals the match bit.
-          offs &= bit ? match_bit : ~match_bit;
-        } while (sym < 0x100);
+          offs &= (0u - bit) ^ ~match_bit;
+        }
       }
       win[p++] = uint8_t(sym);
       state = kNextAfterLiteral[state];
