@@ -294,14 +294,24 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
       unsigned sym;
       if (state < 7) {
         sym = 1;
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
-        sym = (sym << 1) + BitFlat(lit + sym, range, code, in);
+        uint32_t pv = lit[1];
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
+          uint32_t pair;
+          std::memcpy(&pair, lit + 2 * sym, 4);
+          uint32_t bound = (range >> kModelBits) * pv;
+          unsigned bit = code >= bound;
+          uint32_t mask = 0u - bit;
+          code -= bound & mask;
+          range = bit ? range - bound : bound;
+          lit[sym] = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
+          if (range < kTop) {
+            range <<= 8;
+            code = (code << 8) | *in++;
+          }
+          sym = (sym << 1) + bit;
+          pv = (pair >> (bit * 16)) & 0xFFFF;
+        }
       } else {
         // After a match the byte at rep0 predicts the literal until the first differing bit;
         // `offs` stays 0x100 while bits agree and drops to 0 at the first difference.
