@@ -127,11 +127,36 @@ LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const u
       code = (code << 8) | *in++;           \
     }
 
+// A bit tree of kBits levels, returning the symbol with its leading 1 (1 << kBits ... 2^(kBits+1)-1).
+// Both children of a node are adjacent, so their probabilities are read as one pair while the
+// node's own bit is still being decided: the next bit then waits only for the choice between them.
+template <unsigned kBits>
+LZ_INLINE unsigned TreeSymbol(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
+  unsigned m = 1;
+  uint32_t pv = probs[1];
+#pragma GCC unroll 8
+  for (unsigned i = 0; i < kBits; ++i) {
+    uint32_t pair;
+    std::memcpy(&pair, probs + 2 * m, 4);
+    uint32_t bound = (range >> kModelBits) * pv;
+    unsigned bit = code >= bound;
+    uint32_t mask = 0u - bit;
+    code -= bound & mask;
+    range = bit ? range - bound : bound;
+    probs[m] = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
+    if (range < kTop) {
+      range <<= 8;
+      code = (code << 8) | *in++;
+    }
+    m = (m << 1) + bit;
+    pv = (pair >> (bit * 16)) & 0xFFFF;
+  }
+  return m;
+}
+
 template <unsigned kBits>
 LZ_INLINE unsigned Tree(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
-  unsigned m = 1;
-  for (unsigned i = 0; i < kBits; ++i) m = (m << 1) + BitFlat(probs + m, range, code, in);
-  return m - (1u << kBits);
+  return TreeSymbol<kBits>(probs, range, code, in) - (1u << kBits);
 }
 
 LZ_INLINE unsigned ReverseTree(uint16_t* probs, unsigned bits, uint32_t& range, uint32_t& code,
@@ -293,25 +318,7 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
                       kLiteralCoderSize * ((((unsigned(p) & lp_mask) << 8) + prev) >> (8 - lc));
       unsigned sym;
       if (state < 7) {
-        sym = 1;
-        uint32_t pv = lit[1];
-#pragma GCC unroll 8
-        for (int i = 0; i < 8; ++i) {
-          uint32_t pair;
-          std::memcpy(&pair, lit + 2 * sym, 4);
-          uint32_t bound = (range >> kModelBits) * pv;
-          unsigned bit = code >= bound;
-          uint32_t mask = 0u - bit;
-          code -= bound & mask;
-          range = bit ? range - bound : bound;
-          lit[sym] = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
-          if (range < kTop) {
-            range <<= 8;
-            code = (code << 8) | *in++;
-          }
-          sym = (sym << 1) + bit;
-          pv = (pair >> (bit * 16)) & 0xFFFF;
-        }
+        sym = TreeSymbol<8>(lit, range, code, in);
       } else {
         // After a match the byte at rep0 predicts the literal until the first differing bit;
         // `offs` stays 0x100 while bits agree and drops to 0 at the first difference.
