@@ -67,12 +67,14 @@ constexpr uint64_t kFold384High = 0x2A28386200000000ull;  // n = 384
 constexpr uint64_t kFold512Low = 0x653D982200000000ull;   // n = 576
 constexpr uint64_t kFold512High = 0xCAD38E8F00000000ull;  // n = 512
 
-__attribute__((target("sse2,pclmul"))) inline __m128i Fold(__m128i v, __m128i k) {
-  return _mm_xor_si128(_mm_clmulepi64_si128(v, k, 0x00), _mm_clmulepi64_si128(v, k, 0x11));
-}
+// One block moved on by the distance of the constant pair k. A macro: a function taking or returning
+// a vector would change the calling convention of the 32-bit build, which has no SSE by default.
+#define SZ_CRC_FOLD(v, k) \
+  _mm_xor_si128(_mm_clmulepi64_si128((v), (k), 0x00), _mm_clmulepi64_si128((v), (k), 0x11))
+#define SZ_CRC_LOAD(q) _mm_loadu_si128(reinterpret_cast<const __m128i*>(q))
 
 // Folds the whole 16-byte blocks of p[0, size), size >= 64, into one block equivalent to them
-// under a zero starting state (the state `c` is added into the first four bytes), and returns the
+// under a zero starting state (the running CRC is added into the first four bytes), and returns the
 // CRC of that block; `*done` is how many bytes were taken.
 __attribute__((target("sse2,pclmul"))) uint32_t FoldedUpdate(uint32_t crc, const uint8_t* p,
                                                              size_t size, size_t* done) {
@@ -80,19 +82,18 @@ __attribute__((target("sse2,pclmul"))) uint32_t FoldedUpdate(uint32_t crc, const
   const __m128i k384 = _mm_set_epi64x(int64_t(kFold384High), int64_t(kFold384Low));
   const __m128i k256 = _mm_set_epi64x(int64_t(kFold256High), int64_t(kFold256Low));
   const __m128i k128 = _mm_set_epi64x(int64_t(kFold128High), int64_t(kFold128Low));
-  auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
-  __m128i a = _mm_xor_si128(load(p), _mm_cvtsi32_si128(int(~crc)));
-  __m128i b = load(p + 16), c = load(p + 32), d = load(p + 48);
+  __m128i a = _mm_xor_si128(SZ_CRC_LOAD(p), _mm_cvtsi32_si128(int(~crc)));
+  __m128i b = SZ_CRC_LOAD(p + 16), c = SZ_CRC_LOAD(p + 32), d = SZ_CRC_LOAD(p + 48);
   size_t i = 64;
   for (; i + 64 <= size; i += 64) {
-    a = _mm_xor_si128(Fold(a, k512), load(p + i));
-    b = _mm_xor_si128(Fold(b, k512), load(p + i + 16));
-    c = _mm_xor_si128(Fold(c, k512), load(p + i + 32));
-    d = _mm_xor_si128(Fold(d, k512), load(p + i + 48));
+    a = _mm_xor_si128(SZ_CRC_FOLD(a, k512), SZ_CRC_LOAD(p + i));
+    b = _mm_xor_si128(SZ_CRC_FOLD(b, k512), SZ_CRC_LOAD(p + i + 16));
+    c = _mm_xor_si128(SZ_CRC_FOLD(c, k512), SZ_CRC_LOAD(p + i + 32));
+    d = _mm_xor_si128(SZ_CRC_FOLD(d, k512), SZ_CRC_LOAD(p + i + 48));
   }
-  __m128i v = _mm_xor_si128(_mm_xor_si128(Fold(a, k384), Fold(b, k256)),
-                            _mm_xor_si128(Fold(c, k128), d));
-  for (; i + 16 <= size; i += 16) v = _mm_xor_si128(Fold(v, k128), load(p + i));
+  __m128i v = _mm_xor_si128(_mm_xor_si128(SZ_CRC_FOLD(a, k384), SZ_CRC_FOLD(b, k256)),
+                            _mm_xor_si128(SZ_CRC_FOLD(c, k128), d));
+  for (; i + 16 <= size; i += 16) v = _mm_xor_si128(SZ_CRC_FOLD(v, k128), SZ_CRC_LOAD(p + i));
   alignas(16) uint8_t block[16];
   _mm_store_si128(reinterpret_cast<__m128i*>(block), v);
   *done = i;
