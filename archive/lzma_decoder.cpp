@@ -63,32 +63,11 @@ constexpr int kSpecPosStart[kEndPosModelIndex] = {0, 0, 0, 0, -1, 0, 1, 4, 7, 14
 
 constexpr uint8_t kNextAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
-// One adaptive bit. A plain branch measured faster than selecting both outcomes without one.
-LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
-  uint32_t pv = *p;
-  uint32_t bound = (range >> kModelBits) * pv;
-  unsigned bit;
-  if (code < bound) {
-    range = bound;
-    *p = uint16_t(pv + ((kModelOne - pv) >> kMoveBits));
-    bit = 0;
-  } else {
-    range -= bound;
-    code -= bound;
-    *p = uint16_t(pv - (pv >> kMoveBits));
-    bit = 1;
-  }
-  if (range < kTop) {
-    range <<= 8;
-    code = (code << 8) | *in++;
-  }
-  return bit;
-}
-
-// One adaptive bit without a branch on its value: for bits the predictor cannot guess (literals,
-// tree symbols) a mispredicted jump costs more than computing both outcomes.
-LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
-  uint32_t pv = *p;
+// One adaptive bit of probability pv (adapted and stored back at p), decided without a branch on
+// its value: for bits the predictor cannot guess (literals, tree symbols) a mispredicted jump
+// costs more than computing both outcomes.
+LZ_INLINE unsigned FlatBit(uint32_t pv, uint16_t* p, uint32_t& range, uint32_t& code,
+                           const uint8_t*& in) {
   uint32_t bound = (range >> kModelBits) * pv;
   unsigned bit = code >= bound;
   uint32_t mask = 0u - bit;
@@ -104,7 +83,12 @@ LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const u
   return bit;
 }
 
-// The same bit as a statement pair, for decisions that lead to different code paths.
+LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
+  return FlatBit(*p, p, range, code, in);
+}
+
+// The same bit with a branch, as a statement pair, for decisions that lead to different code
+// paths anyway.
 #define LZ_IF_BIT0(p)                                   \
   uint32_t pv_ = *(p);                                  \
   uint32_t bound_ = (range >> kModelBits) * pv_;        \
@@ -128,28 +112,24 @@ LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const u
     }
 
 // A bit tree of kBits levels, returning the symbol with its leading 1 (1 << kBits ... 2^(kBits+1)-1).
-// Both children of a node are adjacent, so their probabilities are read as one pair while the
-// node's own bit is still being decided: the next bit then waits only for the choice between them.
+// Both children of a node are adjacent, so their probabilities are read while the node's own bit
+// is still being decided: the next bit then waits only for the choice between them.
 template <unsigned kBits>
 LZ_INLINE unsigned TreeSymbol(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
   unsigned m = 1;
   uint32_t pv = probs[1];
 #pragma GCC unroll 8
   for (unsigned i = 0; i < kBits; ++i) {
-    uint32_t pair;
-    std::memcpy(&pair, probs + 2 * m, 4);
-    uint32_t bound = (range >> kModelBits) * pv;
-    unsigned bit = code >= bound;
-    uint32_t mask = 0u - bit;
-    code -= bound & mask;
-    range = bit ? range - bound : bound;
-    probs[m] = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
-    if (range < kTop) {
-      range <<= 8;
-      code = (code << 8) | *in++;
-    }
+    // Both children in one load; the shift that picks one is cheaper than a second load.
+    uint32_t children;
+    std::memcpy(&children, probs + 2 * m, 4);
+    const unsigned bit = FlatBit(pv, probs + m, range, code, in);
     m = (m << 1) + bit;
-    pv = (pair >> (bit * 16)) & 0xFFFF;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    pv = (children >> ((bit ^ 1) * 16)) & 0xFFFF;
+#else
+    pv = (children >> (bit * 16)) & 0xFFFF;
+#endif
   }
   return m;
 }
