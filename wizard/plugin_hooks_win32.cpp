@@ -1,10 +1,13 @@
 // The wizard's plug-in points on Windows: the installer's request entry (codes 1001-1023, 8888),
-// the request event of the label "备用_主标题" (codes 1000-1014), and the notifications.
+// the request event of the label "备用_主标题" (codes 1000-1014), and the notifications. A
+// background install has no wizard window: the same entries then live in a hidden window of their
+// own, and what needs the wizard's window answers as if there were none.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "environment/system.h"
@@ -37,9 +40,14 @@ const char* const kPagePictures[kPageCount] = {"欢迎_图片框", "协议_图�
 const char* const kPagePanels[kPageCount] = {"欢迎_外形框", "协议_外形框", "组件_外形框",
                                              "目录_外形框", "安装_外形框", "完成_外形框"};
 const char* const kSpareHeading = "备用_主标题";
+const char* const kWizardLabelText = "备用的传递消息";
 
 struct PluginPoints {
-  MainWindow* window = nullptr;
+  MainWindow* window = nullptr;  // null in a background install
+  HWND host = nullptr;           // the hidden window of a background install
+  std::string install_dir;       // the install folder of a background install
+  std::function<bool(const std::string&)> run_install;  // request 1009
+  bool installing = false;
   std::vector<uintptr_t> install_hooks;  // 1009: [0] progress, [1] log lines
   std::deque<std::string> texts;         // texts handed out by address
   SharedText exclude, include, switches, path, folder;
@@ -47,9 +55,13 @@ struct PluginPoints {
   bool lists_given = false, texts_given = false;
   abi::VariableArray variables{1, 3, {}};
   abi::VariableArray* variables_cell = &variables;
+  // The finish options handed out (request 1005): the variable, the block and records it starts
+  // with, and the options the finish page shows since it last followed them.
+  bool finish_given = false;
   std::vector<abi::FinishOptionRecord> finish_records;
   abi::FinishOptionArray* finish_cell = nullptr;
   std::vector<unsigned char> finish_memory;
+  std::vector<FinishOption> finish_shown;
   abi::PageHandleRecord handles{};
 };
 
@@ -71,19 +83,46 @@ PluginValue Keep(std::string text) {
   return Address(Points().texts.back().c_str());
 }
 
-HWND Handle(const std::string& name) { return Points().window->Control(name); }
+HWND Handle(const std::string& name) {
+  return Points().window ? Points().window->Control(name) : nullptr;
+}
+
+// The install folder: the wizard's path box, or the folder a background install goes to.
+std::string InstallPathText() {
+  PluginPoints& p = Points();
+  return p.window ? p.window->PathBoxText() : p.install_dir;
+}
+
+void SetInstallPathText(const std::string& path) {
+  PluginPoints& p = Points();
+  if (p.window) {
+    SetControlText(Handle(control_names::kPathBox), path);
+  } else {
+    p.install_dir = path;
+  }
+}
 
 PluginValue HandleValue(HWND window) { return Address(window); }
 
-// The finish options as an array block: 1, K and K addresses of records.
+// The finish options as an array block: 1, K and K addresses of records, with the ticks the
+// finish page shows now.
 PluginValue FinishOptionsVariable() {
   PluginPoints& p = Points();
-  if (!p.finish_cell) {
+  if (!p.finish_given) {
+    // The records point at the configuration's texts, which live as long as the process.
     const std::vector<FinishOption>& options = CurrentInstallConfig().finish_options;
+    p.finish_shown = options;
+    if (p.window) {
+      const std::vector<bool> ticks = p.window->FinishTicks();
+      for (size_t k = 0; k < ticks.size() && k < options.size(); ++k) {
+        p.finish_shown[k].ticked = ticks[k];
+      }
+    }
     p.finish_records.reserve(options.size());
-    for (const FinishOption& o : options) {
+    for (size_t k = 0; k < options.size(); ++k) {
+      const FinishOption& o = options[k];
       p.finish_records.push_back({o.title.c_str(), o.command.c_str(), o.visible ? 1 : 0,
-                                  o.ticked ? 1 : 0});
+                                  p.finish_shown[k].ticked ? 1 : 0});
     }
     const size_t size = offsetof(abi::FinishOptionArray, options) +
                         sizeof(abi::FinishOptionRecord*) * (options.empty() ? 1 : options.size());
@@ -93,14 +132,63 @@ PluginValue FinishOptionsVariable() {
     block->count = static_cast<int32_t>(options.size());
     for (size_t i = 0; i < options.size(); ++i) block->options[i] = &p.finish_records[i];
     p.finish_cell = block;
+    p.finish_given = true;
   }
   return Address(&p.finish_cell);
+}
+
+// The options as the plug-ins' list holds them now: ticks, commands, titles and visibility they
+// changed, or a list of their own put into the variable.
+std::vector<FinishOption> ListedFinishOptions() {
+  // A count no list of finish options comes near: a plug-in's stray value is not followed.
+  constexpr int32_t kMostOptions = 256;
+  std::vector<FinishOption> options;
+  const abi::FinishOptionArray* block = Points().finish_cell;
+  if (!block) return options;
+  for (int32_t k = 0; k < block->count && k < kMostOptions; ++k) {
+    const abi::FinishOptionRecord* r = block->options[k];
+    if (r) options.push_back({Text(Address(r->title)), Text(Address(r->command)), r->visible != 0,
+                              r->ticked != 0});
+  }
+  return options;
+}
+
+bool SameBoxes(const std::vector<FinishOption>& a, const std::vector<FinishOption>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k) {
+    if (a[k].title != b[k].title || a[k].visible != b[k].visible) return false;
+  }
+  return true;
+}
+
+// The finish page follows what plug-ins changed in the list: the ticks, or new boxes when the
+// titles, visibility or count changed.
+void ShowListedFinishOptions() {
+  PluginPoints& p = Points();
+  if (!p.finish_given || !p.window) return;
+  std::vector<FinishOption> options = ListedFinishOptions();
+  if (SameBoxes(options, p.finish_shown)) {
+    std::vector<bool> ticks;
+    for (const FinishOption& o : options) ticks.push_back(o.ticked);
+    p.window->SetFinishTicks(ticks);
+  } else {
+    p.window->ShowFinishOptions(options,
+                                FinishOptionTops(options, CurrentInstallConfig().finish_options_top));
+  }
+  p.finish_shown = std::move(options);
+}
+
+// Every notification, then what it may have changed in the finish options.
+std::vector<int32_t> Broadcast(const std::string& message) {
+  std::vector<int32_t> answers = BroadcastMessage(message);
+  ShowListedFinishOptions();
+  return answers;
 }
 
 void __stdcall RebuildComponentTree() {
   ComponentTree& tree = CurrentComponentTree();
   SetUpComponentTree(CurrentInstallConfig().script_store, tree);
-  Points().window->ShowComponentTree(tree);
+  if (Points().window) Points().window->ShowComponentTree(tree);
 }
 
 // The texts plug-ins may read and replace through their variables, set from the current values.
@@ -117,7 +205,7 @@ void HandOutLists() {
 void HandOutTexts() {
   PluginPoints& p = Points();
   p.switches_given = CurrentInstallRun().shortcut_switch_text;
-  p.path_given = p.window->PathBoxText();
+  p.path_given = InstallPathText();
   p.switches.Set(p.switches_given);
   p.path.Set(p.path_given);
   p.folder.Set(CurrentInstallConfig().append_folder_name);
@@ -128,7 +216,7 @@ void HandOutTexts() {
 }
 
 PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, PluginValue value) {
-  MainWindow& window = *Points().window;
+  MainWindow* window = Points().window;
   StartupState& startup = Startup();
   InstallRunState& run = CurrentInstallRun();
   ScriptLists& lists = CurrentScriptLists();
@@ -141,7 +229,7 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
       if (param == QEV_BUTTON_CANCEL) return HandleValue(Handle(control_names::kCancel));
       return 0;
     case QEV_REQ_DRAG_ANYWHERE:
-      window.handlers().drag_anywhere = param == 1;
+      if (window) window->handlers().drag_anywhere = param == 1;
       return 0;
     case QEV_REQ_WINDOW_VISIBLE:
       startup.window_visible = param == 1 ? 1 : 0;
@@ -149,7 +237,7 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
     case QEV_REQ_FINISH_OPTIONS:
       return FinishOptionsVariable();
     case QEV_REQ_INSTALL_PATH: {
-      std::string path = window.PathBoxText();
+      std::string path = InstallPathText();
       return path.empty() ? 0 : Keep(std::move(path));
     }
     case QEV_REQ_REQUIRED_SIZE:
@@ -193,48 +281,33 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
   }
 }
 
-// A header like the spare one, made in the tab control with the plug-in's texts.
+// A header like the spare one with the plug-in's texts, on the page shown now; "NO" for both texts
+// leaves only its panel.
 PluginValue AddHeader(const std::string& text) {
-  MainWindow& window = *Points().window;
   const std::vector<std::string> fields = RequestFields(text);
   const std::string heading = fields.size() > 0 ? fields[0] : std::string();
   const std::string subtitle = fields.size() > 1 ? fields[1] : std::string();
-  HWND tab = Handle(control_names::kTab);
-  RECT spare{0, 0, 0, 0};
-  if (HWND model = Handle("备用_外形框1")) GetWindowRect(model, &spare);
-  const int width = spare.right > spare.left ? spare.right - spare.left : 494;
-  const int height = spare.bottom > spare.top ? spare.bottom - spare.top : 57;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  HWND panel = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_WHITERECT, 0, 0,
-                               width, height, tab, nullptr, instance, nullptr);
-  HWND title = CreateWindowExW(0, L"Static", ToWide(heading).c_str(), WS_CHILD | WS_VISIBLE, 14,
-                               9, width - 90, 18, tab, nullptr, instance, nullptr);
-  HWND note = CreateWindowExW(0, L"Static", ToWide(subtitle).c_str(), WS_CHILD | WS_VISIBLE, 26,
-                              30, width - 100, 18, tab, nullptr, instance, nullptr);
-  if (heading == "NO" && subtitle == "NO") {
-    ShowWindow(title, SW_HIDE);
-    ShowWindow(note, SW_HIDE);
-  }
-  (void)window;
-  return HandleValue(panel);
+  const bool texts_shown = !(heading == "NO" && subtitle == "NO");
+  return HandleValue(Points().window->AddHeaderCopy(heading, subtitle, texts_shown));
 }
 
 PluginValue WizardRequest(PluginValue code, PluginValue param) {
   PluginPoints& p = Points();
-  MainWindow& window = *p.window;
+  MainWindow* window = p.window;
   WizardState& wizard = CurrentWizard();
   HWND tab = Handle(control_names::kTab);
   switch (code) {
     case QEV_WIZ_ADD_HEADER:
-      return AddHeader(Text(param));
+      return window ? AddHeader(Text(param)) : 0;
     case QEV_WIZ_PAGE_TABLE:
       return Address(wizard.page_table.data());
     case QEV_WIZ_PAGE_FLAGS:
       if (!wizard.flags_variable) wizard.flags_variable = wizard.flag_block.data();
       return Address(&wizard.flags_variable);
     case QEV_WIZ_PAGE_COUNT:
-      return SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0);
+      return tab ? SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0) : 0;
     case QEV_WIZ_INSERT_PAGE: {
+      if (!tab) return -1;
       std::wstring title = ToWide("我爱墨桐");
       TCITEMW item = {};
       item.mask = TCIF_TEXT;
@@ -251,7 +324,8 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       for (int i = 0; i < kPageCount; ++i) {
         record.pages[i].panel = Handle(kPagePanels[i]);
         int n = 0;
-        for (HWND child : window.PageControls(i)) {
+        if (!window) continue;
+        for (HWND child : window->PageControls(i)) {
           if (n == QEV_PAGE_CHILDREN_MAX) break;
           if (child != record.pages[i].panel) record.pages[i].children[n++] = child;
         }
@@ -264,19 +338,25 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       wizard.page_callback = static_cast<uintptr_t>(param);
       return param;
     case QEV_WIZ_CURRENT_PAGE:
-      return window.CurrentPage();
+      // A background install stands on the installing page from the start.
+      return window ? window->CurrentPage() : kPageInstalling;
     case QEV_WIZ_SELECT_PAGE:
-      window.SelectPage(static_cast<int>(param));
+      if (window) window->SelectPage(static_cast<int>(param));
       return 0;
     case QEV_WIZ_START_INSTALL: {
       const StartInstallRequest request = ParseStartInstallRequest(Text(param));
       p.install_hooks.push_back(request.progress_hook);
       p.install_hooks.push_back(request.log_hook);
       if (request.stay) CurrentInstallRun().stay_on_page = true;
-      return StartInstallForPlugin(request.password) ? 0 : -1;
+      // An install never starts inside another (a hook asking again while files are written).
+      if (p.installing || !p.run_install) return -1;
+      p.installing = true;
+      const bool ran = p.run_install(request.password);
+      p.installing = false;
+      return ran ? 0 : -1;
     }
     case QEV_WIZ_SET_INSTALL_PATH:
-      SetControlText(Handle(control_names::kPathBox), Text(param));
+      SetInstallPathText(Text(param));
       return 0;
     case QEV_WIZ_INSTALL_PATH: {
       if (!param) return 0;
@@ -301,48 +381,76 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
   }
 }
 
-bool AnyVeto(const std::string& message) { return AnyAnswerIs(BroadcastMessage(message), QEV_VETO); }
+bool AnyVeto(const std::string& message) { return AnyAnswerIs(Broadcast(message), QEV_VETO); }
+
+// The request entry and the request event under `parent`; the label is the wizard's own when
+// there is one.
+void PublishRequests(HWND parent, HWND label) {
+  CreateRequestWindow(reinterpret_cast<uintptr_t>(parent), kInstallEntryPrefix,
+                      reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(InstallRequestHandler)));
+  if (!label) {
+    label = CreateWindowExW(0, L"Static", ToWide(kWizardLabelText).c_str(), WS_CHILD, -999, -999,
+                            0, 0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  RouteWizardRequests(reinterpret_cast<uintptr_t>(label), WizardRequest);
+}
 
 }  // namespace
 
 void SetUpPlugins(MainWindow& window) {
   PluginPoints& p = Points();
   p.window = &window;
-  CreateRequestWindow(reinterpret_cast<uintptr_t>(window.handle()), kInstallEntryPrefix,
-                      reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(InstallRequestHandler)));
-  HWND label = window.Control(kSpareHeading);
-  if (!label) {
-    label = CreateWindowExW(0, L"Static", ToWide("备用的传递消息").c_str(), WS_CHILD, -999, -999, 0,
-                            0, window.handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-  }
-  RouteWizardRequests(reinterpret_cast<uintptr_t>(label), WizardRequest);
+  p.run_install = StartInstallForPlugin;
+  PublishRequests(window.handle(), window.Control(kSpareHeading));
   MainWindow::Handlers& h = window.handlers();
   h.page_shown = TellPluginsPageShown;
   h.placement = TellPluginsPlacement;
   h.progress = TellPluginsProgress;
   h.log_line = TellPluginsLogLine;
+  h.finish_tick = TellPluginsFinishTick;
   LoadPlugins(kRunModeInstaller, Startup().config_dir);
 }
 
+bool SetUpBackgroundPlugins(const std::string& caption, const std::string& install_dir,
+                            std::function<bool(const std::string& password)> run_install) {
+  PluginPoints& p = Points();
+  p.install_dir = install_dir;
+  p.run_install = std::move(run_install);
+  // Without plug-ins nobody calls back: no window is made.
+  if (!CarriesPlugins(Startup().config_dir)) return false;
+  // Plug-ins look for the entry among the children of the process's top-level windows; a hidden
+  // window is one of them and is never drawn.
+  p.host = CreateWindowExW(0, L"Static", ToWide(caption).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (p.host) PublishRequests(p.host, nullptr);
+  LoadPlugins(kRunModeInstaller, Startup().config_dir);
+  return p.host != nullptr;
+}
+
+std::string PluginInstallDir() { return InstallPathText(); }
+
 bool PluginsKeepPage(int page, int direction) { return AnyVeto(PageChangeMessage(page, direction)); }
 
-void TellPluginsInstallationRan() { BroadcastMessage(PageChangeMessage(kPageInstalling, 1)); }
+void TellPluginsInstallationRan() { Broadcast(PageChangeMessage(kPageInstalling, 1)); }
 
 bool PluginsKeepWizardOpen() { return AnyVeto(QuitMessage(true)); }
 
-void TellPluginsQuitDeclined() { BroadcastMessage(QuitMessage(false)); }
+void TellPluginsQuitDeclined() { Broadcast(QuitMessage(false)); }
 
 void TellPluginsPageShown(int page) {
   const WizardState& wizard = CurrentWizard();
   if (wizard.inserting_page) return;
-  BroadcastMessage(PageShownMessage(page));
+  Broadcast(PageShownMessage(page));
   const PluginValue index = page;
-  if (wizard.page_callback) CallPluginProc(wizard.page_callback, &index, 1);
+  if (wizard.page_callback) {
+    CallPluginProc(wizard.page_callback, &index, 1);
+    ShowListedFinishOptions();
+  }
 }
 
-void TellPluginsPlacement(int state) { BroadcastMessage(PlacementMessage(state)); }
+void TellPluginsPlacement(int state) { Broadcast(PlacementMessage(state)); }
 
-void TellPluginsFinishReady() { BroadcastMessage(FinishReadyMessage()); }
+void TellPluginsFinishReady() { Broadcast(FinishReadyMessage()); }
 
 void TellPluginsProgress(int percent) {
   const std::vector<uintptr_t>& hooks = Points().install_hooks;
@@ -380,7 +488,22 @@ void TakePluginLists() {
   if (p.texts_given) {
     if (p.switches.Get() != p.switches_given)
       CurrentInstallRun().shortcut_switch_text = p.switches.Get();
-    if (p.path.Get() != p.path_given && p.window)
-      SetControlText(Handle(control_names::kPathBox), p.path.Get());
+    if (p.path.Get() != p.path_given) SetInstallPathText(p.path.Get());
   }
+}
+
+void TellPluginsFinishTick(int option, bool ticked) {
+  PluginPoints& p = Points();
+  if (!p.finish_given || option < 0) return;
+  abi::FinishOptionArray* block = p.finish_cell;
+  if (block && option < block->count && block->options[option]) {
+    block->options[option]->ticked = ticked ? 1 : 0;
+  }
+  if (static_cast<size_t>(option) < p.finish_shown.size()) p.finish_shown[option].ticked = ticked;
+}
+
+std::vector<FinishOption> FinishOptionsToRun() {
+  if (!Points().finish_given) return CurrentInstallConfig().finish_options;
+  ShowListedFinishOptions();
+  return Points().finish_shown;
 }

@@ -5,15 +5,19 @@ log file and acts by rules given as its load arguments. It walks the wizard by p
 buttons, vetoes Next and quitting, switches a page off through PageEnabledFlags, inserts a page,
 registers callbacks, starts the install with progress and log hooks, and steers the extraction
 (exclude list, its own extraction, an alternative archive).
-Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL RUN.SH PREFIX WORK-FOLDER"""
+A person at the wizard (the driver qevdrive) meets a plug-in that refuses a component's tick and
+a page change and rewrites the finish options; a background install (-hp) reaches the plug-in's
+requests through a hidden window.
+Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
 import subprocess
 import sys
+import time
 
 from qevtest import Display, Harness
 
-qevpack, setup, plugin, run_sh, prefix, work = sys.argv[1:7]
+qevpack, setup, plugin, drive, run_sh, prefix, work = sys.argv[1:8]
 h = Harness(qevpack, setup, run_sh, prefix, work)
 display = Display()
 root = h.unix_path("C:\\")
@@ -26,7 +30,8 @@ FILES = {"app.exe": b"MZ app" * 500, "readme.txt": "说明".encode("gbk") * 50,
          "docs/manual.txt": b"manual\r\n" * 40, "docs/more.txt": b"more"}
 
 
-def package(name, rules, mode="", licence=True, extra_product=""):
+def package(name, rules, mode="", licence=True, extra_product="",
+            sections="[component]\nname = 基本组件"):
     description = f"""[product]
 name = {name}
 version = 1.0
@@ -39,8 +44,7 @@ directory_page = yes
 {extra_product}
 [package]
 mode = appended
-[component]
-name = 基本组件
+{sections}
 [plugin]
 file = plugin.dll
 export = Start
@@ -82,19 +86,26 @@ def installed(name):
     return found - {"uninst.exe", "uninst.dat"}
 
 
-def run(name, installer, *args, expect, limit=120):
-    """Runs the installer until it ends (a stalled wizard is photographed and ended)."""
+def run(name, installer, *args, expect, limit=120, headless=False):
+    """Runs the installer until it ends (a stalled wizard is photographed and ended). Headless:
+    with no display at all."""
     before = h.temp_snapshot()
-    process = h.start(installer, *args, cwd=os.path.dirname(installer))
-    try:
-        status = process.wait(timeout=limit)
-    except subprocess.TimeoutExpired:
-        shot = os.path.join(work, name + ".png")
-        display.screenshot(shot)
-        h.stop(process)
-        status = f"none: still running after {limit} s ({shot})"
+    if headless:
+        status, _ = h.wine(installer, *args, cwd=os.path.dirname(installer), timeout=limit,
+                           headless=True)
+    else:
+        process = h.start(installer, *args, cwd=os.path.dirname(installer))
+        try:
+            status = process.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            shot = os.path.join(work, name + ".png")
+            display.screenshot(shot)
+            h.stop(process)
+            status = f"none: still running after {limit} s ({shot})"
     h.wait_server()
-    h.temp_new(before)
+    new = h.temp_new(before)
+    if "-hp" in args:
+        h.check(not new, f"{name}: nothing new left in the temporary folder ({new})")
     h.check(status == expect, f"{name}: exit code {status} (expected {expect})")
     lines = log_of(name)
     h.check(bool(lines) and lines[0] == "start", f"{name}: the plug-in was loaded and started")
@@ -184,6 +195,132 @@ h.check(missing is None, f"PlugUninst: cancelled once, then run by the plug-in (
         f"{missing}; log {lines})")
 h.check(any(l.startswith("ulog ") for l in lines), "PlugUninst: the log callback saw the run")
 h.check(not installed("PlugUninst"), f"PlugUninst: removed ({sorted(installed('PlugUninst'))})")
+
+# 7. A background install (-hp): no window is shown, yet the plug-in reaches the installer at
+# load through a hidden window. It moves the install folder (1010) and reads it back (1006), keeps
+# docs out (1021), gets no window (1001) and no header (1000, 1004), and starts the install itself
+# with the install password and its hooks (1009); the install runs once, a second start is
+# refused, and the plug-in hears of the end (1005).
+background = ("load 0 0 wreq 1010 'C:\\QevPlug\\BgMoved;load 0 0 itext 1006;load 0 0 ireq 1021 'docs;"
+              "load 0 0 ireq 1001 0;load 0 0 wreq 1000 'A$，B;load 0 0 wreq 1004 6;"
+              "load 0 0 wreq 1007;load 0 0 hooks secret;load 0 0 hooks secret")
+# A script store replaced at load (1012) is the one a background install runs: its "说明" drops
+# readme.txt though the component stays ticked.
+swap = "load 0 0 swap [假]removezip(readme.txt) [真]removezip(readme.txt)"
+optional = "[component]\nname = 主程序\n[component]\nname = 说明\ninstall = [假]removezip(readme.txt)"
+shutil.rmtree(os.path.join(root, "QevPlug", "BgMoved"), ignore_errors=True)
+installer = package("PlugBg", background, licence=False, extra_product="install_password = secret",
+                    sections=optional)
+lines = run("PlugBg", installer, "-hp", expect=0)
+missing = in_order(lines, ["wreq 1010 = 0", "itext 1006 = C:\\QevPlug\\BgMoved", "ireq 1021 = 0",
+                           "ireq 1001 = 0", "wreq 1000 = 0", "wreq 1004 = -1", "wreq 1007 = 4",
+                           "hooks = 0", "hooks = -1", "msg 1005 0 0"])
+h.check(missing is None, f"PlugBg: requests answered (first missing: {missing}; log {lines})")
+progress = [int(l.split()[1]) for l in lines if l.startswith("progress ")]
+h.check(bool(progress) and progress == sorted(progress) and progress[-1] == 100,
+        f"PlugBg: the progress hook saw the install to 100 ({progress})")
+extracted = [l for l in lines if l.startswith("log ") and "抽取" in l and "app.exe" in l]
+h.check(len(extracted) == 1, f"PlugBg: one install, seen by the log hook ({extracted})")
+moved = os.path.join(root, "QevPlug", "BgMoved")
+found = {n for n in os.listdir(moved)} if os.path.isdir(moved) else set()
+h.check(found >= {"app.exe", "readme.txt"} and "docs" not in found,
+        f"PlugBg: installed into the plug-in's folder without docs ({sorted(found)})")
+h.check(not installed("PlugBg"), "PlugBg: nothing in the configured folder")
+
+shutil.rmtree(os.path.join(root, "QevPlug", "BgMoved"), ignore_errors=True)
+lines = run("PlugBgStore", package("PlugBgStore", swap, sections=optional), "-hp", expect=0)
+h.check("swap done" in lines and installed("PlugBgStore") == set(FILES) - {"readme.txt"},
+        f"PlugBgStore: the plug-in's script store counted ({sorted(installed('PlugBgStore'))}; {lines})")
+
+# 8. The same background install with no display at all: no window can be made, so the plug-in
+# finds no entry; the install still runs to its end and the plug-in is told.
+lines = run("PlugBgHeadless", package("PlugBgHeadless", "load 0 0 ireq 1021 'docs"), "-hp",
+            expect=0, headless=True)
+h.check("no request entry" in lines and "msg 1005 0 0" in lines,
+        f"PlugBgHeadless: no entry, told of the end ({lines})")
+h.check(installed("PlugBgHeadless") == set(FILES),
+        f"PlugBgHeadless: installed {sorted(installed('PlugBgHeadless'))}")
+
+# 9. A person at the wizard (qevdrive): the plug-in's check callback refuses unticking "文档" (the
+# tick comes back and its files are installed) but not "说明"; it keeps the components page once
+# when Next is pressed, and puts a header of its own on the directory page (request 1000). On the finish page its changes to the finish options (request 1005: one
+# untick, one tick with a command of its own) show; the person unticks one more; Finish runs
+# what the list then holds, and the plug-in's list saw the person's click.
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+marks = {k: os.path.join(root, "QevPlug", f"PlugDrive-{k}.txt") for k in ("a", "b", "b2", "c")}
+for mark in marks.values():
+    if os.path.exists(mark):
+        os.remove(mark)
+drive_rules = ("load 0 0 callbacks 1;1002 2 1 !veto;1001 3 * !wreq 1000 '插件标题$，插件副标题;"
+               "1005 * * finish 1 0;"
+               "1005 * * finish 2 1 'cmd /c echo plug> C:\\QevPlug\\PlugDrive-b2.txt;1002 5 1 finish 3")
+options = "".join(f"""[finish_option]
+title = 选项{title}
+command = cmd /c echo {k}> C:\\QevPlug\\PlugDrive-{k}.txt
+visible = yes
+checked = {checked}
+""" for title, k, checked in (("甲", "a", "yes"), ("乙", "b", "no"), ("丙", "c", "yes")))
+installer = package("PlugDrive", drive_rules, licence=False, sections=f"""[component]
+name = 主程序
+[component]
+name = 文档
+install = [假]removezip(docs)
+[component]
+name = 说明
+install = [假]removezip(readme.txt)
+{options}""")
+steps = os.path.join(work, "PlugDrive.steps")
+with open(steps, "w", encoding="utf-8") as f:
+    f.write(f'''start "{windows_path(installer)}"
+window PlugDrive1.0-安装向导
+click 下一步(&N)
+wait 选择组件
+ticked 文档
+toggle 文档
+ticked 文档
+untick 说明
+unticked 说明
+click 下一步(&N)
+expect 选择组件
+absent 选择安装位置
+click 下一步(&N)
+wait 插件标题
+expect 插件副标题
+absent 选择安装位置
+shot {windows_path(os.path.join(work, "PlugDrive-header.bmp"))}
+click 安装(&I)
+wait 完成(&F) 120
+button 选项甲 unchecked
+button 选项乙 checked
+button 选项丙 checked
+absent 插件标题
+click 选项丙
+button 选项丙 unchecked
+click 完成(&F)
+exit 0
+''')
+status, out = h.wine(drive, windows_path(steps), timeout=300)
+text = out.decode("utf-8", "replace")
+print(f"---- PlugDrive\n{text}", end="" if text.endswith("\n") else "\n", flush=True)
+h.check(status == 0, "PlugDrive: every step of the driver passed")
+h.clean_temp()
+lines = log_of("PlugDrive")
+missing = in_order(lines, ["callbacks", "check 1 0", "check 2 0", "veto 1002", "msg 1005 0 0",
+                           "finish 1 = 0 1 cmd /c echo a> C:\\QevPlug\\PlugDrive-a.txt",
+                           "finish 2 = 1 1 cmd /c echo plug> C:\\QevPlug\\PlugDrive-b2.txt",
+                           "msg 1002 5 1", "finish 3 = 0 1 cmd /c echo c> C:\\QevPlug\\PlugDrive-c.txt"])
+h.check(missing is None, f"PlugDrive: refusals and finish options (first missing: {missing}; log {lines})")
+h.check(installed("PlugDrive") == {"app.exe", "docs/manual.txt", "docs/more.txt"},
+        f"PlugDrive: the refused untick kept docs, the other left readme out "
+        f"({sorted(installed('PlugDrive'))})")
+deadline = time.monotonic() + 10
+while time.monotonic() < deadline and not os.path.exists(marks["b2"]):
+    time.sleep(0.2)
+ran = sorted(k for k, mark in marks.items() if os.path.exists(mark))
+h.check(ran == ["b2"], f"PlugDrive: Finish ran the plug-in's command only (ran: {ran})")
 
 display.close()
 sys.exit(h.exit_code())
