@@ -193,23 +193,32 @@ RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view d
   return plan;
 }
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects) {
+std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects) {
+  std::string created;
   for (const RegistryAction& action : plan.actions) {
     if (action.kind == RegistryAction::Kind::kImportFile) {
       effects.ImportRegFile(action.data);
-    } else {
-      // A failed write is not reported; the next record is written regardless.
-      effects.WriteValue(action.root, action.key, action.name, action.type, action.data,
-                         action.view64);
+      continue;
+    }
+    // A failed write is not reported; the next record is written regardless.
+    std::vector<std::string> keys;
+    effects.WriteValue(action.root, action.key, action.name, action.type, action.data,
+                       action.view64, keys);
+    for (const std::string& key : keys) {
+      created += std::string(RegistryRootName(action.root)) + "\\" + key + "$," +
+                 (action.view64 ? "64" : "32") + "\r\n";
     }
   }
+  return created;
 }
 
-std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects) {
+RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
+                                            std::string_view install_dir, RegistryEffects& effects) {
   RegistryPlan plan = PlanRegistryEntries(config, database, install_dir);
-  CarryOutRegistryPlan(plan, effects);
-  return std::move(plan.uninstall_list);
+  RegistryStepResult result;
+  result.created_keys = CarryOutRegistryPlan(plan, effects);
+  result.uninstall_list = std::move(plan.uninstall_list);
+  return result;
 }
 
 Bytes RegFileBytes(std::string_view gbk_text) {
@@ -232,8 +241,8 @@ namespace {
 class SystemEffects : public RegistryEffects {
  public:
   bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                  const Bytes& data, bool view64) override {
-    return WriteRegistryValue(root, key, name, type, data, view64);
+                  const Bytes& data, bool view64, std::vector<std::string>& created_keys) override {
+    return WriteRegistryValue(root, key, name, type, data, view64, &created_keys);
   }
   void ImportRegFile(const Bytes& content) override {
     // A fresh file per import: an earlier Registry Editor may still be reading its own.

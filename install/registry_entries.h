@@ -76,19 +76,28 @@ RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view d
 class RegistryEffects {
  public:
   virtual ~RegistryEffects() = default;
-  // `data` as RegistryValueBytes gives it.
+  // `data` as RegistryValueBytes gives it. `created_keys` receives the keys the write made
+  // (levels of `key` that were not there before), parent first.
   virtual bool WriteValue(int root, const std::string& key, const std::string& name,
-                          uint32_t type, const Bytes& data, bool view64) = 0;
+                          uint32_t type, const Bytes& data, bool view64,
+                          std::vector<std::string>& created_keys) = 0;
   // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it.
   virtual void ImportRegFile(const Bytes& content) = 0;
 };
 RegistryEffects& SystemRegistryEffects();
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects);
+// Carries the plan out; returns the keys the writes made, one line each (root name, backslash,
+// sub key, "$,", view "64" or "32", CR LF), parent before child. The uninstaller removes those of
+// them that hold nothing once the marked values are gone: keys the install found stay.
+std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects);
 
-// The whole step; returns the uninstall registry list.
-std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects);
+struct RegistryStepResult {
+  std::string uninstall_list;  // UninstallRegistryList
+  std::string created_keys;    // as CarryOutRegistryPlan returns them
+};
+// The whole step.
+RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
+                                            std::string_view install_dir, RegistryEffects& effects);
 
 // The ".reg" file as written for the Registry Editor: UTF-16LE with its byte-order mark, converted
 // from GBK, so it imports alike on every Windows language. Text that already is UTF-16LE (it

@@ -214,25 +214,31 @@ TEST(RegistryPlanTest, RecordsInOrder) {
   ASSERT_EQ(unknown.actions.size(), 1u);
   EXPECT_EQ(Describe(unknown.actions[0]), "5|U|a|0|00|32");
 
-  // The Uninstall entry comes before the records, and the list is the step's result.
+  // The Uninstall entry comes before the records, and the lists are the step's result: the
+  // marked values, and the keys the writes made with their view.
   class Recorder : public RegistryEffects {
    public:
     bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                    const Bytes&, bool) override {
+                    const Bytes&, bool, std::vector<std::string>& created) override {
       calls.push_back(std::to_string(root) + key + "\\" + name + "#" + std::to_string(type));
+      if (root == 5) created = {"U", key};
       return false;  // failures do not stop the step
     }
     void ImportRegFile(const Bytes& content) override { calls.push_back("import " + content); }
     std::vector<std::string> calls;
   } recorder;
-  const std::string list = WriteRegistryEntriesWith(
-      Product(1, 32), Database("1", {{"HKEY_USERS\\U", "REG_SZ", "", "真", "a", ""}}), "C:\\App",
-      recorder);
-  EXPECT_EQ(list, "HKEY_USERS\\U\\a$,\r\n");
-  ASSERT_EQ(recorder.calls.size(), 7u);
+  const RegistryStepResult result = WriteRegistryEntriesWith(
+      Product(1, 32),
+      Database("2", {{"HKEY_USERS\\U\\V", "REG_SZ", "", "真", "a", ""},
+                     {"HKEY_USERS\\U\\W", "REG_SZ", "", "", "b", "64"}}),
+      "C:\\App", recorder);
+  EXPECT_EQ(result.uninstall_list, "HKEY_USERS\\U\\V\\a$,\r\n");
+  EXPECT_EQ(result.created_keys,
+            "HKEY_USERS\\U$,32\r\nHKEY_USERS\\U\\V$,32\r\nHKEY_USERS\\U$,64\r\nHKEY_USERS\\U\\W$,64\r\n");
+  ASSERT_EQ(recorder.calls.size(), 8u);
   EXPECT_EQ(recorder.calls[0],
             "4SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品\\DisplayIcon#1");
-  EXPECT_EQ(recorder.calls[6], "5U\\a#1");
+  EXPECT_EQ(recorder.calls[6], "5U\\V\\a#1");
 }
 
 TEST(RegistryPlanTest, RegFileBytesAndCommand) {

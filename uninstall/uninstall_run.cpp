@@ -250,6 +250,15 @@ UninstallOutcome RunUninstall(const UninstallRequest& request, UninstallObserver
       system.registry_delete(path.root, path.sub_key, line.view);
     }
   }
+  // The keys the install made, children first, as far as nothing is left in them: a key that
+  // holds a value the product keeps, or anything written since, stays.
+  for (auto made = record.made_keys.rbegin(); made != record.made_keys.rend(); ++made) {
+    const RegistryPath path = ParseRegistryPath(made->key, true);
+    if (path.root > 0 && !path.sub_key.empty() && system.remove_empty_key &&
+        system.remove_empty_key(path.root, path.sub_key, made->view)) {
+      log.Line(kDeleteRegistryPrefix + made->key);
+    }
+  }
 
   observer.StartTaskbarProgress();
   const size_t n = files.size();

@@ -17,9 +17,8 @@
 #include "install/component_tree.h"
 #include "install/install_config.h"
 #include "install/install_run.h"
+#include "runtime/taskbar_progress_win32.h"
 #include "wizard/wizard_texts.h"
-
-struct ITaskbarList3;
 
 class MainWindow : public InstallObserver {
  public:
@@ -117,7 +116,7 @@ class MainWindow : public InstallObserver {
   void StopTaskbarProgress() override;
 
   int progress() const { return progress_; }
-  bool taskbar_running() const { return taskbar_ != nullptr; }
+  bool taskbar_running() const { return taskbar_.running(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -146,7 +145,7 @@ class MainWindow : public InstallObserver {
   std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;
-  ITaskbarList3* taskbar_ = nullptr;
+  TaskbarProgress taskbar_;
 };
 
 // Layout names of the controls the wizard and the install run drive.
