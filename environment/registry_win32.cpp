@@ -69,15 +69,16 @@ std::vector<std::wstring> KeyLevels(const std::wstring& path) {
   return levels;
 }
 
-// How many of the key's levels exist already: the parents of an existing key exist too.
+// How many of the key's levels exist already: the parents of an existing key exist too. A level
+// that cannot be opened for another reason than its absence (access denied) is there as well.
 size_t ExistingLevels(HKEY root, const std::wstring& path, REGSAM view_flags) {
   const std::vector<std::wstring> levels = KeyLevels(path);
   size_t existing = 0;
   for (const std::wstring& level : levels) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, level.c_str(), 0, KEY_QUERY_VALUE | view_flags, &opened) != ERROR_SUCCESS)
-      break;
-    RegCloseKey(opened);
+    const LONG result = RegOpenKeyExW(root, level.c_str(), 0, KEY_QUERY_VALUE | view_flags, &opened);
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND) break;
+    if (result == ERROR_SUCCESS) RegCloseKey(opened);
     ++existing;
   }
   return existing;
