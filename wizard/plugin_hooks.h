@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class MainWindow;
@@ -10,6 +11,18 @@ class MainWindow;
 // Publishes the request entry, routes the request event of the label "备用_主标题" and loads the
 // installer's plug-ins.
 void SetUpPlugins(MainWindow& window);
+
+// A background install has no wizard window: the request entry and the request event are
+// published in a hidden window of their own captioned `caption` (the wizard's caption), then the
+// plug-ins are loaded. What needs the wizard's window answers as without one (no handle, no page
+// inserted); `install_dir` is the folder plug-ins read and may change (PluginInstallDir), and
+// `run_install` runs the install a plug-in starts with its password (request 1009; true when it
+// ran). False when no window could be made (no display): the plug-ins are loaded all the same,
+// with nothing to call back through.
+bool SetUpBackgroundPlugins(const std::string& caption, const std::string& install_dir,
+                            std::function<bool(const std::string& password)> run_install);
+// The install folder of a background install as the plug-ins left it.
+std::string PluginInstallDir();
 
 // Next or Back is about to change the page: true when a plug-in keeps it (1002).
 bool PluginsKeepPage(int page, int direction);

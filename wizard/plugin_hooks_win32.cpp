@@ -1,10 +1,13 @@
 // The wizard's plug-in points on Windows: the installer's request entry (codes 1001-1023, 8888),
-// the request event of the label "备用_主标题" (codes 1000-1014), and the notifications.
+// the request event of the label "备用_主标题" (codes 1000-1014), and the notifications. A
+// background install has no wizard window: the same entries then live in a hidden window of their
+// own, and what needs the wizard's window answers as if there were none.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "environment/system.h"
@@ -37,9 +40,14 @@ const char* const kPagePictures[kPageCount] = {"欢迎_图片框", "协议_图�
 const char* const kPagePanels[kPageCount] = {"欢迎_外形框", "协议_外形框", "组件_外形框",
                                              "目录_外形框", "安装_外形框", "完成_外形框"};
 const char* const kSpareHeading = "备用_主标题";
+const char* const kWizardLabelText = "备用的传递消息";
 
 struct PluginPoints {
-  MainWindow* window = nullptr;
+  MainWindow* window = nullptr;  // null in a background install
+  HWND host = nullptr;           // the hidden window of a background install
+  std::string install_dir;       // the install folder of a background install
+  std::function<bool(const std::string&)> run_install;  // request 1009
+  bool installing = false;
   std::vector<uintptr_t> install_hooks;  // 1009: [0] progress, [1] log lines
   std::deque<std::string> texts;         // texts handed out by address
   SharedText exclude, include, switches, path, folder;
@@ -71,7 +79,24 @@ PluginValue Keep(std::string text) {
   return Address(Points().texts.back().c_str());
 }
 
-HWND Handle(const std::string& name) { return Points().window->Control(name); }
+HWND Handle(const std::string& name) {
+  return Points().window ? Points().window->Control(name) : nullptr;
+}
+
+// The install folder: the wizard's path box, or the folder a background install goes to.
+std::string InstallPathText() {
+  PluginPoints& p = Points();
+  return p.window ? p.window->PathBoxText() : p.install_dir;
+}
+
+void SetInstallPathText(const std::string& path) {
+  PluginPoints& p = Points();
+  if (p.window) {
+    SetControlText(Handle(control_names::kPathBox), path);
+  } else {
+    p.install_dir = path;
+  }
+}
 
 PluginValue HandleValue(HWND window) { return Address(window); }
 
@@ -100,7 +125,7 @@ PluginValue FinishOptionsVariable() {
 void __stdcall RebuildComponentTree() {
   ComponentTree& tree = CurrentComponentTree();
   SetUpComponentTree(CurrentInstallConfig().script_store, tree);
-  Points().window->ShowComponentTree(tree);
+  if (Points().window) Points().window->ShowComponentTree(tree);
 }
 
 // The texts plug-ins may read and replace through their variables, set from the current values.
@@ -117,7 +142,7 @@ void HandOutLists() {
 void HandOutTexts() {
   PluginPoints& p = Points();
   p.switches_given = CurrentInstallRun().shortcut_switch_text;
-  p.path_given = p.window->PathBoxText();
+  p.path_given = InstallPathText();
   p.switches.Set(p.switches_given);
   p.path.Set(p.path_given);
   p.folder.Set(CurrentInstallConfig().append_folder_name);
@@ -128,7 +153,7 @@ void HandOutTexts() {
 }
 
 PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, PluginValue value) {
-  MainWindow& window = *Points().window;
+  MainWindow* window = Points().window;
   StartupState& startup = Startup();
   InstallRunState& run = CurrentInstallRun();
   ScriptLists& lists = CurrentScriptLists();
@@ -141,7 +166,7 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
       if (param == QEV_BUTTON_CANCEL) return HandleValue(Handle(control_names::kCancel));
       return 0;
     case QEV_REQ_DRAG_ANYWHERE:
-      window.handlers().drag_anywhere = param == 1;
+      if (window) window->handlers().drag_anywhere = param == 1;
       return 0;
     case QEV_REQ_WINDOW_VISIBLE:
       startup.window_visible = param == 1 ? 1 : 0;
@@ -149,7 +174,7 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
     case QEV_REQ_FINISH_OPTIONS:
       return FinishOptionsVariable();
     case QEV_REQ_INSTALL_PATH: {
-      std::string path = window.PathBoxText();
+      std::string path = InstallPathText();
       return path.empty() ? 0 : Keep(std::move(path));
     }
     case QEV_REQ_REQUIRED_SIZE:
@@ -221,20 +246,21 @@ PluginValue AddHeader(const std::string& text) {
 
 PluginValue WizardRequest(PluginValue code, PluginValue param) {
   PluginPoints& p = Points();
-  MainWindow& window = *p.window;
+  MainWindow* window = p.window;
   WizardState& wizard = CurrentWizard();
   HWND tab = Handle(control_names::kTab);
   switch (code) {
     case QEV_WIZ_ADD_HEADER:
-      return AddHeader(Text(param));
+      return window ? AddHeader(Text(param)) : 0;
     case QEV_WIZ_PAGE_TABLE:
       return Address(wizard.page_table.data());
     case QEV_WIZ_PAGE_FLAGS:
       if (!wizard.flags_variable) wizard.flags_variable = wizard.flag_block.data();
       return Address(&wizard.flags_variable);
     case QEV_WIZ_PAGE_COUNT:
-      return SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0);
+      return tab ? SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0) : 0;
     case QEV_WIZ_INSERT_PAGE: {
+      if (!tab) return -1;
       std::wstring title = ToWide("我爱墨桐");
       TCITEMW item = {};
       item.mask = TCIF_TEXT;
@@ -251,7 +277,8 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       for (int i = 0; i < kPageCount; ++i) {
         record.pages[i].panel = Handle(kPagePanels[i]);
         int n = 0;
-        for (HWND child : window.PageControls(i)) {
+        if (!window) continue;
+        for (HWND child : window->PageControls(i)) {
           if (n == QEV_PAGE_CHILDREN_MAX) break;
           if (child != record.pages[i].panel) record.pages[i].children[n++] = child;
         }
@@ -264,19 +291,25 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       wizard.page_callback = static_cast<uintptr_t>(param);
       return param;
     case QEV_WIZ_CURRENT_PAGE:
-      return window.CurrentPage();
+      // A background install stands on the installing page from the start.
+      return window ? window->CurrentPage() : kPageInstalling;
     case QEV_WIZ_SELECT_PAGE:
-      window.SelectPage(static_cast<int>(param));
+      if (window) window->SelectPage(static_cast<int>(param));
       return 0;
     case QEV_WIZ_START_INSTALL: {
       const StartInstallRequest request = ParseStartInstallRequest(Text(param));
       p.install_hooks.push_back(request.progress_hook);
       p.install_hooks.push_back(request.log_hook);
       if (request.stay) CurrentInstallRun().stay_on_page = true;
-      return StartInstallForPlugin(request.password) ? 0 : -1;
+      // An install never starts inside another (a hook asking again while files are written).
+      if (p.installing || !p.run_install) return -1;
+      p.installing = true;
+      const bool ran = p.run_install(request.password);
+      p.installing = false;
+      return ran ? 0 : -1;
     }
     case QEV_WIZ_SET_INSTALL_PATH:
-      SetControlText(Handle(control_names::kPathBox), Text(param));
+      SetInstallPathText(Text(param));
       return 0;
     case QEV_WIZ_INSTALL_PATH: {
       if (!param) return 0;
@@ -303,19 +336,25 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
 
 bool AnyVeto(const std::string& message) { return AnyAnswerIs(BroadcastMessage(message), QEV_VETO); }
 
+// The request entry and the request event under `parent`; the label is the wizard's own when
+// there is one.
+void PublishRequests(HWND parent, HWND label) {
+  CreateRequestWindow(reinterpret_cast<uintptr_t>(parent), kInstallEntryPrefix,
+                      reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(InstallRequestHandler)));
+  if (!label) {
+    label = CreateWindowExW(0, L"Static", ToWide(kWizardLabelText).c_str(), WS_CHILD, -999, -999,
+                            0, 0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  RouteWizardRequests(reinterpret_cast<uintptr_t>(label), WizardRequest);
+}
+
 }  // namespace
 
 void SetUpPlugins(MainWindow& window) {
   PluginPoints& p = Points();
   p.window = &window;
-  CreateRequestWindow(reinterpret_cast<uintptr_t>(window.handle()), kInstallEntryPrefix,
-                      reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(InstallRequestHandler)));
-  HWND label = window.Control(kSpareHeading);
-  if (!label) {
-    label = CreateWindowExW(0, L"Static", ToWide("备用的传递消息").c_str(), WS_CHILD, -999, -999, 0,
-                            0, window.handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-  }
-  RouteWizardRequests(reinterpret_cast<uintptr_t>(label), WizardRequest);
+  p.run_install = StartInstallForPlugin;
+  PublishRequests(window.handle(), window.Control(kSpareHeading));
   MainWindow::Handlers& h = window.handlers();
   h.page_shown = TellPluginsPageShown;
   h.placement = TellPluginsPlacement;
@@ -323,6 +362,22 @@ void SetUpPlugins(MainWindow& window) {
   h.log_line = TellPluginsLogLine;
   LoadPlugins(kRunModeInstaller, Startup().config_dir);
 }
+
+bool SetUpBackgroundPlugins(const std::string& caption, const std::string& install_dir,
+                            std::function<bool(const std::string& password)> run_install) {
+  PluginPoints& p = Points();
+  p.install_dir = install_dir;
+  p.run_install = std::move(run_install);
+  // Plug-ins look for the entry among the children of the process's top-level windows; a hidden
+  // window is one of them and is never drawn.
+  p.host = CreateWindowExW(0, L"Static", ToWide(caption).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (p.host) PublishRequests(p.host, nullptr);
+  LoadPlugins(kRunModeInstaller, Startup().config_dir);
+  return p.host != nullptr;
+}
+
+std::string PluginInstallDir() { return InstallPathText(); }
 
 bool PluginsKeepPage(int page, int direction) { return AnyVeto(PageChangeMessage(page, direction)); }
 
@@ -380,7 +435,6 @@ void TakePluginLists() {
   if (p.texts_given) {
     if (p.switches.Get() != p.switches_given)
       CurrentInstallRun().shortcut_switch_text = p.switches.Get();
-    if (p.path.Get() != p.path_given && p.window)
-      SetControlText(Handle(control_names::kPathBox), p.path.Get());
+    if (p.path.Get() != p.path_given) SetInstallPathText(p.path.Get());
   }
 }

@@ -11,7 +11,6 @@
 #include "package/open_package.h"
 #include "package/program_entry.h"
 #include "package/startup.h"
-#include "plugins/plugin_loader.h"
 #include "runtime/process.h"
 #include "uninstall/uninstaller_role.h"
 #include "wizard/wizard.h"
@@ -30,17 +29,6 @@ LONG WINAPI EndOnFault(EXCEPTION_POINTERS* fault) {
   wsprintfA(why, "%s (0x%08lX)", kCrashedReason,
             fault && fault->ExceptionRecord ? fault->ExceptionRecord->ExceptionCode : 0UL);
   EndSetup(kExitCrashed, why);
-}
-
-// The background install: the configuration, the component tree and the run, with no window.
-InstallOutcome RunBackgroundInstall() {
-  StartupState& startup = Startup();
-  const InstallConfig& config = LoadInstallConfig(startup, SystemRegistryReader());
-  PrepareComponentTree(config, CurrentComponentTree());
-  // Without a window the plug-ins have no request entry, but they load and are told what happens.
-  LoadPlugins(kRunModeInstaller, startup.config_dir);
-  SilentInstallObserver observer(startup.log_path);
-  return RunInstall(RequestFromStartup(startup, config.install_dir), observer);
 }
 
 }  // namespace

@@ -14,7 +14,11 @@
 
 #include "install/install_config.h"
 #include "install/program_starter.h"
+#include "install/install_run.h"
 #include "install/script_interpreter.h"
+#include "runtime/text.h"
+
+struct StartupState;
 
 // Tab page indices of the wizard, in page order.
 enum WizardPage : int {
@@ -170,6 +174,11 @@ bool CreateWizardWindow();
 // The set-up in installer mode: configuration, pages, tree, then the start by InstallMode (the
 // normal and direct modes; a background install runs without the wizard, from the entry).
 void SetUpWizard();
+// GUItext.ini of the configuration folder; empty when there is none.
+Bytes GuiTextFile(const StartupState& startup);
+// The background install ("后台安装"): the configuration, the component tree, the plug-ins and the
+// run, without the wizard's window and without a question to anyone.
+InstallOutcome RunBackgroundInstall();
 // The start window without configuration (no package): the first page, shown.
 void ShowWizardWithoutConfiguration();
 // The message loop of the program; returns when the wizard has ended (finish, confirmed quit, an

@@ -114,3 +114,12 @@ void ApplyProductTexts(std::string_view name, std::string_view version, WizardTe
   texts["编辑框_完成0"] = "已完成 " + spaced + "-安装程序";
   Replace(texts, "编辑框_完成1", kName, spaced);
 }
+
+WizardTexts ConfiguredTexts(const InstallConfig& config, std::string_view gui_text_file) {
+  WizardTexts texts = LayoutTexts();
+  ApplyCompanyLines(config.company_name, texts);
+  ApplyInstallingTitle(config.product_name, texts);
+  ApplyGuiTexts(gui_text_file, texts);
+  ApplyProductTexts(config.product_name, config.version, texts);
+  return texts;
+}

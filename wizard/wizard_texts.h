@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+struct InstallConfig;
+
 // Layout name -> text. The window caption is kept under kCaptionName.
 using WizardTexts = std::map<std::string, std::string>;
 
@@ -41,3 +43,8 @@ void ApplyGuiTexts(std::string_view gui_text_file, WizardTexts& texts);
 
 // The product name and version filled into the placeholders (some texts are set whole).
 void ApplyProductTexts(std::string_view name, std::string_view version, WizardTexts& texts);
+
+// Every text of the wizard of this configuration, the sources in their order: layout, company
+// lines, installing title, GUItext.ini (`gui_text_file`, empty when there is none), then the
+// product name and version.
+WizardTexts ConfiguredTexts(const InstallConfig& config, std::string_view gui_text_file);

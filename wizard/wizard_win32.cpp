@@ -243,16 +243,8 @@ void SetUpWizard() {
   MainWindow& window = TheWindow();
   StartupState& startup = Startup();
   const InstallConfig& config = LoadInstallConfig(startup, SystemRegistryReader());
-  // The texts in their order: layout, company lines and pictures with the configuration, the
-  // author's GUItext.ini, then the product's name and version.
-  WizardTexts texts = LayoutTexts();
-  ApplyCompanyLines(config.company_name, texts);
   window.ShowPictures(config);
-  ApplyInstallingTitle(config.product_name, texts);
-  Bytes gui_texts;
-  if (!startup.config_dir.empty() && ReadWholeFile(startup.config_dir + "GUItext.ini", gui_texts)) {
-    ApplyGuiTexts(gui_texts, texts);
-  }
+  const WizardTexts texts = ConfiguredTexts(config, GuiTextFile(startup));
 
   WizardState& wizard = CurrentWizard();
   InstallPageTable(BuildPageTable(config), wizard);
@@ -260,7 +252,6 @@ void SetUpWizard() {
   if (config.agree_preset) window.SetWanted(control_names::kLicenceCheck, false);
   SetUpPlugins(window);
   WritePhaseText(kPhasePluginsLoaded);
-  ApplyProductTexts(config.product_name, config.version, texts);
   window.ApplyTexts(texts);
   window.SetLicenceText(config.licence);
 
@@ -295,6 +286,14 @@ void SetUpWizard() {
   }
   window.SetWanted(control_names::kBack, false);
   ShowFirstPage(false);
+}
+
+Bytes GuiTextFile(const StartupState& startup) {
+  Bytes file;
+  if (startup.config_dir.empty() || !ReadWholeFile(startup.config_dir + "GUItext.ini", file)) {
+    file.clear();
+  }
+  return file;
 }
 
 void ShowWizardWithoutConfiguration() {

@@ -82,19 +82,26 @@ def installed(name):
     return found - {"uninst.exe", "uninst.dat"}
 
 
-def run(name, installer, *args, expect, limit=120):
-    """Runs the installer until it ends (a stalled wizard is photographed and ended)."""
+def run(name, installer, *args, expect, limit=120, headless=False):
+    """Runs the installer until it ends (a stalled wizard is photographed and ended). Headless:
+    with no display at all."""
     before = h.temp_snapshot()
-    process = h.start(installer, *args, cwd=os.path.dirname(installer))
-    try:
-        status = process.wait(timeout=limit)
-    except subprocess.TimeoutExpired:
-        shot = os.path.join(work, name + ".png")
-        display.screenshot(shot)
-        h.stop(process)
-        status = f"none: still running after {limit} s ({shot})"
+    if headless:
+        status, _ = h.wine(installer, *args, cwd=os.path.dirname(installer), timeout=limit,
+                           headless=True)
+    else:
+        process = h.start(installer, *args, cwd=os.path.dirname(installer))
+        try:
+            status = process.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            shot = os.path.join(work, name + ".png")
+            display.screenshot(shot)
+            h.stop(process)
+            status = f"none: still running after {limit} s ({shot})"
     h.wait_server()
-    h.temp_new(before)
+    new = h.temp_new(before)
+    if "-hp" in args:
+        h.check(not new, f"{name}: nothing new left in the temporary folder ({new})")
     h.check(status == expect, f"{name}: exit code {status} (expected {expect})")
     lines = log_of(name)
     h.check(bool(lines) and lines[0] == "start", f"{name}: the plug-in was loaded and started")
@@ -184,6 +191,41 @@ h.check(missing is None, f"PlugUninst: cancelled once, then run by the plug-in (
         f"{missing}; log {lines})")
 h.check(any(l.startswith("ulog ") for l in lines), "PlugUninst: the log callback saw the run")
 h.check(not installed("PlugUninst"), f"PlugUninst: removed ({sorted(installed('PlugUninst'))})")
+
+# 7. A background install (-hp): no window is shown, yet the plug-in reaches the installer at
+# load through a hidden window. It moves the install folder (1010) and reads it back (1006), keeps
+# docs out (1021), gets no window (1001) and no header (1000, 1004), and starts the install itself
+# with the install password and its hooks (1009); the install runs once, a second start is
+# refused, and the plug-in hears of the end (1005).
+background = ("load 0 0 wreq 1010 'C:\\QevPlug\\BgMoved;load 0 0 itext 1006;load 0 0 ireq 1021 'docs;"
+              "load 0 0 ireq 1001 0;load 0 0 wreq 1000 'A$，B;load 0 0 wreq 1004 6;"
+              "load 0 0 wreq 1007;load 0 0 hooks secret;load 0 0 hooks secret")
+shutil.rmtree(os.path.join(root, "QevPlug", "BgMoved"), ignore_errors=True)
+installer = package("PlugBg", background, licence=False, extra_product="install_password = secret")
+lines = run("PlugBg", installer, "-hp", expect=0)
+missing = in_order(lines, ["wreq 1010 = 0", "itext 1006 = C:\\QevPlug\\BgMoved", "ireq 1021 = 0",
+                           "ireq 1001 = 0", "wreq 1000 = 0", "wreq 1004 = -1", "wreq 1007 = 4",
+                           "hooks = 0", "hooks = -1", "msg 1005 0 0"])
+h.check(missing is None, f"PlugBg: requests answered (first missing: {missing}; log {lines})")
+progress = [int(l.split()[1]) for l in lines if l.startswith("progress ")]
+h.check(bool(progress) and progress == sorted(progress) and progress[-1] == 100,
+        f"PlugBg: the progress hook saw the install to 100 ({progress})")
+extracted = [l for l in lines if l.startswith("log ") and "抽取" in l and "app.exe" in l]
+h.check(len(extracted) == 1, f"PlugBg: one install, seen by the log hook ({extracted})")
+moved = os.path.join(root, "QevPlug", "BgMoved")
+found = {n for n in os.listdir(moved)} if os.path.isdir(moved) else set()
+h.check(found >= {"app.exe", "readme.txt"} and "docs" not in found,
+        f"PlugBg: installed into the plug-in's folder without docs ({sorted(found)})")
+h.check(not installed("PlugBg"), "PlugBg: nothing in the configured folder")
+
+# 8. The same background install with no display at all: no window can be made, so the plug-in
+# finds no entry; the install still runs to its end and the plug-in is told.
+lines = run("PlugBgHeadless", package("PlugBgHeadless", "load 0 0 ireq 1021 'docs"), "-hp",
+            expect=0, headless=True)
+h.check("no request entry" in lines and "msg 1005 0 0" in lines,
+        f"PlugBgHeadless: no entry, told of the end ({lines})")
+h.check(installed("PlugBgHeadless") == set(FILES),
+        f"PlugBgHeadless: installed {sorted(installed('PlugBgHeadless'))}")
 
 display.close()
 sys.exit(h.exit_code())

@@ -8,6 +8,7 @@
      "!"     = the rule acts once only
      ACTION  = veto                       answer 1
              | ireq CODE [PARAM]          the installer's request entry
+             | itext CODE [PARAM]         the same, logging the text at the address it returns
              | ureq CODE [PARAM]          the uninstaller's request entry
              | wreq CODE [PARAM]          the wizard's request event
              | flag PAGE VALUE            PageEnabledFlags of the page
@@ -20,6 +21,9 @@
              | click BUTTON               presses the wizard's button 101, 102 or 103 (posted)
              | answer ID                  the next message box of the process is answered with
                                           the button ID (6 Yes, 7 No)
+             | finish K [TICK [PARAM]]    finish option K (from 1) through installer request
+                                          1005: its tick set to TICK (0 or 1) and its command
+                                          to the text PARAM, then logged
      PARAM   = a number, or "'" followed by a text (the rest of the rule)
 
    Log lines: "msg M P1 P2", "ireq CODE = RESULT" and so on, GBK, CR LF. */
@@ -214,6 +218,22 @@ static QevValue Act(Rule* r) {
   if (strcmp(r->action, "veto") == 0) return QEV_VETO;
   if (strcmp(r->action, "ireq") == 0) {
     Log("ireq %d = %lld", (int)code, (long long)Request(QEV_INSTALL_ENTRY_PREFIX, code, Param(rest)));
+  } else if (strcmp(r->action, "itext") == 0) {
+    const QevValue text = Request(QEV_INSTALL_ENTRY_PREFIX, code, Param(rest));
+    Log("itext %d = %s", (int)code, text == -1 ? "(no entry)" : Text((const char*)text));
+  } else if (strcmp(r->action, "finish") == 0) {
+    const QevValue answer = Request(QEV_INSTALL_ENTRY_PREFIX, QEV_REQ_FINISH_OPTIONS, 0);
+    FinishOptionArray** list = answer == -1 ? NULL : (FinishOptionArray**)answer;
+    if (!list || !*list || code < 1 || code > (*list)->count) {
+      Log("finish %d none", (int)code);
+      return 0;
+    }
+    FinishOptionRecord* o = (*list)->options[code - 1];
+    char tick[8] = "", command[512] = "";
+    const int given = sscanf(rest, "%7s %511[^\n]", tick, command);
+    if (given >= 1) o->ticked = atoi(tick);
+    if (given >= 2) o->command = (const char*)Param(command);
+    Log("finish %d = %d %d %s", (int)code, o->ticked, o->visible, Text(o->command));
   } else if (strcmp(r->action, "ureq") == 0) {
     Log("ureq %d = %lld", (int)code,
         (long long)Request(QEV_UNINSTALL_ENTRY_PREFIX, code, Param(rest)));
