@@ -62,6 +62,11 @@ class MainWindow : public InstallObserver {
   // The pictures of the configuration: the large one on the welcome and finish pages, the small
   // one in every header. A picture that does not decode leaves its box empty.
   void ShowPictures(const InstallConfig& config);
+  // A copy of the spare header (panel, heading, subtitle, small picture, rule, company line) with
+  // these texts, made for a plug-in: it belongs to the page shown now and takes the place of that
+  // page's own header and company line. With `texts_shown` false only its panel is shown (a blank
+  // header for the plug-in to fill). Returns the panel.
+  HWND AddHeaderCopy(const std::string& heading, const std::string& subtitle, bool texts_shown);
   // The tree at the place and size the script store gives (96-dpi units).
   void PlaceTree(int left, int top, int width, int height);
   // The space panel: the two lines, shown.
@@ -78,6 +83,8 @@ class MainWindow : public InstallObserver {
   // The finish page's check boxes, one per option at the given tops.
   void ShowFinishOptions(const std::vector<FinishOption>& options, const std::vector<int>& tops);
   std::vector<bool> FinishTicks() const;
+  // Ticks the boxes as given (boxes beyond the list keep theirs).
+  void SetFinishTicks(const std::vector<bool>& ticks);
 
   // What the wizard does on the window's events.
   struct Handlers {
@@ -95,6 +102,8 @@ class MainWindow : public InstallObserver {
     std::function<void(int state)> placement;
     std::function<void(int percent)> progress;
     std::function<void(const std::string& line)> log_line;
+    // The person ticked or unticked the box of finish option `option` (from 0).
+    std::function<void(int option, bool ticked)> finish_tick;
     // The window may be dragged by any point (a plug-in asked for it).
     bool drag_anywhere = false;
   };
@@ -146,6 +155,7 @@ class MainWindow : public InstallObserver {
   std::vector<HWND> finish_boxes_;
   std::set<HWND> on_white_;   // drawn over a white panel
   std::set<HWND> greyed_;     // company lines
+  std::string spare_picture_;  // the small picture, for the header copies
   std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;

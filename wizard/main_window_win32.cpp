@@ -285,6 +285,72 @@ void MainWindow::ShowPictures(const InstallConfig& config) {
   for (const char* name : {"协议_图片框", "组件_图片框", "目录_图片框", "安装_小图片框", "备用_图片框"}) {
     show(name, config.small_picture);
   }
+  if (!config.small_picture.bytes.empty()) spare_picture_ = config.small_picture.bytes;
+}
+
+HWND MainWindow::AddHeaderCopy(const std::string& heading, const std::string& subtitle,
+                               bool texts_shown) {
+  // The spare header's parts, the panel first so the others stand in front of it.
+  static const char* const kParts[] = {"备用_外形框1", "备用_主标题", "备用_备注标题",
+                                       "备用_图片框", "备用_分隔线", "备用_编辑框版权"};
+  const int page = CurrentPage();
+  HWND panel = nullptr;
+  std::vector<RECT> covered;
+  for (const char* name : kParts) {
+    HWND model = Control(name);
+    if (!model) continue;
+    RECT r;
+    GetWindowRect(model, &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const std::string part = name;
+    HWND copy = nullptr;
+    if (part == "备用_图片框") {
+      copy = CreatePictureBox(window_, r.left, r.top, width, height, RGB(255, 255, 255));
+      if (copy && !spare_picture_.empty()) SetPicture(copy, spare_picture_);
+    } else {
+      wchar_t window_class[64] = L"";
+      GetClassNameW(model, window_class, 64);
+      const std::string text = part == "备用_主标题"     ? heading
+                               : part == "备用_备注标题" ? subtitle
+                                                         : ControlText(model);
+      const DWORD style = static_cast<DWORD>(GetWindowLongW(model, GWL_STYLE)) & ~WS_VISIBLE;
+      copy = CreateWindowExW(static_cast<DWORD>(GetWindowLongW(model, GWL_EXSTYLE)), window_class,
+                             ToWide(text).c_str(), style | WS_CHILD, r.left, r.top, width, height,
+                             window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+      if (copy) SendMessageW(copy, WM_SETFONT, SendMessageW(model, WM_GETFONT, 0, 0), FALSE);
+    }
+    if (!copy) continue;
+    // Painted in front of the panel: the panel, made first and lowest, keeps off the others.
+    SetWindowLongW(copy, GWL_STYLE, GetWindowLongW(copy, GWL_STYLE) | WS_CLIPSIBLINGS);
+    covered.push_back(r);
+    if (on_white_.count(model)) on_white_.insert(copy);
+    if (greyed_.count(model)) greyed_.insert(copy);
+    SetWindowPos(copy, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!panel) panel = copy;
+    const bool wanted = copy == panel || texts_shown;
+    page_controls_.push_back({copy, page, wanted});
+    ShowControl(copy, wanted);
+  }
+  // The page's own header parts under the copy stay hidden: sibling controls overlap without
+  // clipping, and whichever paints last would show through.
+  const size_t copies = covered.size();
+  for (size_t i = 0; i + copies < page_controls_.size(); ++i) {
+    PageControl& c = page_controls_[i];
+    if (c.page != page) continue;
+    RECT r;
+    GetWindowRect(c.handle, &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    for (const RECT& part : covered) {
+      if (r.left >= part.left && r.top >= part.top && r.right <= part.right &&
+          r.bottom <= part.bottom) {
+        c.wanted = false;
+        ShowControl(c.handle, false);
+        break;
+      }
+    }
+  }
+  return panel;
 }
 
 void MainWindow::PlaceTree(int left, int top, int width, int height) {
@@ -342,6 +408,12 @@ std::vector<bool> MainWindow::FinishTicks() const {
   std::vector<bool> ticks;
   for (HWND box : finish_boxes_) ticks.push_back(SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
   return ticks;
+}
+
+void MainWindow::SetFinishTicks(const std::vector<bool>& ticks) {
+  for (size_t k = 0; k < ticks.size() && k < finish_boxes_.size(); ++k) {
+    SendMessageW(finish_boxes_[k], BM_SETCHECK, ticks[k] ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
 }
 
 void MainWindow::StartDirectTimer() { SetTimer(window_, kDirectTimerId, 1, nullptr); }
@@ -459,6 +531,12 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
             return 0;
           case kBrowseId: call(handlers_.browse); return 0;
           default: break;
+        }
+        for (size_t k = 0; k < finish_boxes_.size(); ++k) {
+          if (finish_boxes_[k] != reinterpret_cast<HWND>(l) || !handlers_.finish_tick) continue;
+          handlers_.finish_tick(static_cast<int>(k),
+                                SendMessageW(finish_boxes_[k], BM_GETCHECK, 0, 0) == BST_CHECKED);
+          return 0;
         }
       }
       break;

@@ -119,6 +119,67 @@ TEST_F(MainWindowTest, TextsPicturesAndTheSpareHeader) {
   EXPECT_TRUE(IsWindowEnabled(window.Control(kCancel)));
 }
 
+// The visible child of the window showing `text`; null when none does.
+HWND ShownChildWithText(HWND window, const std::string& text) {
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (IsControlShown(child) && ControlText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+TEST_F(MainWindowTest, HeaderCopiesFollowTheirPage) {
+  WizardTexts texts = LayoutTexts();
+  ApplyCompanyLines("插件公司", texts);
+  window.ApplyTexts(texts);
+  InstallConfig config;
+  config.small_picture.bytes = std::string(
+      "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
+      "\x00\x01\x08\x06\x00\x00\x00\x1f\x15\xc4\x89\x00\x00\x00\x0b\x49\x44\x41\x54\x78\x9c\x63"
+      "\xf8\x0f\x04\x00\x09\xfb\x03\xfd\xfb\x5e\x6b\x2b\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42"
+      "\x60\x82",
+      68);
+  window.ShowPictures(config);
+
+  window.SelectPage(kPageDirectory);
+  HWND panel = window.AddHeaderCopy("插件标题", "插件副标题", true);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(IsControlShown(panel));
+  // Six parts in front of the page's own header, at the spare header's places.
+  HWND heading = ShownChildWithText(window.handle(), "插件标题");
+  ASSERT_NE(heading, nullptr);
+  EXPECT_NE(ShownChildWithText(window.handle(), "插件副标题"), nullptr);
+  EXPECT_NE(ShownChildWithText(window.handle(), "插件公司"), nullptr);
+  EXPECT_EQ(SendMessageW(heading, WM_GETFONT, 0, 0),
+            SendMessageW(window.Control("备用_主标题"), WM_GETFONT, 0, 0));
+  RECT a, b;
+  GetWindowRect(heading, &a);
+  GetWindowRect(window.Control("编辑框_目录0"), &b);
+  EXPECT_EQ(a.top, b.top);
+  EXPECT_FALSE(IsControlShown(window.Control("编辑框_目录0")));  // the copy takes its place
+  EXPECT_TRUE(IsControlShown(window.Control(kPathBox)));
+  int copies = 0, pictures = 0;
+  for (HWND child = panel; child; child = GetWindow(child, GW_HWNDPREV)) {
+    ++copies;
+    pictures += HasPicture(child) ? 1 : 0;
+  }
+  EXPECT_EQ(copies, 6);  // the panel and, in front of it, the five other parts
+  EXPECT_EQ(pictures, 1);
+
+  // They come and go with their page.
+  window.SelectPage(kPageFinish);
+  EXPECT_FALSE(IsControlShown(panel));
+  EXPECT_EQ(ShownChildWithText(window.handle(), "插件标题"), nullptr);
+  window.SelectPage(kPageDirectory);
+  EXPECT_TRUE(IsControlShown(heading));
+
+  // "NO" for both texts: only the panel.
+  window.SelectPage(kPageComponents);
+  HWND blank = window.AddHeaderCopy("NO", "NO", false);
+  ASSERT_NE(blank, nullptr);
+  EXPECT_TRUE(IsControlShown(blank));
+  EXPECT_EQ(ShownChildWithText(window.handle(), "NO"), nullptr);
+}
+
 TEST_F(MainWindowTest, LogDisplayModesAndDetailsButton) {
   struct Case {
     int mode;

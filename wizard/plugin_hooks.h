@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "install/install_config.h"
 
 class MainWindow;
 
@@ -45,6 +48,12 @@ void TellPluginsLogLine(const std::string& line);
 bool PluginsTakeComponentCheck(int position, bool checked);
 // The selected component has no description of its own: the description callback.
 void TellPluginsDescription(int position, uintptr_t description_box);
+// The person ticked or unticked the box of finish option `option`: the list plug-ins hold follows.
+void TellPluginsFinishTick(int option, bool ticked);
+// The finish options Finish runs: the configuration's, or, once a plug-in has the list (request
+// 1005), the list as it holds them now (ticks, commands, titles, visibility, or a list of its own);
+// the finish page is made to show them first, so its boxes give the ticks.
+std::vector<FinishOption> FinishOptionsToRun();
 // Before an install: the lists a plug-in rewrote through their variables become the lists.
 void TakePluginLists();
 // The install started by a plug-in with its password (the wizard's install run); true when it ran.

@@ -55,9 +55,13 @@ struct PluginPoints {
   bool lists_given = false, texts_given = false;
   abi::VariableArray variables{1, 3, {}};
   abi::VariableArray* variables_cell = &variables;
+  // The finish options handed out (request 1005): the variable, the block and records it starts
+  // with, and the options the finish page shows since it last followed them.
+  bool finish_given = false;
   std::vector<abi::FinishOptionRecord> finish_records;
   abi::FinishOptionArray* finish_cell = nullptr;
   std::vector<unsigned char> finish_memory;
+  std::vector<FinishOption> finish_shown;
   abi::PageHandleRecord handles{};
 };
 
@@ -100,15 +104,25 @@ void SetInstallPathText(const std::string& path) {
 
 PluginValue HandleValue(HWND window) { return Address(window); }
 
-// The finish options as an array block: 1, K and K addresses of records.
+// The finish options as an array block: 1, K and K addresses of records, with the ticks the
+// finish page shows now.
 PluginValue FinishOptionsVariable() {
   PluginPoints& p = Points();
-  if (!p.finish_cell) {
+  if (!p.finish_given) {
+    // The records point at the configuration's texts, which live as long as the process.
     const std::vector<FinishOption>& options = CurrentInstallConfig().finish_options;
+    p.finish_shown = options;
+    if (p.window) {
+      const std::vector<bool> ticks = p.window->FinishTicks();
+      for (size_t k = 0; k < ticks.size() && k < options.size(); ++k) {
+        p.finish_shown[k].ticked = ticks[k];
+      }
+    }
     p.finish_records.reserve(options.size());
-    for (const FinishOption& o : options) {
+    for (size_t k = 0; k < options.size(); ++k) {
+      const FinishOption& o = options[k];
       p.finish_records.push_back({o.title.c_str(), o.command.c_str(), o.visible ? 1 : 0,
-                                  o.ticked ? 1 : 0});
+                                  p.finish_shown[k].ticked ? 1 : 0});
     }
     const size_t size = offsetof(abi::FinishOptionArray, options) +
                         sizeof(abi::FinishOptionRecord*) * (options.empty() ? 1 : options.size());
@@ -118,8 +132,57 @@ PluginValue FinishOptionsVariable() {
     block->count = static_cast<int32_t>(options.size());
     for (size_t i = 0; i < options.size(); ++i) block->options[i] = &p.finish_records[i];
     p.finish_cell = block;
+    p.finish_given = true;
   }
   return Address(&p.finish_cell);
+}
+
+// The options as the plug-ins' list holds them now: ticks, commands, titles and visibility they
+// changed, or a list of their own put into the variable.
+std::vector<FinishOption> ListedFinishOptions() {
+  // A count no list of finish options comes near: a plug-in's stray value is not followed.
+  constexpr int32_t kMostOptions = 256;
+  std::vector<FinishOption> options;
+  const abi::FinishOptionArray* block = Points().finish_cell;
+  if (!block) return options;
+  for (int32_t k = 0; k < block->count && k < kMostOptions; ++k) {
+    const abi::FinishOptionRecord* r = block->options[k];
+    if (r) options.push_back({Text(Address(r->title)), Text(Address(r->command)), r->visible != 0,
+                              r->ticked != 0});
+  }
+  return options;
+}
+
+bool SameBoxes(const std::vector<FinishOption>& a, const std::vector<FinishOption>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k) {
+    if (a[k].title != b[k].title || a[k].visible != b[k].visible) return false;
+  }
+  return true;
+}
+
+// The finish page follows what plug-ins changed in the list: the ticks, or new boxes when the
+// titles, visibility or count changed.
+void ShowListedFinishOptions() {
+  PluginPoints& p = Points();
+  if (!p.finish_given || !p.window) return;
+  std::vector<FinishOption> options = ListedFinishOptions();
+  if (SameBoxes(options, p.finish_shown)) {
+    std::vector<bool> ticks;
+    for (const FinishOption& o : options) ticks.push_back(o.ticked);
+    p.window->SetFinishTicks(ticks);
+  } else {
+    p.window->ShowFinishOptions(options,
+                                FinishOptionTops(options, CurrentInstallConfig().finish_options_top));
+  }
+  p.finish_shown = std::move(options);
+}
+
+// Every notification, then what it may have changed in the finish options.
+std::vector<int32_t> Broadcast(const std::string& message) {
+  std::vector<int32_t> answers = BroadcastMessage(message);
+  ShowListedFinishOptions();
+  return answers;
 }
 
 void __stdcall RebuildComponentTree() {
@@ -218,30 +281,14 @@ PluginValue QEV_CALL InstallRequestHandler(PluginValue code, PluginValue param, 
   }
 }
 
-// A header like the spare one, made in the tab control with the plug-in's texts.
+// A header like the spare one with the plug-in's texts, on the page shown now; "NO" for both texts
+// leaves only its panel.
 PluginValue AddHeader(const std::string& text) {
-  MainWindow& window = *Points().window;
   const std::vector<std::string> fields = RequestFields(text);
   const std::string heading = fields.size() > 0 ? fields[0] : std::string();
   const std::string subtitle = fields.size() > 1 ? fields[1] : std::string();
-  HWND tab = Handle(control_names::kTab);
-  RECT spare{0, 0, 0, 0};
-  if (HWND model = Handle("备用_外形框1")) GetWindowRect(model, &spare);
-  const int width = spare.right > spare.left ? spare.right - spare.left : 494;
-  const int height = spare.bottom > spare.top ? spare.bottom - spare.top : 57;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  HWND panel = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_WHITERECT, 0, 0,
-                               width, height, tab, nullptr, instance, nullptr);
-  HWND title = CreateWindowExW(0, L"Static", ToWide(heading).c_str(), WS_CHILD | WS_VISIBLE, 14,
-                               9, width - 90, 18, tab, nullptr, instance, nullptr);
-  HWND note = CreateWindowExW(0, L"Static", ToWide(subtitle).c_str(), WS_CHILD | WS_VISIBLE, 26,
-                              30, width - 100, 18, tab, nullptr, instance, nullptr);
-  if (heading == "NO" && subtitle == "NO") {
-    ShowWindow(title, SW_HIDE);
-    ShowWindow(note, SW_HIDE);
-  }
-  (void)window;
-  return HandleValue(panel);
+  const bool texts_shown = !(heading == "NO" && subtitle == "NO");
+  return HandleValue(Points().window->AddHeaderCopy(heading, subtitle, texts_shown));
 }
 
 PluginValue WizardRequest(PluginValue code, PluginValue param) {
@@ -334,7 +381,7 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
   }
 }
 
-bool AnyVeto(const std::string& message) { return AnyAnswerIs(BroadcastMessage(message), QEV_VETO); }
+bool AnyVeto(const std::string& message) { return AnyAnswerIs(Broadcast(message), QEV_VETO); }
 
 // The request entry and the request event under `parent`; the label is the wizard's own when
 // there is one.
@@ -360,6 +407,7 @@ void SetUpPlugins(MainWindow& window) {
   h.placement = TellPluginsPlacement;
   h.progress = TellPluginsProgress;
   h.log_line = TellPluginsLogLine;
+  h.finish_tick = TellPluginsFinishTick;
   LoadPlugins(kRunModeInstaller, Startup().config_dir);
 }
 
@@ -381,23 +429,26 @@ std::string PluginInstallDir() { return InstallPathText(); }
 
 bool PluginsKeepPage(int page, int direction) { return AnyVeto(PageChangeMessage(page, direction)); }
 
-void TellPluginsInstallationRan() { BroadcastMessage(PageChangeMessage(kPageInstalling, 1)); }
+void TellPluginsInstallationRan() { Broadcast(PageChangeMessage(kPageInstalling, 1)); }
 
 bool PluginsKeepWizardOpen() { return AnyVeto(QuitMessage(true)); }
 
-void TellPluginsQuitDeclined() { BroadcastMessage(QuitMessage(false)); }
+void TellPluginsQuitDeclined() { Broadcast(QuitMessage(false)); }
 
 void TellPluginsPageShown(int page) {
   const WizardState& wizard = CurrentWizard();
   if (wizard.inserting_page) return;
-  BroadcastMessage(PageShownMessage(page));
+  Broadcast(PageShownMessage(page));
   const PluginValue index = page;
-  if (wizard.page_callback) CallPluginProc(wizard.page_callback, &index, 1);
+  if (wizard.page_callback) {
+    CallPluginProc(wizard.page_callback, &index, 1);
+    ShowListedFinishOptions();
+  }
 }
 
-void TellPluginsPlacement(int state) { BroadcastMessage(PlacementMessage(state)); }
+void TellPluginsPlacement(int state) { Broadcast(PlacementMessage(state)); }
 
-void TellPluginsFinishReady() { BroadcastMessage(FinishReadyMessage()); }
+void TellPluginsFinishReady() { Broadcast(FinishReadyMessage()); }
 
 void TellPluginsProgress(int percent) {
   const std::vector<uintptr_t>& hooks = Points().install_hooks;
@@ -437,4 +488,20 @@ void TakePluginLists() {
       CurrentInstallRun().shortcut_switch_text = p.switches.Get();
     if (p.path.Get() != p.path_given) SetInstallPathText(p.path.Get());
   }
+}
+
+void TellPluginsFinishTick(int option, bool ticked) {
+  PluginPoints& p = Points();
+  if (!p.finish_given || option < 0) return;
+  abi::FinishOptionArray* block = p.finish_cell;
+  if (block && option < block->count && block->options[option]) {
+    block->options[option]->ticked = ticked ? 1 : 0;
+  }
+  if (static_cast<size_t>(option) < p.finish_shown.size()) p.finish_shown[option].ticked = ticked;
+}
+
+std::vector<FinishOption> FinishOptionsToRun() {
+  if (!Points().finish_given) return CurrentInstallConfig().finish_options;
+  ShowListedFinishOptions();
+  return Points().finish_shown;
 }

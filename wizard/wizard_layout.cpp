@@ -72,6 +72,7 @@ std::vector<LayoutControl> WizardLayout(int w, int h) {
       {"备用_主标题", kOnNoPage, K::kHeading, 14, 9, w - 90, 18, 0, false, true},
       {"备用_备注标题", kOnNoPage, K::kLabel, 26, 30, w - 100, 18, 0, false, true},
       {"备用_图片框", kOnNoPage, K::kPicture, w - 58, 1, 55, 55, 0, false},
+      {"备用_分隔线", kOnNoPage, K::kRule, 0, 57, w, 2, 0, false},
       {"备用_编辑框版权", kOnNoPage, K::kCompanyLine, 10, rule - 7, w - 20, 16, 0, false},
       // The buttons, last in the Tab order.
       {"上一步_按钮", kOnEveryPage, K::kButton, w - 262, buttons, 80, 26, kBackId},

@@ -108,7 +108,7 @@ void WindowView::Finish() {
   const InstallConfig& config = CurrentInstallConfig();
   const std::string& install_dir = last_outcome.install_dir;
   const std::vector<std::string> commands =
-      FinishCommands(config.finish_options, window_.FinishTicks(), install_dir, IsWindows64(),
+      FinishCommands(FinishOptionsToRun(), window_.FinishTicks(), install_dir, IsWindows64(),
                      [](std::string_view command) { return WriteBatchCommand(command); });
   ScriptContext context;
   context.tree = &CurrentComponentTree();

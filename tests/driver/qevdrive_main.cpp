@@ -29,6 +29,8 @@
 //   tick ITEM / untick ITEM    select tree item ITEM and press the space bar when its check box is
 //                              not as wanted
 //   ticked ITEM / unticked ITEM  check the tree item's check box
+//   toggle ITEM                select tree item ITEM and press the space bar, whatever its check box
+//                              does then (a program may refuse the change)
 //   box TEXT [TITLE] [SECONDS] wait for a message box of the program showing TEXT (and captioned
 //                              TITLE); it becomes the window until `answer`
 //   answer yes|no|ok|cancel    press that button of the message box, back to the window before
@@ -390,7 +392,7 @@ struct Driver {
                                  " (it holds " + Quoted(now) + ")");
       }
     } else if (op == "select" || op == "tick" || op == "untick" || op == "ticked" ||
-               op == "unticked") {
+               op == "unticked" || op == "toggle") {
       HWND tree = Tree();
       if (!tree) Abort("no tree");
       HTREEITEM item = FindItem(tree, arg(1));
@@ -404,10 +406,14 @@ struct Driver {
         Sleep(200);
         return;
       }
-      if (IsTicked(tree, item) == (op == "tick")) return;
+      if (op != "toggle" && IsTicked(tree, item) == (op == "tick")) return;
       // The keyboard's way to a check box: the item is selected, then the space bar.
       PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0x00390001);
       PostMessageW(tree, WM_KEYUP, VK_SPACE, 0xC0390001);
+      if (op == "toggle") {
+        Sleep(500);
+        return;
+      }
       if (!WaitFor(3, [&] { return IsTicked(tree, item) == (op == "tick"); })) {
         Abort("the check box of " + words[1] + " did not change");
       }

@@ -5,15 +5,19 @@ log file and acts by rules given as its load arguments. It walks the wizard by p
 buttons, vetoes Next and quitting, switches a page off through PageEnabledFlags, inserts a page,
 registers callbacks, starts the install with progress and log hooks, and steers the extraction
 (exclude list, its own extraction, an alternative archive).
-Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL RUN.SH PREFIX WORK-FOLDER"""
+A person at the wizard (the driver qevdrive) meets a plug-in that refuses a component's tick and
+a page change and rewrites the finish options; a background install (-hp) reaches the plug-in's
+requests through a hidden window.
+Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
 import subprocess
 import sys
+import time
 
 from qevtest import Display, Harness
 
-qevpack, setup, plugin, run_sh, prefix, work = sys.argv[1:7]
+qevpack, setup, plugin, drive, run_sh, prefix, work = sys.argv[1:8]
 h = Harness(qevpack, setup, run_sh, prefix, work)
 display = Display()
 root = h.unix_path("C:\\")
@@ -26,7 +30,8 @@ FILES = {"app.exe": b"MZ app" * 500, "readme.txt": "说明".encode("gbk") * 50,
          "docs/manual.txt": b"manual\r\n" * 40, "docs/more.txt": b"more"}
 
 
-def package(name, rules, mode="", licence=True, extra_product=""):
+def package(name, rules, mode="", licence=True, extra_product="",
+            sections="[component]\nname = 基本组件"):
     description = f"""[product]
 name = {name}
 version = 1.0
@@ -39,8 +44,7 @@ directory_page = yes
 {extra_product}
 [package]
 mode = appended
-[component]
-name = 基本组件
+{sections}
 [plugin]
 file = plugin.dll
 export = Start
@@ -226,6 +230,87 @@ h.check("no request entry" in lines and "msg 1005 0 0" in lines,
         f"PlugBgHeadless: no entry, told of the end ({lines})")
 h.check(installed("PlugBgHeadless") == set(FILES),
         f"PlugBgHeadless: installed {sorted(installed('PlugBgHeadless'))}")
+
+# 9. A person at the wizard (qevdrive): the plug-in's check callback refuses unticking "文档" (the
+# tick comes back and its files are installed) but not "说明"; it keeps the components page once
+# when Next is pressed, and puts a header of its own on the directory page (request 1000). On the finish page its changes to the finish options (request 1005: one
+# untick, one tick with a command of its own) show; the person unticks one more; Finish runs
+# what the list then holds, and the plug-in's list saw the person's click.
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+marks = {k: os.path.join(root, "QevPlug", f"PlugDrive-{k}.txt") for k in ("a", "b", "b2", "c")}
+for mark in marks.values():
+    if os.path.exists(mark):
+        os.remove(mark)
+drive_rules = ("load 0 0 callbacks 1;1002 2 1 !veto;1001 3 * !wreq 1000 '插件标题$，插件副标题;"
+               "1005 * * finish 1 0;"
+               "1005 * * finish 2 1 'cmd /c echo plug> C:\\QevPlug\\PlugDrive-b2.txt;1002 5 1 finish 3")
+options = "".join(f"""[finish_option]
+title = 选项{title}
+command = cmd /c echo {k}> C:\\QevPlug\\PlugDrive-{k}.txt
+visible = yes
+checked = {checked}
+""" for title, k, checked in (("甲", "a", "yes"), ("乙", "b", "no"), ("丙", "c", "yes")))
+installer = package("PlugDrive", drive_rules, licence=False, sections=f"""[component]
+name = 主程序
+[component]
+name = 文档
+install = [假]removezip(docs)
+[component]
+name = 说明
+install = [假]removezip(readme.txt)
+{options}""")
+steps = os.path.join(work, "PlugDrive.steps")
+with open(steps, "w", encoding="utf-8") as f:
+    f.write(f'''start "{windows_path(installer)}"
+window PlugDrive1.0-安装向导
+click 下一步(&N)
+wait 选择组件
+ticked 文档
+toggle 文档
+ticked 文档
+untick 说明
+unticked 说明
+click 下一步(&N)
+expect 选择组件
+absent 选择安装位置
+click 下一步(&N)
+wait 插件标题
+expect 插件副标题
+absent 选择安装位置
+shot {windows_path(os.path.join(work, "PlugDrive-header.bmp"))}
+click 安装(&I)
+wait 完成(&F) 120
+button 选项甲 unchecked
+button 选项乙 checked
+button 选项丙 checked
+absent 插件标题
+click 选项丙
+button 选项丙 unchecked
+click 完成(&F)
+exit 0
+''')
+status, out = h.wine(drive, windows_path(steps), timeout=300)
+text = out.decode("utf-8", "replace")
+print(f"---- PlugDrive\n{text}", end="" if text.endswith("\n") else "\n", flush=True)
+h.check(status == 0, "PlugDrive: every step of the driver passed")
+h.clean_temp()
+lines = log_of("PlugDrive")
+missing = in_order(lines, ["callbacks", "check 1 0", "check 2 0", "veto 1002", "msg 1005 0 0",
+                           "finish 1 = 0 1 cmd /c echo a> C:\\QevPlug\\PlugDrive-a.txt",
+                           "finish 2 = 1 1 cmd /c echo plug> C:\\QevPlug\\PlugDrive-b2.txt",
+                           "msg 1002 5 1", "finish 3 = 0 1 cmd /c echo c> C:\\QevPlug\\PlugDrive-c.txt"])
+h.check(missing is None, f"PlugDrive: refusals and finish options (first missing: {missing}; log {lines})")
+h.check(installed("PlugDrive") == {"app.exe", "docs/manual.txt", "docs/more.txt"},
+        f"PlugDrive: the refused untick kept docs, the other left readme out "
+        f"({sorted(installed('PlugDrive'))})")
+deadline = time.monotonic() + 10
+while time.monotonic() < deadline and not os.path.exists(marks["b2"]):
+    time.sleep(0.2)
+ran = sorted(k for k, mark in marks.items() if os.path.exists(mark))
+h.check(ran == ["b2"], f"PlugDrive: Finish ran the plug-in's command only (ran: {ran})")
 
 display.close()
 sys.exit(h.exit_code())
