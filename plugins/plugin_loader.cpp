@@ -31,6 +31,16 @@ void LoadPlugins(int run_mode, const std::string& config_dir) {
   LoadPlugins(run_mode, config_dir, DefaultPluginSystem(), CurrentPlugins());
 }
 
+bool CarriesPlugins(const std::string& config_dir, PluginSystem& system) {
+  Bytes images;
+  system.ReadImage(config_dir + "QEVDLL.db", images);
+  return !PlainPluginImages(images).empty();
+}
+
+bool CarriesPlugins(const std::string& config_dir) {
+  return CarriesPlugins(config_dir, DefaultPluginSystem());
+}
+
 uintptr_t LoadPluginModule(const std::string& path, std::string_view image, PluginSystem& system,
                            PluginState& state) {
   for (const PluginModule& m : state.modules)

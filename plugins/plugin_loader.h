@@ -61,6 +61,9 @@ inline constexpr unsigned kPluginRetryMilliseconds = 50;
 void LoadPlugins(int run_mode, const std::string& config_dir, PluginSystem& system,
                  PluginState& state);
 void LoadPlugins(int run_mode, const std::string& config_dir);
+// Whether "QEVDLL.db" in `config_dir` holds plug-in images at all.
+bool CarriesPlugins(const std::string& config_dir, PluginSystem& system);
+bool CarriesPlugins(const std::string& config_dir);
 
 // Calls `export_name` of `module` (0: the module of `image`, loaded first) with the arguments of
 // `argument_text`; -1 when the module or the export is missing.

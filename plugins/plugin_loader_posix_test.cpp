@@ -111,6 +111,8 @@ TEST(PluginLoader, LoadsWhatSuitsTheRunOnceAndKeepsTheArguments) {
              {"c.dll", "Start", 2, {{"text", ""}, {"int", "5"}}},
              {"c2.dll", "Start", 2, {{"text", "again"}}}},
             {a, b, c, c});
+    EXPECT_TRUE(CarriesPlugins("C\\", sys));
+    EXPECT_FALSE(CarriesPlugins("D\\", sys));
     PluginState state;
     LoadPlugins(run_mode, "C\\", sys, state);
 

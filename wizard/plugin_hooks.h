@@ -20,8 +20,9 @@ void SetUpPlugins(MainWindow& window);
 // plug-ins are loaded. What needs the wizard's window answers as without one (no handle, no page
 // inserted); `install_dir` is the folder plug-ins read and may change (PluginInstallDir), and
 // `run_install` runs the install a plug-in starts with its password (request 1009; true when it
-// ran). False when no window could be made (no display): the plug-ins are loaded all the same,
-// with nothing to call back through.
+// ran). False when the package carries no plug-ins (no window is made then), or when no window
+// could be made (no display): the plug-ins are loaded all the same, with nothing to call back
+// through.
 bool SetUpBackgroundPlugins(const std::string& caption, const std::string& install_dir,
                             std::function<bool(const std::string& password)> run_install);
 // The install folder of a background install as the plug-ins left it.

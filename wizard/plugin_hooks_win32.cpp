@@ -416,6 +416,8 @@ bool SetUpBackgroundPlugins(const std::string& caption, const std::string& insta
   PluginPoints& p = Points();
   p.install_dir = install_dir;
   p.run_install = std::move(run_install);
+  // Without plug-ins nobody calls back: no window is made.
+  if (!CarriesPlugins(Startup().config_dir)) return false;
   // Plug-ins look for the entry among the children of the process's top-level windows; a hidden
   // window is one of them and is never drawn.
   p.host = CreateWindowExW(0, L"Static", ToWide(caption).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
