@@ -59,17 +59,6 @@ inline bool IsBranchOpcode(uint8_t prev, uint8_t b) {
   return (b & 0xFE) == 0xE8 || (prev == 0x0F && (b & 0xF0) == 0x80);
 }
 
-// Bytes that can end a branch opcode, whatever byte came before.
-struct MaybeBranchTable {
-  bool t[256] = {};
-  constexpr MaybeBranchTable() {
-    for (unsigned b = 0x80; b <= 0x8F; ++b) t[b] = true;
-    t[0xE8] = t[0xE9] = true;
-  }
-  constexpr bool operator[](uint8_t b) const { return t[b]; }
-};
-constexpr MaybeBranchTable kMaybeBranch;
-
 class Bcj2Decoder : public InStream {
  public:
   Bcj2Decoder(std::vector<std::unique_ptr<InStream>> inputs, uint64_t unpack_size)
@@ -116,17 +105,33 @@ class Bcj2Decoder : public InStream {
       size_t k = 0;
       uint8_t context = 0;  // the byte before the opcode: the context of an E8 bit
       bool candidate = false;
-      // One test per byte for E8, E9 and 80..8F; only those look back at the byte before.
+      uint8_t before = prev_;
       while (k < avail) {
-        const uint8_t b = src[k++];
-        if (kMaybeBranch[b]) {
-          const uint8_t before = k > 1 ? src[k - 2] : prev_;
+        // Eight bytes at a time while none is E8, E9 or 0F and the byte before them is no 0F
+        // (a zero byte in x or y marks one).
+        while (before != 0x0F && k + 8 <= avail) {
+          uint64_t w;
+          std::memcpy(&w, src + k, 8);
+          const uint64_t x = (w & 0xFEFEFEFEFEFEFEFEull) ^ 0xE8E8E8E8E8E8E8E8ull;
+          const uint64_t y = w ^ 0x0F0F0F0F0F0F0F0Full;
+          if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0 ||
+              ((y - 0x0101010101010101ull) & ~y & 0x8080808080808080ull) != 0)
+            break;
+          before = uint8_t(w >> 56);
+          k += 8;
+        }
+        // Then byte by byte over the piece that held one of them.
+        const size_t stop = avail - k > 8 ? k + 8 : avail;
+        while (k < stop) {
+          const uint8_t b = src[k++];
           if (IsBranchOpcode(before, b)) {
             candidate = true;
             context = before;
             break;
           }
+          before = b;
         }
+        if (candidate) break;
       }
       const uint8_t prev = k > 0 ? src[k - 1] : prev_;
       std::memcpy(out + n, src, k);

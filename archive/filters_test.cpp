@@ -6,6 +6,7 @@
 
 #include "archive/aes.h"
 #include "archive/aes_decoder.h"
+#include "archive/archive_reader.h"
 #include "archive/bcj2.h"
 #include "archive/branch_filters.h"
 #include "archive/decoder_test_util.h"
@@ -278,6 +279,84 @@ TEST(Bcj2, DamagedStreamsFailCleanly) {
   Result r;
   EXPECT_FALSE(MakeBcj2Decoder(std::move(three), 10, &r));
   EXPECT_EQ(r, Result::kUnsupported);
+}
+
+// BCJ2 against a plain model on code-like bytes, in pieces of every size so that E8, E9 and 0F 8x
+// fall on every buffer boundary: an all-zero range coder stream leaves every candidate as it is,
+// an all-FF one converts every candidate with an operand from the call or the jump stream.
+TEST(Bcj2, FindsEveryCandidateAcrossPieces) {
+  auto main = CodeLike(70000, 9);
+  // Stretches without any candidate byte, where the decoder skips eight bytes at a time.
+  for (size_t i = 1000; i + 300 < main.size(); i += 5000)
+    for (size_t k = i; k < i + 300; ++k) main[k] = uint8_t(0x30 + k % 7);
+  std::vector<uint8_t> call(main.size() * 4), jump(main.size() * 4);
+  std::mt19937 rng(3);
+  for (auto& b : call) b = uint8_t(rng());
+  for (auto& b : jump) b = uint8_t(rng());
+  for (bool convert : {false, true}) {
+    // The model: every candidate after the first byte takes the next operand of its stream.
+    std::vector<uint8_t> expected;
+    size_t m = 0, c = 0, j = 0;
+    uint8_t prev = 0;
+    while (m < main.size()) {
+      const uint8_t b = main[m++];
+      expected.push_back(b);
+      const bool candidate = (b & 0xFE) == 0xE8 || (prev == 0x0F && (b & 0xF0) == 0x80);
+      prev = b;
+      if (!convert || !candidate || m == main.size()) continue;
+      const uint8_t* a = b == 0xE8 ? &call[(c += 4) - 4] : &jump[(j += 4) - 4];
+      const uint32_t rel = (uint32_t(a[0]) << 24 | uint32_t(a[1]) << 16 | uint32_t(a[2]) << 8 | a[3]) -
+                           uint32_t(expected.size() + 4);
+      for (int k = 0; k < 4; ++k) expected.push_back(uint8_t(rel >> (8 * k)));
+      prev = expected.back();
+    }
+    const std::vector<uint8_t> rc(expected.size() / 2 + 16, convert ? 0xFF : 0x00);
+    for (size_t piece : {size_t(1), size_t(7), size_t(8), size_t(9), size_t(4093), SIZE_MAX}) {
+      std::vector<std::unique_ptr<InStream>> ins;
+      ins.push_back(Mem(main, piece));
+      ins.push_back(Mem(std::vector<uint8_t>(call.begin(), call.begin() + c), piece));
+      ins.push_back(Mem(std::vector<uint8_t>(jump.begin(), jump.begin() + j), piece));
+      ins.push_back(Mem(rc, piece));
+      Result r;
+      auto dec = MakeBcj2Decoder(std::move(ins), expected.size(), &r);
+      ASSERT_TRUE(dec);
+      std::vector<uint8_t> out;
+      ASSERT_EQ(Drain(*dec, &out, piece == SIZE_MAX ? 1 << 16 : piece % 4096 + 1), Result::kOk)
+          << convert << " " << piece;
+      EXPECT_TRUE(out == expected) << "convert " << convert << " piece " << piece;
+    }
+  }
+}
+
+// The CRC of the 7z format: known answers, and every length and alignment up to a few hundred
+// bytes plus long runs agree with a bit-at-a-time model, whole and fed in uneven pieces.
+TEST(Crc32, AgreesWithTheBitwiseDefinition) {
+  auto bitwise = [](const uint8_t* p, size_t n, uint32_t crc) {
+    uint32_t c = ~crc;
+    for (size_t i = 0; i < n; ++i) {
+      c ^= p[i];
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+  };
+  EXPECT_EQ(Crc32Update(0, "123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32Update(0, "", 0), 0u);
+  std::vector<uint8_t> data(70000);
+  std::mt19937 rng(11);
+  for (auto& b : data) b = uint8_t(rng());
+  for (size_t offset = 0; offset < 16; offset += 5) {
+    for (size_t n = 0; n < 700; n += n < 300 ? 1 : 37) {
+      const uint32_t start = rng();
+      ASSERT_EQ(Crc32Update(start, data.data() + offset, n), bitwise(data.data() + offset, n, start))
+          << offset << " " << n;
+    }
+  }
+  const uint32_t whole = bitwise(data.data(), data.size(), 0);
+  EXPECT_EQ(Crc32Update(0, data.data(), data.size()), whole);
+  uint32_t pieces = 0;
+  for (size_t i = 0, step = 1; i < data.size(); i += step, step = step * 7 % 4099 + 1)
+    pieces = Crc32Update(pieces, data.data() + i, std::min(step, data.size() - i));
+  EXPECT_EQ(pieces, whole);
 }
 
 TEST(Sha256, KnownAnswers) {

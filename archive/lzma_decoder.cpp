@@ -63,21 +63,19 @@ constexpr int kSpecPosStart[kEndPosModelIndex] = {0, 0, 0, 0, -1, 0, 1, 4, 7, 14
 
 constexpr uint8_t kNextAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
-// One adaptive bit. A plain branch measured faster than selecting both outcomes without one.
-LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
-  uint32_t pv = *p;
+// One adaptive bit of probability pv (adapted and stored back at p), decided without a branch on
+// its value: for bits the predictor cannot guess (literals, tree symbols) a mispredicted jump
+// costs more than computing both outcomes.
+LZ_INLINE unsigned FlatBit(uint32_t pv, uint16_t* p, uint32_t& range, uint32_t& code,
+                           const uint8_t*& in) {
   uint32_t bound = (range >> kModelBits) * pv;
-  unsigned bit;
-  if (code < bound) {
-    range = bound;
-    *p = uint16_t(pv + ((kModelOne - pv) >> kMoveBits));
-    bit = 0;
-  } else {
-    range -= bound;
-    code -= bound;
-    *p = uint16_t(pv - (pv >> kMoveBits));
-    bit = 1;
-  }
+  unsigned bit = code >= bound;
+  uint32_t mask = 0u - bit;
+  code -= bound & mask;
+  range = bit ? range - bound : bound;
+  // Bit 0 moves the probability up by (2048 - p) >> 5, bit 1 down by p >> 5: both are
+  // p - ((p - t) >> 5) with an arithmetic shift, t = 2017 for 0 and t = 0 for 1.
+  *p = uint16_t(pv - uint32_t(int32_t(pv - (~mask & (kModelOne - 31))) >> kMoveBits));
   if (range < kTop) {
     range <<= 8;
     code = (code << 8) | *in++;
@@ -85,7 +83,12 @@ LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8
   return bit;
 }
 
-// The same bit as a statement pair, for decisions that lead to different code paths.
+LZ_INLINE unsigned BitFlat(uint16_t* p, uint32_t& range, uint32_t& code, const uint8_t*& in) {
+  return FlatBit(*p, p, range, code, in);
+}
+
+// The same bit with a branch, as a statement pair, for decisions that lead to different code
+// paths anyway.
 #define LZ_IF_BIT0(p)                                   \
   uint32_t pv_ = *(p);                                  \
   uint32_t bound_ = (range >> kModelBits) * pv_;        \
@@ -108,22 +111,83 @@ LZ_INLINE unsigned Bit(uint16_t* p, uint32_t& range, uint32_t& code, const uint8
       code = (code << 8) | *in++;           \
     }
 
+// A bit tree of kBits levels, returning the symbol with its leading 1 (1 << kBits ... 2^(kBits+1)-1).
+// Both children of a node are adjacent, so their probabilities are read while the node's own bit
+// is still being decided: the next bit then waits only for the choice between them.
+template <unsigned kBits>
+LZ_INLINE unsigned TreeSymbol(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
+  unsigned m = 1;
+  uint32_t pv = probs[1];
+#pragma GCC unroll 8
+  for (unsigned i = 0; i < kBits; ++i) {
+    // Both children in one load; the shift that picks one is cheaper than a second load.
+    uint32_t children;
+    std::memcpy(&children, probs + 2 * m, 4);
+    const unsigned bit = FlatBit(pv, probs + m, range, code, in);
+    m = (m << 1) + bit;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    pv = (children >> ((bit ^ 1) * 16)) & 0xFFFF;
+#else
+    pv = (children >> (bit * 16)) & 0xFFFF;
+#endif
+  }
+  return m;
+}
+
 template <unsigned kBits>
 LZ_INLINE unsigned Tree(uint16_t* probs, uint32_t& range, uint32_t& code, const uint8_t*& in) {
-  unsigned m = 1;
-  for (unsigned i = 0; i < kBits; ++i) m = (m << 1) + Bit(probs + m, range, code, in);
-  return m - (1u << kBits);
+  return TreeSymbol<kBits>(probs, range, code, in) - (1u << kBits);
 }
 
 LZ_INLINE unsigned ReverseTree(uint16_t* probs, unsigned bits, uint32_t& range, uint32_t& code,
                                const uint8_t*& in) {
   unsigned m = 1, sym = 0;
   for (unsigned i = 0; i < bits; ++i) {
-    unsigned bit = Bit(probs + m, range, code, in);
+    unsigned bit = BitFlat(probs + m, range, code, in);
     m = (m << 1) + bit;
     sym |= bit << i;
   }
   return sym;
+}
+
+// Copies n >= 1 bytes between ranges that do not overlap, in a few unaligned pieces: the library's
+// memcpy costs more to enter than most matches take to copy.
+LZ_INLINE void CopyApart(uint8_t* dst, const uint8_t* src, size_t n) {
+  if (n >= 8) {
+    uint64_t a, b;
+    if (n <= 16) {
+      std::memcpy(&a, src, 8);
+      std::memcpy(&b, src + n - 8, 8);
+      std::memcpy(dst, &a, 8);
+      std::memcpy(dst + n - 8, &b, 8);
+      return;
+    }
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+      std::memcpy(&a, src + i, 8);
+      std::memcpy(&b, src + i + 8, 8);
+      std::memcpy(dst + i, &a, 8);
+      std::memcpy(dst + i + 8, &b, 8);
+    }
+    std::memcpy(&a, src + n - 16, 8);
+    std::memcpy(&b, src + n - 8, 8);
+    std::memcpy(dst + n - 16, &a, 8);
+    std::memcpy(dst + n - 8, &b, 8);
+    return;
+  }
+  if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, src, 4);
+    std::memcpy(&b, src + n - 4, 4);
+    std::memcpy(dst, &a, 4);
+    std::memcpy(dst + n - 4, &b, 4);
+    return;
+  }
+  dst[0] = src[0];
+  if (n > 1) {
+    dst[1] = src[1];
+    dst[n - 1] = src[n - 1];
+  }
 }
 
 // Returns the match length minus kMatchMinLen.
@@ -274,15 +338,7 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
                       kLiteralCoderSize * ((((unsigned(p) & lp_mask) << 8) + prev) >> (8 - lc));
       unsigned sym;
       if (state < 7) {
-        sym = 1;
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
-        sym = (sym << 1) + Bit(lit + sym, range, code, in);
+        sym = TreeSymbol<8>(lit, range, code, in);
       } else {
         // After a match the byte at rep0 predicts the literal until the first differing bit;
         // `offs` stays 0x100 while bits agree and drops to 0 at the first difference.
@@ -290,14 +346,15 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
         unsigned match_byte = win[mp];
         unsigned offs = 0x100;
         sym = 1;
-        do {
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
           match_byte <<= 1;
           unsigned match_bit = match_byte & offs;
-          unsigned bit = Bit(lit + offs + match_bit + sym, range, code, in);
+          unsigned bit = BitFlat(lit + offs + match_bit + sym, range, code, in);
           sym = (sym << 1) + bit;
           // Keep offs only while the decoded bit equals the match bit.
-          offs &= bit ? match_bit : ~match_bit;
-        } while (sym < 0x100);
+          offs &= (0u - bit) ^ ~match_bit;
+        }
       }
       win[p++] = uint8_t(sym);
       state = kNextAfterLiteral[state];
@@ -412,7 +469,7 @@ Core::Status Core::Decode(size_t limit, const uint8_t** in_io, const uint8_t* in
       uint8_t* dst = win + p;
       const uint8_t* src = dst - dist1;
       if (dist1 >= n) {
-        std::memcpy(dst, src, n);
+        CopyApart(dst, src, n);
       } else if (dist1 >= 8) {
         // Overlapping but at least 8 apart: each 8-byte step reads bytes already written.
         size_t i = 0;

@@ -222,23 +222,37 @@ TEST(RegistryPlanTest, RecordsInOrder) {
                     const Bytes&, bool, std::vector<std::string>& created) override {
       calls.push_back(std::to_string(root) + key + "\\" + name + "#" + std::to_string(type));
       if (root == 5) created = {"U", key};
-      return false;  // failures do not stop the step
+      return root == 4;  // failures do not stop the step
     }
-    void ImportRegFile(const Bytes& content) override { calls.push_back("import " + content); }
+    std::string ImportRegFile(const Bytes& content) override {
+      calls.push_back("import " + content);
+      return "C:\\T\\1.tmp.reg";
+    }
     std::vector<std::string> calls;
   } recorder;
+  std::vector<std::string> log;
   const RegistryStepResult result = WriteRegistryEntriesWith(
       Product(1, 32),
-      Database("2", {{"HKEY_USERS\\U\\V", "REG_SZ", "", "真", "a", ""},
-                     {"HKEY_USERS\\U\\W", "REG_SZ", "", "", "b", "64"}}),
-      "C:\\App", recorder);
+      Database("3", {{"HKEY_USERS\\U\\V", "REG_SZ", "", "真", "a", ""},
+                     {"HKEY_USERS\\U\\W", "REG_SZ", "", "", "b", "64"},
+                     {"", "file", "REGEDIT4", "", "", ""}}),
+      "C:\\App", recorder, [&log](const std::string& line) { log.push_back(line); });
   EXPECT_EQ(result.uninstall_list, "HKEY_USERS\\U\\V\\a$,\r\n");
+  // The keys the writes made, with their view.
   EXPECT_EQ(result.created_keys,
             "HKEY_USERS\\U$,32\r\nHKEY_USERS\\U\\V$,32\r\nHKEY_USERS\\U$,64\r\nHKEY_USERS\\U\\W$,64\r\n");
-  ASSERT_EQ(recorder.calls.size(), 8u);
+  ASSERT_EQ(recorder.calls.size(), 9u);
   EXPECT_EQ(recorder.calls[0],
             "4SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品\\DisplayIcon#1");
   EXPECT_EQ(recorder.calls[6], "5U\\V\\a#1");
+  EXPECT_EQ(recorder.calls[8], "import REGEDIT4");
+  // Every action has its log line, in order, a failed write marked as such.
+  ASSERT_EQ(log.size(), 9u);
+  EXPECT_EQ(log[0], "写入注册项: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\墨桐产品\\DisplayIcon");
+  EXPECT_EQ(log[6], "写入注册项失败: HKEY_USERS\\U\\V\\a");
+  EXPECT_EQ(log[7], "写入注册项失败: HKEY_USERS\\U\\W\\b (64位)");
+  EXPECT_EQ(log[8], "导入注册表文件: C:\\T\\1.tmp.reg");
 }
 
 TEST(RegistryPlanTest, RegFileBytesAndCommand) {
