@@ -193,22 +193,38 @@ RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view d
   return plan;
 }
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects) {
+std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::string& reg_file) {
+  if (action.kind == RegistryAction::Kind::kImportFile) {
+    return ok ? "导入注册表文件: " + reg_file : std::string("导入注册表文件失败");
+  }
+  std::string line = ok ? "写入注册项: " : "写入注册项失败: ";
+  line += RegistryRootName(action.root);
+  if (!action.key.empty()) line += "\\" + action.key;
+  line += "\\" + action.name;
+  if (action.view64) line += " (64位)";
+  return line;
+}
+
+void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                          const std::function<void(const std::string&)>& log) {
   for (const RegistryAction& action : plan.actions) {
     if (action.kind == RegistryAction::Kind::kImportFile) {
-      effects.ImportRegFile(action.data);
+      const std::string file = effects.ImportRegFile(action.data);
+      if (log) log(RegistryLogLine(action, !file.empty(), file));
     } else {
-      // A failed write is not reported; the next record is written regardless.
-      effects.WriteValue(action.root, action.key, action.name, action.type, action.data,
-                         action.view64);
+      // A failed write stops nothing; the next record is written regardless.
+      const bool ok = effects.WriteValue(action.root, action.key, action.name, action.type,
+                                         action.data, action.view64);
+      if (log) log(RegistryLogLine(action, ok, std::string()));
     }
   }
 }
 
 std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects) {
+                                     std::string_view install_dir, RegistryEffects& effects,
+                                     const std::function<void(const std::string&)>& log) {
   RegistryPlan plan = PlanRegistryEntries(config, database, install_dir);
-  CarryOutRegistryPlan(plan, effects);
+  CarryOutRegistryPlan(plan, effects, log);
   return std::move(plan.uninstall_list);
 }
 
@@ -235,11 +251,14 @@ class SystemEffects : public RegistryEffects {
                   const Bytes& data, bool view64) override {
     return WriteRegistryValue(root, key, name, type, data, view64);
   }
-  void ImportRegFile(const Bytes& content) override {
+  std::string ImportRegFile(const Bytes& content) override {
     // A fresh file per import: an earlier Registry Editor may still be reading its own.
     const std::string path = UniqueTempName() + ".reg";
-    if (!WriteWholeFile(path, RegFileBytes(content))) return;
-    StartRegistryEditor(path);
+    if (!WriteWholeFile(path, RegFileBytes(content)) || !StartRegistryEditor(path)) {
+      DeleteFileAt(path);
+      return std::string();
+    }
+    return path;
   }
 };
 

@@ -79,16 +79,25 @@ class RegistryEffects {
   // `data` as RegistryValueBytes gives it.
   virtual bool WriteValue(int root, const std::string& key, const std::string& name,
                           uint32_t type, const Bytes& data, bool view64) = 0;
-  // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it.
-  virtual void ImportRegFile(const Bytes& content) = 0;
+  // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it; the path of the file
+  // it was given, empty when it could not be started.
+  virtual std::string ImportRegFile(const Bytes& content) = 0;
 };
 RegistryEffects& SystemRegistryEffects();
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects);
+// The log line of one carried-out action: "写入注册项: " and the value's full path (root, key,
+// name; a default value ends in the backslash), marked when written into the 64-bit view, or
+// "导入注册表文件: " and the file handed to the Registry Editor; a failure says so.
+std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::string& reg_file);
+
+// Carries the plan out in order, each action with its log line through `log` (when given).
+void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                          const std::function<void(const std::string&)>& log = nullptr);
 
 // The whole step; returns the uninstall registry list.
 std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects);
+                                     std::string_view install_dir, RegistryEffects& effects,
+                                     const std::function<void(const std::string&)>& log = nullptr);
 
 // The ".reg" file as written for the Registry Editor: UTF-16LE with its byte-order mark, converted
 // from GBK, so it imports alike on every Windows language. Text that already is UTF-16LE (it
@@ -98,5 +107,8 @@ Bytes RegFileBytes(std::string_view gbk_text);
 std::string RegeditCommand(const std::string& path);
 // Starts the Registry Editor hidden on `reg_file` with RegeditCommand and does not wait for it;
 // false when it could not be started (the native build starts nothing). The program is taken by
-// full path from the system or Windows folder, never from the current folder.
+// full path from the system or Windows folder, never from the current folder. The file is removed
+// at the installer's end once the editor has read it (it gets kRegistryImportGraceMs to finish);
+// one whose editor is still running then is left to it.
 bool StartRegistryEditor(const std::string& reg_file);
+inline constexpr unsigned kRegistryImportGraceMs = 10000;

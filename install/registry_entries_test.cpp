@@ -220,19 +220,59 @@ TEST(RegistryPlanTest, RecordsInOrder) {
     bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
                     const Bytes&, bool) override {
       calls.push_back(std::to_string(root) + key + "\\" + name + "#" + std::to_string(type));
-      return false;  // failures do not stop the step
+      return root == 4;  // failures do not stop the step
     }
-    void ImportRegFile(const Bytes& content) override { calls.push_back("import " + content); }
+    std::string ImportRegFile(const Bytes& content) override {
+      calls.push_back("import " + content);
+      return "C:\\T\\1.tmp.reg";
+    }
     std::vector<std::string> calls;
   } recorder;
+  std::vector<std::string> log;
   const std::string list = WriteRegistryEntriesWith(
-      Product(1, 32), Database("1", {{"HKEY_USERS\\U", "REG_SZ", "", "真", "a", ""}}), "C:\\App",
-      recorder);
+      Product(1, 32),
+      Database("2", {{"HKEY_USERS\\U", "REG_SZ", "", "真", "a", ""}, {"", "file", "REGEDIT4", "", "", ""}}),
+      "C:\\App", recorder, [&log](const std::string& line) { log.push_back(line); });
   EXPECT_EQ(list, "HKEY_USERS\\U\\a$,\r\n");
-  ASSERT_EQ(recorder.calls.size(), 7u);
+  ASSERT_EQ(recorder.calls.size(), 8u);
   EXPECT_EQ(recorder.calls[0],
             "4SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品\\DisplayIcon#1");
   EXPECT_EQ(recorder.calls[6], "5U\\a#1");
+  EXPECT_EQ(recorder.calls[7], "import REGEDIT4");
+  // Every action has its log line, in order, a failed write marked as such.
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_EQ(log[0], "写入注册项: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\墨桐产品\\DisplayIcon");
+  EXPECT_EQ(log[6], "写入注册项失败: HKEY_USERS\\U\\a");
+  EXPECT_EQ(log[7], "导入注册表文件: C:\\T\\1.tmp.reg");
+}
+
+TEST(RegistryPlanTest, LogLines) {
+  auto value = [](int root, const char* key, const char* name, bool view64) {
+    RegistryAction a;
+    a.root = root;
+    a.key = key;
+    a.name = name;
+    a.view64 = view64;
+    return a;
+  };
+  RegistryAction import;
+  import.kind = RegistryAction::Kind::kImportFile;
+  struct Case {
+    RegistryAction action;
+    bool ok;
+    std::string line;
+  } cases[] = {
+      {value(3, "Software\\X", "", false), true, "写入注册项: HKEY_CURRENT_USER\\Software\\X\\"},
+      {value(4, "SOFTWARE\\产品", "路径", true), true,
+       "写入注册项: HKEY_LOCAL_MACHINE\\SOFTWARE\\产品\\路径 (64位)"},
+      {value(5, "", "v", false), false, "写入注册项失败: HKEY_USERS\\v"},
+      {import, true, "导入注册表文件: C:\\T\\a.reg"},
+      {import, false, "导入注册表文件失败"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RegistryLogLine(c.action, c.ok, c.ok ? "C:\\T\\a.reg" : ""), c.line) << c.line;
+  }
 }
 
 TEST(RegistryPlanTest, RegFileBytesAndCommand) {

@@ -7,5 +7,5 @@ void WriteRegistryEntries() {
   InstallRunState& run = CurrentInstallRun();
   run.uninstall_registry_list = WriteRegistryEntriesWith(
       CurrentInstallConfig(), Variables().registry_database, run.install_dir,
-      SystemRegistryEffects());
+      SystemRegistryEffects(), WriteLogLine);
 }

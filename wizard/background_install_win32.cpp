@@ -34,6 +34,7 @@ class BackgroundObserver : public SilentInstallObserver {
 InstallOutcome RunBackgroundInstall() {
   StartupState& startup = Startup();
   const InstallConfig& config = LoadInstallConfig(startup, SystemRegistryReader());
+  // The configuration's tree for a plug-in that installs at once while it is loaded.
   PrepareComponentTree(config, CurrentComponentTree());
   InstallPageTable(BuildPageTable(config), CurrentWizard());
   BackgroundObserver observer(startup.log_path);
@@ -56,7 +57,14 @@ InstallOutcome RunBackgroundInstall() {
                            run(&password);
                            return outcome->started;
                          });
-  if (!outcome) run(nullptr);
+  WritePhaseText(kPhasePluginsLoaded);
+  if (!outcome) {
+    // As in the wizard, the tree is filled once the plug-ins are loaded: the components of a
+    // script store one of them replaced (request 1012) are the ones installed.
+    PrepareComponentTree(config, CurrentComponentTree());
+    WritePhaseText(kPhaseComponentsFilled);
+    run(nullptr);
+  }
   if (outcome->started) TellPluginsFinishReady();
   return *outcome;
 }

@@ -91,6 +91,9 @@ class MainWindow : public InstallObserver {
     std::function<void()> next, back, cancel, licence_check, direct_tick;
     std::function<void(int position, bool checked)> component_check;
     std::function<void(int position)> component_selected, component_pointed;
+    // The pointer moved over the window itself, where no control takes it (the page's panels and
+    // labels let it through).
+    std::function<void()> page_pointed;
     std::function<void()> browse, path_changed;
     std::function<bool()> close;  // true lets the window close
     // What the plug-ins are told: a page has been shown, the window moved or changed size (0
@@ -169,6 +172,7 @@ inline constexpr const char* kLicenceText = "协议_编辑框";
 inline constexpr const char* kLicenceCheck = "选择框_条款";
 inline constexpr const char* kTree = "树型框1";
 inline constexpr const char* kDescription = "组件描述_编辑框";
+inline constexpr const char* kComponentsHeading = "编辑框_组件0";
 inline constexpr const char* kPathBox = "安装路径_编辑框";
 inline constexpr const char* kBrowse = "浏览目录";
 inline constexpr const char* kProgress = "进度条1";

@@ -59,8 +59,7 @@ HWND MainWindow::Add(const std::string& name, int page, int kind, const std::str
 bool MainWindow::Create(const std::string& caption) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (window_) return true;
-  if (!RegisterWindowClass(instance, kClassName, DefWindowProcW, IDC_ARROW,
-                           LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))) {
+  if (!RegisterWindowClass(instance, kClassName, DefWindowProcW, IDC_ARROW, ProgramIcon(false))) {
     return false;
   }
   const WizardTexts texts = LayoutTexts();
@@ -72,6 +71,7 @@ bool MainWindow::Create(const std::string& caption) {
                             ToWide(caption.empty() ? texts.at(kCaptionName) : caption).c_str(),
                             style, x, y, width, height, nullptr, nullptr, instance, nullptr);
   if (!window_) return false;
+  SetProgramIcon(window_);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::WindowProc));
 
@@ -560,6 +560,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case kTreeCheckChanged:
       SyncTreeTicks();
       return 0;
+    case WM_MOUSEMOVE:
+      call(handlers_.page_pointed);
+      break;
     case WM_TIMER:
       if (w == kDirectTimerId) {
         KillTimer(window_, kDirectTimerId);

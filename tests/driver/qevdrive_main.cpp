@@ -40,6 +40,8 @@
 //   tree                       print the tree items with their ticks
 //   list TEXT                  check: a visible list box holds an entry TEXT
 //   shot FILE.bmp              save the window as it is on the screen, frame included
+//   point X Y                  the pointer moves over the window itself at client point (X, Y),
+//                              where no control takes it (a mouse move message to the window)
 //   sleep MILLISECONDS
 //   exit CODE|any [SECONDS]    wait (default 60 s) for the program to end; check its exit code
 //   alive                      check: the program is still running
@@ -530,6 +532,11 @@ struct Driver {
       DeleteDC(dc);
       ReleaseDC(nullptr, screen);
       Check(out.good(), "screenshot " + words[1]);
+    } else if (op == "point") {
+      if (!window || words.size() < 3) Abort("point needs a window and X Y");
+      PostMessageW(window, WM_MOUSEMOVE, 0,
+                   MAKELPARAM(std::atoi(words[1].c_str()), std::atoi(words[2].c_str())));
+      Sleep(200);
     } else if (op == "sleep") {
       Sleep(static_cast<DWORD>(std::atoi(words.size() > 1 ? words[1].c_str() : "0")));
     } else if (op == "exit") {

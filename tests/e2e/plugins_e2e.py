@@ -204,8 +204,13 @@ h.check(not installed("PlugUninst"), f"PlugUninst: removed ({sorted(installed('P
 background = ("load 0 0 wreq 1010 'C:\\QevPlug\\BgMoved;load 0 0 itext 1006;load 0 0 ireq 1021 'docs;"
               "load 0 0 ireq 1001 0;load 0 0 wreq 1000 'A$，B;load 0 0 wreq 1004 6;"
               "load 0 0 wreq 1007;load 0 0 hooks secret;load 0 0 hooks secret")
+# A script store replaced at load (1012) is the one a background install runs: its "说明" drops
+# readme.txt though the component stays ticked.
+swap = "load 0 0 swap [假]removezip(readme.txt) [真]removezip(readme.txt)"
+optional = "[component]\nname = 主程序\n[component]\nname = 说明\ninstall = [假]removezip(readme.txt)"
 shutil.rmtree(os.path.join(root, "QevPlug", "BgMoved"), ignore_errors=True)
-installer = package("PlugBg", background, licence=False, extra_product="install_password = secret")
+installer = package("PlugBg", background, licence=False, extra_product="install_password = secret",
+                    sections=optional)
 lines = run("PlugBg", installer, "-hp", expect=0)
 missing = in_order(lines, ["wreq 1010 = 0", "itext 1006 = C:\\QevPlug\\BgMoved", "ireq 1021 = 0",
                            "ireq 1001 = 0", "wreq 1000 = 0", "wreq 1004 = -1", "wreq 1007 = 4",
@@ -221,6 +226,11 @@ found = {n for n in os.listdir(moved)} if os.path.isdir(moved) else set()
 h.check(found >= {"app.exe", "readme.txt"} and "docs" not in found,
         f"PlugBg: installed into the plug-in's folder without docs ({sorted(found)})")
 h.check(not installed("PlugBg"), "PlugBg: nothing in the configured folder")
+
+shutil.rmtree(os.path.join(root, "QevPlug", "BgMoved"), ignore_errors=True)
+lines = run("PlugBgStore", package("PlugBgStore", swap, sections=optional), "-hp", expect=0)
+h.check("swap done" in lines and installed("PlugBgStore") == set(FILES) - {"readme.txt"},
+        f"PlugBgStore: the plug-in's script store counted ({sorted(installed('PlugBgStore'))}; {lines})")
 
 # 8. The same background install with no display at all: no window can be made, so the plug-in
 # finds no entry; the install still runs to its end and the plug-in is told.

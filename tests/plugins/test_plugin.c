@@ -21,6 +21,8 @@
              | click BUTTON               presses the wizard's button 101, 102 or 103 (posted)
              | answer ID                  the next message box of the process is answered with
                                           the button ID (6 Yes, 7 No)
+             | swap FROM TO               the component script store (installer requests 1011
+                                          and 1012) with its first FROM replaced by TO
              | finish K [TICK [PARAM]]    finish option K (from 1) through installer request
                                           1005: its tick set to TICK (0 or 1) and its command
                                           to the text PARAM, then logged
@@ -234,6 +236,18 @@ static QevValue Act(Rule* r) {
     if (given >= 1) o->ticked = atoi(tick);
     if (given >= 2) o->command = (const char*)Param(command);
     Log("finish %d = %d %d %s", (int)code, o->ticked, o->visible, Text(o->command));
+  } else if (strcmp(r->action, "swap") == 0) {
+    const QevValue store = Request(QEV_INSTALL_ENTRY_PREFIX, QEV_REQ_SCRIPT_STORE, 0);
+    const char* at = store == -1 || !store ? NULL : strstr((const char*)store, code_text);
+    if (at) {
+      const size_t before = (size_t)(at - (const char*)store), size = strlen((const char*)store);
+      char* text = malloc(size + strlen(rest) + 1);
+      memcpy(text, (const char*)store, before);
+      strcpy(text + before, rest);
+      strcat(text, at + strlen(code_text));
+      Request(QEV_INSTALL_ENTRY_PREFIX, QEV_REQ_SET_SCRIPT_STORE, (QevValue)text);
+    }
+    Log("swap %s", at ? "done" : "not found");
   } else if (strcmp(r->action, "ureq") == 0) {
     Log("ureq %d = %lld", (int)code,
         (long long)Request(QEV_UNINSTALL_ENTRY_PREFIX, code, Param(rest)));
