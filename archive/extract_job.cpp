@@ -354,8 +354,11 @@ class WritingSink : public ExtractSink {
 
   void FillRecord(const Member& member, size_t index) {
     const std::string& path = paths_[index];
+    // The written file's path in the exact GBK form: a caller that records it (the uninstall
+    // record) can name a file whose name GBK cannot hold.
+    const std::u16string& wide = wide_[index];
     const std::string destination =
-        base_ + (command_.flat ? SplitComponents(path).back() : path);
+        base_ + Utf16ToGbkPath(command_.flat ? SplitWide(wide).back() : wide);
     CopyField(info_.source_name, sizeof(info_.source_name), path);
     CopyField(info_.destination_name, sizeof(info_.destination_name), destination);
     info_.crc = member.has_crc ? member.crc : 0;

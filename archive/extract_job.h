@@ -53,7 +53,7 @@ struct ExtractingInfo {
   uint32_t written_size;        // bytes written so far in the call; per mille when total is 0xFFFFFFFF
   char source_name[513];        // member path inside the archive, GBK
   char filler1[3];
-  char destination_name[513];   // output path, GBK
+  char destination_name[513];   // output path, GBK (names outside GBK as Utf16ToGbkPath writes them)
   char filler2[3];
   uint32_t compressed_size;     // 0: not known per member in solid archives
   uint32_t crc;

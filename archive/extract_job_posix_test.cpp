@@ -378,13 +378,25 @@ TEST_F(ExtractJobTest, NamesAsWindowsSeesThem) {
     ASSERT_EQ(std::system(("cd '" + src.string() + "' && 7zz a -bd -bso0 '" + archive + "'" + list)
                               .c_str()),
               0);
-    EXPECT_EQ(Run(Line(archive, dest, "", Utf8ToGbk(c.tail), c.letter)), c.expected)
+    // The progress record names each written file exactly (read back as the uninstall does).
+    std::vector<std::string> reported;
+    auto callback = [&](int state, const ExtractingInfo* info) {
+      if (state == kExtractBegin && info) {
+        std::string path = Utf16ToUtf8(GbkPathToUtf16(info->destination_name));
+        std::replace(path.begin(), path.end(), '\\', '/');
+        reported.push_back(path);
+      }
+      return true;
+    };
+    EXPECT_EQ(Run(Line(archive, dest, "", Utf8ToGbk(c.tail), c.letter), callback), c.expected)
         << last_message_;
     auto tree = Snapshot(dest);
     if (c.expected != kSevenZipOk) {
       EXPECT_TRUE(tree.empty()) << "written before the refusal: " << tree.begin()->first;
       continue;
     }
+    EXPECT_FALSE(reported.empty());
+    for (const std::string& path : reported) EXPECT_TRUE(fs::is_regular_file(path)) << path;
     for (const std::string& f : c.files) {
       if (c.tail != "*" && c.tail.find(f) == std::string::npos) continue;
       std::string rel = c.letter == 'e' ? fs::path(f).filename().string() : f;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -17,11 +18,17 @@ constexpr uint32_t kRegDword = 4;   // REG_DWORD
 // Creates the key when missing and sets the value. kRegString: `data` is GBK text, stored as
 // UTF-16 with a terminating NUL (one is added unless the text already ends in a NUL byte).
 // Every other type: `data` is stored as it is (4 little-endian bytes for kRegDword).
+// `created_keys` (optional) receives the keys this write made, parent first: the levels of `key`
+// that did not exist before it.
 bool WriteRegistryValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                        const Bytes& data, bool view64);
+                        const Bytes& data, bool view64,
+                        std::vector<std::string>* created_keys = nullptr);
 bool WriteRegistryDword(int root, const std::string& key, const std::string& name, uint32_t value,
                         bool view64);
 
 bool DeleteRegistryValue(int root, const std::string& key, const std::string& name, bool view64);
 // Deletes the key only when it has no subkeys (as the system does).
 bool DeleteRegistryKey(int root, const std::string& key, bool view64);
+// Deletes the key only when it holds nothing: no value (not even a default one) and no subkey.
+// True when it was deleted.
+bool DeleteEmptyRegistryKey(int root, const std::string& key, bool view64);

@@ -1,7 +1,8 @@
 // The native build has no registry: every write and delete fails.
 #include "environment/registry.h"
 
-bool WriteRegistryValue(int, const std::string&, const std::string&, uint32_t, const Bytes&, bool) {
+bool WriteRegistryValue(int, const std::string&, const std::string&, uint32_t, const Bytes&, bool,
+                        std::vector<std::string>*) {
   return false;
 }
 
@@ -10,3 +11,5 @@ bool WriteRegistryDword(int, const std::string&, const std::string&, uint32_t, b
 bool DeleteRegistryValue(int, const std::string&, const std::string&, bool) { return false; }
 
 bool DeleteRegistryKey(int, const std::string&, bool) { return false; }
+
+bool DeleteEmptyRegistryKey(int, const std::string&, bool) { return false; }

@@ -59,6 +59,31 @@ std::wstring KeyPath(const std::string& key) {
   return ToWide(EndsWithBackslash(key) ? key.substr(0, key.size() - 1) : key);
 }
 
+// The key and each of its parents, the shortest first ("A", "A\B", "A\B\C").
+std::vector<std::wstring> KeyLevels(const std::wstring& path) {
+  std::vector<std::wstring> levels;
+  for (size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    if (at > 0) levels.push_back(path.substr(0, at));
+  }
+  if (!path.empty()) levels.push_back(path);
+  return levels;
+}
+
+// How many of the key's levels exist already: the parents of an existing key exist too. A level
+// that cannot be opened for another reason than its absence (access denied) is there as well.
+size_t ExistingLevels(HKEY root, const std::wstring& path, REGSAM view_flags) {
+  const std::vector<std::wstring> levels = KeyLevels(path);
+  size_t existing = 0;
+  for (const std::wstring& level : levels) {
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExW(root, level.c_str(), 0, KEY_QUERY_VALUE | view_flags, &opened);
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND) break;
+    if (result == ERROR_SUCCESS) RegCloseKey(opened);
+    ++existing;
+  }
+  return existing;
+}
+
 bool SetValue(HKEY key, const std::wstring& name, uint32_t type, const Bytes& data) {
   if (type == REG_SZ || type == REG_EXPAND_SZ) {
     std::wstring text = ToWide(data);
@@ -73,7 +98,7 @@ bool SetValue(HKEY key, const std::wstring& name, uint32_t type, const Bytes& da
 }  // namespace
 
 bool WriteRegistryValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                        const Bytes& data, bool view64) {
+                        const Bytes& data, bool view64, std::vector<std::string>* created_keys) {
   HKEY root_key = RootKeyOf(root);
   if (!root_key) return false;
   ViewAccess view(view64);
@@ -82,12 +107,18 @@ bool WriteRegistryValue(int root, const std::string& key, const std::string& nam
   HKEY opened_root = nullptr;
   if (RegOpenKeyExW(root_key, nullptr, 0, access, &opened_root) != ERROR_SUCCESS) return false;
   if (view.reflection()) DisableReflection(opened_root);
+  const std::wstring path = KeyPath(key);
+  const size_t existing = created_keys ? ExistingLevels(opened_root, path, view.flags()) : 0;
   bool written = false;
   HKEY sub = nullptr;
-  if (RegCreateKeyExW(opened_root, KeyPath(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      access, nullptr, &sub, nullptr) == ERROR_SUCCESS) {
+  if (RegCreateKeyExW(opened_root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                      nullptr, &sub, nullptr) == ERROR_SUCCESS) {
     written = SetValue(sub, ToWide(name), type, data);
     RegCloseKey(sub);
+    if (created_keys) {
+      const std::vector<std::wstring> levels = KeyLevels(path);
+      for (size_t i = existing; i < levels.size(); ++i) created_keys->push_back(FromWide(levels[i]));
+    }
   }
   // Reflection comes back on only after the key is closed, so this write is not copied across.
   if (view.reflection()) EnableReflection(opened_root);
@@ -125,5 +156,24 @@ bool DeleteRegistryKey(int root, const std::string& key, bool view64) {
   if (!root_key || path.empty()) return false;
   ViewAccess view(view64);
   if (!view.ok()) return false;
+  return DeleteKeyInView(root_key, path, view.flags()) == ERROR_SUCCESS;
+}
+
+bool DeleteEmptyRegistryKey(int root, const std::string& key, bool view64) {
+  HKEY root_key = RootKeyOf(root);
+  std::wstring path = KeyPath(key);
+  if (!root_key || path.empty()) return false;
+  ViewAccess view(view64);
+  if (!view.ok()) return false;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root_key, path.c_str(), 0, KEY_QUERY_VALUE | view.flags(), &opened) !=
+      ERROR_SUCCESS)
+    return false;
+  DWORD subkeys = 1, values = 1;
+  const bool counted = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                        nullptr, &values, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  if (!counted || subkeys != 0 || values != 0) return false;
   return DeleteKeyInView(root_key, path, view.flags()) == ERROR_SUCCESS;
 }

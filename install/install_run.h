@@ -112,6 +112,7 @@ struct InstallRunState {
   std::string failure;                 // why the run failed, for the log and the exit code
   unsigned exit_code = 0;              // SetupExitCode for the process end
   std::string uninstall_registry_list;  // filled by the registry step, read by the uninstaller
+  std::string created_registry_keys;    // the keys the registry step made, for the uninstaller
   // Set through the plug-in bridge (empty until a plug-in sets them).
   std::string shortcut_switch_text;    // "d$，s$，q" switches for the shortcut kinds
   std::string start_menu_name;         // replaces the product name as start-menu folder

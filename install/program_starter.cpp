@@ -2,8 +2,43 @@
 #include "install/program_starter.h"
 
 #include "environment/system.h"
+#include "package/cleanup.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+
+namespace {
+
+// The batch files this process wrote and has not removed; `still_running` is set for a run that
+// was not waited for.
+struct OwnBatchFile {
+  std::string path;
+  std::function<bool()> still_running;
+};
+
+std::vector<OwnBatchFile>& OwnBatchFiles() {
+  static std::vector<OwnBatchFile> files;
+  return files;
+}
+
+OwnBatchFile* FindOwnBatchFile(std::string_view program) {
+  for (OwnBatchFile& file : OwnBatchFiles()) {
+    if (EqualsIgnoreAsciiCase(file.path, program)) return &file;
+  }
+  return nullptr;
+}
+
+// Whether RemoveEndedBatchFiles is on the clean-up list (it leaves the list when it runs).
+bool cleanup_registered = false;
+
+void Remember(const std::string& path) {
+  if (!cleanup_registered) {
+    RegisterCleanupAction(RemoveEndedBatchFiles);
+    cleanup_registered = true;
+  }
+  OwnBatchFiles().push_back(OwnBatchFile{path, nullptr});
+}
+
+}  // namespace
 
 std::string BatchText(std::string_view command) {
   std::string text = ReplaceAll(command, kBatchLineBreak, "\r\n");
@@ -13,10 +48,47 @@ std::string BatchText(std::string_view command) {
   return text;
 }
 
+std::string BatchFileText(std::string_view command) {
+  std::string text = BatchText(command);
+  if (!EndsWith(text, "\r\n")) text += "\r\n";
+  return text + std::string(kBatchSelfRemoval) + "\r\n";
+}
+
 std::string WriteBatchCommand(std::string_view command) {
   const std::string path = UniqueTempName() + ".bat";
-  if (!WriteWholeFile(path, BatchText(command))) return std::string();
+  if (!WriteWholeFile(path, BatchFileText(command))) {
+    DeleteFileAt(path);  // a part may have been written
+    return std::string();
+  }
+  Remember(path);
   return "\"" + path + "\"";
+}
+
+bool IsOwnBatchFile(std::string_view program) { return FindOwnBatchFile(program) != nullptr; }
+
+void BatchRunEnded(std::string_view program) {
+  std::vector<OwnBatchFile>& files = OwnBatchFiles();
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!EqualsIgnoreAsciiCase(files[i].path, program)) continue;
+    if (FileExists(files[i].path)) DeleteFileAt(files[i].path);
+    files.erase(files.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+void BatchRunGoesOn(std::string_view program, std::function<bool()> still_running) {
+  if (OwnBatchFile* file = FindOwnBatchFile(program)) file->still_running = std::move(still_running);
+}
+
+void RemoveEndedBatchFiles() {
+  cleanup_registered = false;
+  std::vector<OwnBatchFile> files;
+  files.swap(OwnBatchFiles());
+  for (const OwnBatchFile& file : files) {
+    // A batch still running removes itself with its last line; deleting it now would cut it off.
+    if (file.still_running && file.still_running()) continue;
+    if (FileExists(file.path)) DeleteFileAt(file.path);
+  }
 }
 
 bool IsWebAddressCommand(std::string_view command) {

@@ -19,9 +19,30 @@ class ProgramStarter {
 // the first "cmd /c " (any letter case) is dropped, as the batch runs in a command shell anyway.
 inline constexpr std::string_view kBatchLineBreak = "%ET%";
 std::string BatchText(std::string_view command);
-// Writes BatchText(command) into a new "<unique>.tmp.bat" of the temporary folder and returns the
-// command that runs it: the file's path in double quotes. Empty when it cannot be written.
+// Batch files are temporary files that must not outlive their runs, yet a run that is not waited
+// for may still be reading its batch when the installer ends (cmd reads a batch line by line), so
+// the installer cannot simply delete them at its end. The batch therefore removes itself as its
+// last line (keeping the exit code of the command before it); and the installer removes a batch at
+// once when a run it waited for has ended, and at its own end every batch whose run has ended or
+// never started (one that left early through "exit" included).
+inline constexpr std::string_view kBatchSelfRemoval = "@del \"%~f0\" & exit %ERRORLEVEL%";
+// BatchText(command) and the self-removal line, each line ended by CR LF.
+std::string BatchFileText(std::string_view command);
+// Writes BatchFileText(command) into a new "<unique>.tmp.bat" of the temporary folder, remembers
+// it (see above) and returns the command that runs it: the file's path in double quotes. Empty
+// when it cannot be written.
 std::string WriteBatchCommand(std::string_view command);
+// True when `program` (a path without quotes) is a batch file WriteBatchCommand wrote and has not
+// removed yet.
+bool IsOwnBatchFile(std::string_view program);
+// The run of an own batch file has ended (it was waited for, or could not start): the file goes.
+void BatchRunEnded(std::string_view program);
+// A run of an own batch file that is not waited for: `still_running` tells at the installer's end
+// whether the file must be left to remove itself.
+void BatchRunGoesOn(std::string_view program, std::function<bool()> still_running);
+// The installer's end (registered with the clean-up when the first batch is written): every own
+// batch file whose run has ended or never started is removed.
+void RemoveEndedBatchFiles();
 
 // The starter of the running system: Windows processes and the shell on Windows; the native build
 // has no Windows programs to start and skips every command.

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "package/cleanup.h"
+#include "runtime/files.h"
+#include "runtime/text.h"
+
 namespace {
 
 TEST(ProgramStarter, SplitsProgramAndParameters) {
@@ -85,6 +89,51 @@ TEST(ProgramStarter, ApplicationsAreNamedByTheirFullPath) {
   for (const Case& c : cases) {
     EXPECT_EQ(ResolveApplication(c.program, folders, exists), c.application) << c.program;
   }
+}
+
+TEST(ProgramStarter, BatchFilesEndByRemovingThemselves) {
+  const std::string last = std::string(kBatchSelfRemoval) + "\r\n";
+  struct Case {
+    std::string command;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"cmd /c copy a b%ET%del c", "copy a b\r\ndel c\r\n" + last},
+      {"CMD /C echo x%ET%", "echo x\r\n" + last},  // no empty line before the last one
+      {"echo 安装%ET%%ET%exit /b 1", "echo 安装\r\n\r\nexit /b 1\r\n" + last},
+      {"%ET%", "\r\n" + last},
+  };
+  for (const Case& c : cases) EXPECT_EQ(BatchFileText(c.command), c.text) << c.command;
+}
+
+// The installer's side of a batch file's life: a run that was waited for, or never started,
+// leaves nothing; one still running at the end is left to remove itself.
+TEST(ProgramStarter, OwnBatchFilesGoWhenTheirRunsHaveEnded) {
+  auto path_of = [](const std::string& command) { return command.substr(1, command.size() - 2); };
+  const std::string waited = path_of(WriteBatchCommand("echo 1"));
+  const std::string never_started = path_of(WriteBatchCommand("echo 2"));
+  const std::string still_running = path_of(WriteBatchCommand("echo 3"));
+  const std::string ended_later = path_of(WriteBatchCommand("echo 4"));
+  for (const std::string& path : {waited, never_started, still_running, ended_later}) {
+    ASSERT_TRUE(FileExists(path)) << path;
+    EXPECT_TRUE(IsOwnBatchFile(path)) << path;
+    EXPECT_TRUE(IsOwnBatchFile(AsciiUpper(path))) << "names match without letter case";
+  }
+  EXPECT_FALSE(IsOwnBatchFile(waited + "x"));
+
+  BatchRunEnded(waited);
+  EXPECT_FALSE(FileExists(waited));
+  EXPECT_FALSE(IsOwnBatchFile(waited));
+  BatchRunGoesOn(still_running, [] { return true; });
+  BatchRunGoesOn(ended_later, [] { return false; });
+
+  // The end of the process runs the registered clean-up.
+  RemoveTemporaryPaths();
+  EXPECT_FALSE(FileExists(never_started));
+  EXPECT_FALSE(FileExists(ended_later));
+  EXPECT_TRUE(FileExists(still_running)) << "a running batch is not cut off";
+  EXPECT_FALSE(IsOwnBatchFile(still_running));
+  DeleteFileAt(still_running);
 }
 
 }  // namespace

@@ -46,18 +46,31 @@ class WindowsStarter : public ProgramStarter {
       return;
     }
     const ProgramAndParameters split = SplitProgramAndParameters(command);
+    HANDLE process = nullptr;
     if (!HasDriveLetter(split.program)) {
       const std::string application = ResolveApplication(
           split.program, ApplicationFolders(), [](const std::string& path) { return FileExists(path); });
-      if (!application.empty()) RunCommandLine(application, command, wait, show);
+      if (!application.empty()) process = RunCommandLine(application, command, show);
     } else {
-      OpenThroughShell(split, wait, show);
+      process = OpenThroughShell(split, show);
     }
+    const bool own_batch = IsOwnBatchFile(split.program);
+    if (process && wait) {
+      WaitForProcess(process);
+    } else if (process && own_batch) {
+      // The handle stays open: the installer's end asks whether the batch still runs.
+      BatchRunGoesOn(split.program,
+                     [process] { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; });
+      return;
+    }
+    if (process) CloseHandle(process);
+    if (own_batch) BatchRunEnded(split.program);
   }
 
  private:
-  static void RunCommandLine(const std::string& application, const std::string& command, bool wait,
-                             int show) {
+  // The started process, or null when it could not be started.
+  static HANDLE RunCommandLine(const std::string& application, const std::string& command,
+                               int show) {
     const std::wstring app = ToWide(application);
     std::wstring line = ToWide(command);
     std::vector<wchar_t> buffer(line.begin(), line.end());
@@ -69,14 +82,15 @@ class WindowsStarter : public ProgramStarter {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(app.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-      return;
+      return nullptr;
     }
     CloseHandle(process.hThread);
-    if (wait) WaitForProcess(process.hProcess);
-    CloseHandle(process.hProcess);
+    return process.hProcess;
   }
 
-  static void OpenThroughShell(const ProgramAndParameters& split, bool wait, int show) {
+  // The started process; null when it could not be started or was handed to a running program
+  // (nothing to wait for then).
+  static HANDLE OpenThroughShell(const ProgramAndParameters& split, int show) {
     const std::wstring file = ToWide(split.program);
     const std::wstring parameters = ToWide(split.parameters);
     const std::wstring folder = ToWide(FolderOfPath(split.program));
@@ -88,10 +102,8 @@ class WindowsStarter : public ProgramStarter {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = show;
-    if (!ShellExecuteExW(&info)) return;
-    if (!info.hProcess) return;  // handed to a running program: nothing to wait for
-    if (wait) WaitForProcess(info.hProcess);
-    CloseHandle(info.hProcess);
+    if (!ShellExecuteExW(&info)) return nullptr;
+    return info.hProcess;
   }
 };
 

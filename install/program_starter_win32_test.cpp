@@ -40,6 +40,34 @@ TEST(SystemProgramStarter, StartsAndWaits) {
   RemoveFolderTree(dir);
 }
 
+// Batch files leave the temporary folder: one waited for as soon as it has ended (also when it
+// leaves early through "exit"), one not waited for by its own last line, after its work.
+TEST(SystemProgramStarter, BatchFilesLeaveNothingBehind) {
+  const std::string dir = UniqueTempName() + " batches";
+  ASSERT_TRUE(CreateFolderLevels(dir));
+  const std::string q = "\"" + dir + "\\";
+  auto path_of = [](const std::string& command) { return command.substr(1, command.size() - 2); };
+
+  const std::string early = WriteBatchCommand("echo a>" + q + "a.txt\"%ET%exit /b 3%ET%echo b>" + q + "b.txt\"");
+  SystemProgramStarter().StartProgram(early, true, true);
+  EXPECT_TRUE(FileExists(dir + "\\a.txt"));
+  EXPECT_FALSE(FileExists(dir + "\\b.txt")) << "the batch left at its exit";
+  EXPECT_FALSE(FileExists(path_of(early))) << "removed once its run had ended";
+
+  const std::string later =
+      WriteBatchCommand("cmd /c ping -n 2 127.0.0.1 >nul%ET%echo c>" + q + "c.txt\"");
+  SystemProgramStarter().StartProgram(later, false, true);
+  // The end of the installer while the batch still runs (cmd reads it line by line) must leave it
+  // in place, or its last lines would never run.
+  RemoveEndedBatchFiles();
+  for (int i = 0; i < 600 && (FileExists(path_of(later)) || !FileExists(dir + "\\c.txt")); ++i) {
+    Sleep(50);
+  }
+  EXPECT_TRUE(FileExists(dir + "\\c.txt")) << "the batch ran to its end";
+  EXPECT_FALSE(FileExists(path_of(later))) << "and removed itself";
+  RemoveFolderTree(dir);
+}
+
 // A bare name never runs the program of that name in the current folder (the installer's): the
 // system's is found first.
 TEST(SystemProgramStarter, BareNamesAreNotTakenFromTheCurrentFolder) {

@@ -193,23 +193,48 @@ RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view d
   return plan;
 }
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects) {
-  for (const RegistryAction& action : plan.actions) {
-    if (action.kind == RegistryAction::Kind::kImportFile) {
-      effects.ImportRegFile(action.data);
-    } else {
-      // A failed write is not reported; the next record is written regardless.
-      effects.WriteValue(action.root, action.key, action.name, action.type, action.data,
-                         action.view64);
-    }
+std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::string& reg_file) {
+  if (action.kind == RegistryAction::Kind::kImportFile) {
+    return ok ? "导入注册表文件: " + reg_file : std::string("导入注册表文件失败");
   }
+  std::string line = ok ? "写入注册项: " : "写入注册项失败: ";
+  line += RegistryRootName(action.root);
+  if (!action.key.empty()) line += "\\" + action.key;
+  line += "\\" + action.name;
+  if (action.view64) line += " (64位)";
+  return line;
 }
 
-std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects) {
+std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                                 const std::function<void(const std::string&)>& log) {
+  std::string created;
+  for (const RegistryAction& action : plan.actions) {
+    if (action.kind == RegistryAction::Kind::kImportFile) {
+      const std::string file = effects.ImportRegFile(action.data);
+      if (log) log(RegistryLogLine(action, !file.empty(), file));
+      continue;
+    }
+    // A failed write stops nothing; the next record is written regardless.
+    std::vector<std::string> keys;
+    const bool ok = effects.WriteValue(action.root, action.key, action.name, action.type,
+                                       action.data, action.view64, keys);
+    if (log) log(RegistryLogLine(action, ok, std::string()));
+    for (const std::string& key : keys) {
+      created += std::string(RegistryRootName(action.root)) + "\\" + key + "$," +
+                 (action.view64 ? "64" : "32") + "\r\n";
+    }
+  }
+  return created;
+}
+
+RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
+                                            std::string_view install_dir, RegistryEffects& effects,
+                                            const std::function<void(const std::string&)>& log) {
   RegistryPlan plan = PlanRegistryEntries(config, database, install_dir);
-  CarryOutRegistryPlan(plan, effects);
-  return std::move(plan.uninstall_list);
+  RegistryStepResult result;
+  result.created_keys = CarryOutRegistryPlan(plan, effects, log);
+  result.uninstall_list = std::move(plan.uninstall_list);
+  return result;
 }
 
 Bytes RegFileBytes(std::string_view gbk_text) {
@@ -232,14 +257,17 @@ namespace {
 class SystemEffects : public RegistryEffects {
  public:
   bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                  const Bytes& data, bool view64) override {
-    return WriteRegistryValue(root, key, name, type, data, view64);
+                  const Bytes& data, bool view64, std::vector<std::string>& created_keys) override {
+    return WriteRegistryValue(root, key, name, type, data, view64, &created_keys);
   }
-  void ImportRegFile(const Bytes& content) override {
+  std::string ImportRegFile(const Bytes& content) override {
     // A fresh file per import: an earlier Registry Editor may still be reading its own.
     const std::string path = UniqueTempName() + ".reg";
-    if (!WriteWholeFile(path, RegFileBytes(content))) return;
-    StartRegistryEditor(path);
+    if (!WriteWholeFile(path, RegFileBytes(content)) || !StartRegistryEditor(path)) {
+      DeleteFileAt(path);
+      return std::string();
+    }
+    return path;
   }
 };
 

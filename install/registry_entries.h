@@ -76,19 +76,37 @@ RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view d
 class RegistryEffects {
  public:
   virtual ~RegistryEffects() = default;
-  // `data` as RegistryValueBytes gives it.
+  // `data` as RegistryValueBytes gives it. `created_keys` receives the keys the write made
+  // (levels of `key` that were not there before), parent first.
   virtual bool WriteValue(int root, const std::string& key, const std::string& name,
-                          uint32_t type, const Bytes& data, bool view64) = 0;
-  // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it.
-  virtual void ImportRegFile(const Bytes& content) = 0;
+                          uint32_t type, const Bytes& data, bool view64,
+                          std::vector<std::string>& created_keys) = 0;
+  // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it; the path of the file
+  // it was given, empty when it could not be started.
+  virtual std::string ImportRegFile(const Bytes& content) = 0;
 };
 RegistryEffects& SystemRegistryEffects();
 
-void CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects);
+// The log line of one carried-out action: "写入注册项: " and the value's full path (root, key,
+// name; a default value ends in the backslash), marked when written into the 64-bit view, or
+// "导入注册表文件: " and the file handed to the Registry Editor; a failure says so.
+std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::string& reg_file);
 
-// The whole step; returns the uninstall registry list.
-std::string WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
-                                     std::string_view install_dir, RegistryEffects& effects);
+// Carries the plan out in order, each action with its log line through `log` (when given).
+// Returns the keys the writes made, one line each (root name, backslash, sub key, "$,", view "64"
+// or "32", CR LF), parent before child. The uninstaller removes those of them that hold nothing
+// once the marked values are gone: keys the install found stay.
+std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                                 const std::function<void(const std::string&)>& log = nullptr);
+
+struct RegistryStepResult {
+  std::string uninstall_list;  // UninstallRegistryList
+  std::string created_keys;    // as CarryOutRegistryPlan returns them
+};
+// The whole step.
+RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
+                                            std::string_view install_dir, RegistryEffects& effects,
+                                            const std::function<void(const std::string&)>& log = nullptr);
 
 // The ".reg" file as written for the Registry Editor: UTF-16LE with its byte-order mark, converted
 // from GBK, so it imports alike on every Windows language. Text that already is UTF-16LE (it
@@ -98,5 +116,8 @@ Bytes RegFileBytes(std::string_view gbk_text);
 std::string RegeditCommand(const std::string& path);
 // Starts the Registry Editor hidden on `reg_file` with RegeditCommand and does not wait for it;
 // false when it could not be started (the native build starts nothing). The program is taken by
-// full path from the system or Windows folder, never from the current folder.
+// full path from the system or Windows folder, never from the current folder. The file is removed
+// at the installer's end once the editor has read it (it gets kRegistryImportGraceMs to finish);
+// one whose editor is still running then is left to it.
 bool StartRegistryEditor(const std::string& reg_file);
+inline constexpr unsigned kRegistryImportGraceMs = 10000;

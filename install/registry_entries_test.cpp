@@ -214,25 +214,45 @@ TEST(RegistryPlanTest, RecordsInOrder) {
   ASSERT_EQ(unknown.actions.size(), 1u);
   EXPECT_EQ(Describe(unknown.actions[0]), "5|U|a|0|00|32");
 
-  // The Uninstall entry comes before the records, and the list is the step's result.
+  // The Uninstall entry comes before the records, and the lists are the step's result: the
+  // marked values, and the keys the writes made with their view.
   class Recorder : public RegistryEffects {
    public:
     bool WriteValue(int root, const std::string& key, const std::string& name, uint32_t type,
-                    const Bytes&, bool) override {
+                    const Bytes&, bool, std::vector<std::string>& created) override {
       calls.push_back(std::to_string(root) + key + "\\" + name + "#" + std::to_string(type));
-      return false;  // failures do not stop the step
+      if (root == 5) created = {"U", key};
+      return root == 4;  // failures do not stop the step
     }
-    void ImportRegFile(const Bytes& content) override { calls.push_back("import " + content); }
+    std::string ImportRegFile(const Bytes& content) override {
+      calls.push_back("import " + content);
+      return "C:\\T\\1.tmp.reg";
+    }
     std::vector<std::string> calls;
   } recorder;
-  const std::string list = WriteRegistryEntriesWith(
-      Product(1, 32), Database("1", {{"HKEY_USERS\\U", "REG_SZ", "", "真", "a", ""}}), "C:\\App",
-      recorder);
-  EXPECT_EQ(list, "HKEY_USERS\\U\\a$,\r\n");
-  ASSERT_EQ(recorder.calls.size(), 7u);
+  std::vector<std::string> log;
+  const RegistryStepResult result = WriteRegistryEntriesWith(
+      Product(1, 32),
+      Database("3", {{"HKEY_USERS\\U\\V", "REG_SZ", "", "真", "a", ""},
+                     {"HKEY_USERS\\U\\W", "REG_SZ", "", "", "b", "64"},
+                     {"", "file", "REGEDIT4", "", "", ""}}),
+      "C:\\App", recorder, [&log](const std::string& line) { log.push_back(line); });
+  EXPECT_EQ(result.uninstall_list, "HKEY_USERS\\U\\V\\a$,\r\n");
+  // The keys the writes made, with their view.
+  EXPECT_EQ(result.created_keys,
+            "HKEY_USERS\\U$,32\r\nHKEY_USERS\\U\\V$,32\r\nHKEY_USERS\\U$,64\r\nHKEY_USERS\\U\\W$,64\r\n");
+  ASSERT_EQ(recorder.calls.size(), 9u);
   EXPECT_EQ(recorder.calls[0],
             "4SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\墨桐产品\\DisplayIcon#1");
-  EXPECT_EQ(recorder.calls[6], "5U\\a#1");
+  EXPECT_EQ(recorder.calls[6], "5U\\V\\a#1");
+  EXPECT_EQ(recorder.calls[8], "import REGEDIT4");
+  // Every action has its log line, in order, a failed write marked as such.
+  ASSERT_EQ(log.size(), 9u);
+  EXPECT_EQ(log[0], "写入注册项: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\墨桐产品\\DisplayIcon");
+  EXPECT_EQ(log[6], "写入注册项失败: HKEY_USERS\\U\\V\\a");
+  EXPECT_EQ(log[7], "写入注册项失败: HKEY_USERS\\U\\W\\b (64位)");
+  EXPECT_EQ(log[8], "导入注册表文件: C:\\T\\1.tmp.reg");
 }
 
 TEST(RegistryPlanTest, RegFileBytesAndCommand) {

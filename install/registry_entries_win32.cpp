@@ -1,9 +1,12 @@
-// Starting the Registry Editor for a ".reg" import: hidden, and not waited for.
+// Starting the Registry Editor for a ".reg" import: hidden, not waited for, its file removed at the
+// installer's end.
 #include <windows.h>
 
 #include <string>
 
 #include "install/registry_entries.h"
+#include "package/cleanup.h"
+#include "runtime/files.h"
 #include "runtime/wide_win32.h"
 
 namespace {
@@ -37,6 +40,11 @@ bool StartRegistryEditor(const std::string& reg_file) {
                       &startup, &process))
     return false;
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // The import is not waited for; the file goes at the installer's end, when the editor is done.
+  const HANDLE editor = process.hProcess;
+  RegisterCleanupAction([editor, reg_file] {
+    if (WaitForSingleObject(editor, kRegistryImportGraceMs) == WAIT_OBJECT_0) DeleteFileAt(reg_file);
+    CloseHandle(editor);
+  });
   return true;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "environment/registry.h"
 #include "install/registry_entries.h"
 #include "runtime/items.h"
 #include "runtime/process.h"
@@ -65,11 +66,25 @@ TEST_F(RegistryWriteTest, ValuesReadBackExactly) {
       {"HKEY_CURRENT_USER\\Software\\QevTest", "REG_SZ", marker, "", "空", ""},
   });
   InstallConfig config;  // no uninstaller: nothing under HKLM
-  const std::string list =
+  const RegistryStepResult result =
       WriteRegistryEntriesWith(config, db, "C:\\App", SystemRegistryEffects());
-  EXPECT_EQ(list,
+  EXPECT_EQ(result.uninstall_list,
             "HKEY_CURRENT_USER\\Software\\QevTest\\串$,\r\n"
             "HKEY_CURRENT_USER\\Software\\QevTest\\Sub\\dw$,64\r\n");
+  // "Software" was there; the step made the test key and its subkey (once each: the later
+  // writes found them).
+  EXPECT_EQ(result.created_keys,
+            "HKEY_CURRENT_USER\\Software\\QevTest$,32\r\n"
+            "HKEY_CURRENT_USER\\Software\\QevTest\\Sub$,32\r\n");
+  // Only a key that holds nothing is deleted as empty.
+  EXPECT_FALSE(DeleteEmptyRegistryKey(3, "Software\\QevTest\\Sub", false));
+  EXPECT_TRUE(DeleteRegistryValue(3, "Software\\QevTest\\Sub", "bin", false));
+  EXPECT_TRUE(DeleteRegistryValue(3, "Software\\QevTest\\Sub", "dw", true));
+  EXPECT_FALSE(DeleteEmptyRegistryKey(3, "Software\\QevTest", false));  // a subkey and values
+  EXPECT_TRUE(DeleteEmptyRegistryKey(3, "Software\\QevTest\\Sub", false));
+  EXPECT_FALSE(DeleteEmptyRegistryKey(3, "Software\\QevTest\\Sub", false));  // gone already
+  ASSERT_TRUE(WriteRegistryEntriesWith(config, db, "C:\\App", SystemRegistryEffects())
+                  .created_keys == "HKEY_CURRENT_USER\\Software\\QevTest\\Sub$,32\r\n");
 
   struct Case {
     std::wstring key, name;

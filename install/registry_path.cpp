@@ -4,10 +4,18 @@
 #include "environment/system.h"
 #include "runtime/text.h"
 
+namespace {
+
+constexpr std::string_view kRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
+                                       "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
+
+}  // namespace
+
+std::string_view RegistryRootName(int root) {
+  return root >= 1 && root <= 5 ? kRoots[root - 1] : std::string_view();
+}
+
 RegistryPath ParseRegistryPath(std::string_view path, bool drop_trailing_backslash) {
-  static constexpr std::string_view kRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
-                                                "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                                                "HKEY_USERS"};
   RegistryPath result;
   for (int i = 0; i < 5; ++i) {
     if (StartsWith(path, kRoots[i])) {

@@ -15,3 +15,5 @@ struct RegistryPath {
 // `drop_trailing_backslash` removes one backslash that ends the sub key (a key written as
 // "…\Product\" is the key itself).
 RegistryPath ParseRegistryPath(std::string_view path, bool drop_trailing_backslash);
+// The name of root code 1..5 (empty for any other code).
+std::string_view RegistryRootName(int root);

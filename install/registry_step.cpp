@@ -5,7 +5,9 @@
 
 void WriteRegistryEntries() {
   InstallRunState& run = CurrentInstallRun();
-  run.uninstall_registry_list = WriteRegistryEntriesWith(
+  RegistryStepResult result = WriteRegistryEntriesWith(
       CurrentInstallConfig(), Variables().registry_database, run.install_dir,
-      SystemRegistryEffects());
+      SystemRegistryEffects(), WriteLogLine);
+  run.uninstall_registry_list = std::move(result.uninstall_list);
+  run.created_registry_keys = std::move(result.created_keys);
 }

@@ -28,7 +28,8 @@ class DiscardingStarter : public ProgramStarter {
       Bytes content;
       Check(ReadWholeFile(path, content));
       Check(!ContainsText(content, kBatchLineBreak));
-      DeleteFileAt(path);
+      BatchRunEnded(path);
+      Check(!FileExists(path));
     }
   }
 };

@@ -193,7 +193,12 @@ class RecordingStarter : public ProgramStarter {
       const std::string path = command.substr(1, command.size() - 2);
       Bytes content;
       ReadWholeFile(path, content);
-      DeleteFileAt(path);
+      // Every batch ends by removing itself; the run has ended, so the file goes.
+      const std::string last = std::string(kBatchSelfRemoval) + "\r\n";
+      EXPECT_TRUE(EndsWith(content, last)) << content;
+      if (EndsWith(content, last)) content.resize(content.size() - last.size());
+      BatchRunEnded(path);
+      EXPECT_FALSE(FileExists(path));
       entry = "bat:" + content;
     }
     started.push_back(entry + (wait ? " (wait" : " (nowait") + (hidden ? ",hidden)" : ")"));
@@ -245,7 +250,7 @@ TEST(ScriptInterpreter, InstallModeFollowsTheCheckState) {
       {"blank lines and empty commands start nothing", "Off", "\r\n  \r\n[假]\r\n[假]   ", "", "", "",
        {}},
       {"batch form", "On", "[真]cmd /c echo %InstallPath%%ET%CMD /C del x", "", "", "",
-       {"bat:echo C:\\App\r\nCMD /C del x (wait,hidden)"}},
+       {"bat:echo C:\\App\r\nCMD /C del x\r\n (wait,hidden)"}},
       {"batch form drops a cmd /c in any case", "On", "[真]Cmd /C copy a b%ET%", "", "", "",
        {"bat:copy a b\r\n (wait,hidden)"}},
       {"a missing ) takes the rest", "On", "[真]assignzip(a,b", "a,b", "", "", {}},

@@ -2,6 +2,8 @@
 // "uninst.dat" written in the order the record is read back later.
 #include "install/uninstaller.h"
 
+#include <algorithm>
+
 #include "environment/system.h"
 #include "install/install_run.h"
 #include "install/shortcuts.h"
@@ -115,11 +117,30 @@ std::string UninstallFileList(std::string_view extracted_files, std::string_view
 }
 
 Bytes UninstallRecordContent(std::string_view ini_text, std::string_view file_list,
-                             std::string_view registry_list) {
+                             std::string_view registry_list, std::string_view registry_keys) {
   Bytes record(ini_text);
   SetItem(record, kFileListItem, file_list);
   SetItem(record, kRegistryListItem, registry_list);
+  if (!registry_keys.empty()) SetItem(record, kRegistryKeyListItem, registry_keys);
   return record;
+}
+
+std::string RegistryKeysToRecord(std::string_view previous, std::string_view product_name,
+                                 std::string_view made_now) {
+  Bytes earlier;
+  if (previous.empty() || product_name.empty() ||
+      ProfileValue(previous, kUninstallSection, "软件名称") != product_name ||
+      !GetItem(previous, kRegistryKeyListItem, earlier) || IsEmptyItemValue(earlier)) {
+    return std::string(made_now);
+  }
+  std::vector<std::string> kept = SplitText(made_now, "\r\n");
+  std::string keys;
+  for (const std::string& line : SplitText(earlier, "\r\n")) {
+    if (line.empty() || std::find(kept.begin(), kept.end(), line) != kept.end()) continue;
+    kept.push_back(line);
+    keys += line + "\r\n";
+  }
+  return keys + std::string(made_now);
 }
 
 Bytes SkinContent(const InstallConfig& config) {
@@ -172,6 +193,13 @@ void GenerateUninstallerWith(const UninstallerSources& sources,
   const Bytes ini_text = UninstallIniText(sources);
   WriteWholeFile(working_file, ini_text);
 
+  // The record of an earlier install in this folder is replaced: what it knew of the registry
+  // keys the product made is carried over first.
+  const std::string registry_keys = RegistryKeysToRecord(
+      FindBlockBackward(data_path, std::string(kUninstallIniGroup) + "B",
+                        std::string(kUninstallIniGroup) + "A"),
+      config.product_name, sources.registry_keys);
+
   // Body: a runnable copy of this program without its package.
   WriteWholeFile(data_path, CutProgramImage(sources.program_path));
 
@@ -190,7 +218,7 @@ void GenerateUninstallerWith(const UninstallerSources& sources,
   Bytes working;
   if (!ReadWholeFile(working_file, working)) working = ini_text;
   AppendGroup(data_path, kUninstallIniGroup,
-              UninstallRecordContent(working, file_list, sources.registry_list));
+              UninstallRecordContent(working, file_list, sources.registry_list, registry_keys));
   AppendGroup(data_path, kSkinGroup, SkinContent(config));
   AppendModeRecord(data_path, kUninstallerModeText);
 
@@ -209,6 +237,7 @@ void GenerateUninstaller() {
   sources.install_dir = run.install_dir;
   sources.extracted_files = run.extracted_files;
   sources.registry_list = run.uninstall_registry_list;
+  sources.registry_keys = run.created_registry_keys;
   sources.start_menu_name = run.start_menu_name;
   sources.carried_data = variables.uninstall_data;
   sources.variables = &variables.table;

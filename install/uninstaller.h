@@ -6,7 +6,7 @@
 //
 //   setup program image, cut before its own package
 //   00 "uninst_datA" 01  plug-in settings #！★！# plug-in list #！★！# var_data #！★！# variables #！★！#  "uninst_datB" 01
-//   00 "uninst_iniA" 01  INI text of uninst.ini, item "卸载路径", item "卸载注册表"                        "uninst_iniB" 01
+//   00 "uninst_iniA" 01  INI text of uninst.ini, item "卸载路径", item "卸载注册表"[, item "卸载注册表项"] "uninst_iniB" 01
 //   00 "skinA" 01        items "界面小图片", "界面大图片", "版权", "x皮肤"                                   "skinB" 01
 //   00 "QEV-mark=配置包A" 01 "qev-2" "QEV-mark=配置包B" 01
 #pragma once
@@ -33,6 +33,9 @@ inline constexpr std::string_view kSkinGroup = "skin";
 // Items after the INI text of the "uninst_ini" group.
 inline constexpr std::string_view kFileListItem = "卸载路径";
 inline constexpr std::string_view kRegistryListItem = "卸载注册表";
+// The registry keys the install made ("root\sub key$,view" lines), present only when it made
+// any: the uninstaller removes those left holding nothing.
+inline constexpr std::string_view kRegistryKeyListItem = "卸载注册表项";
 // Items of the "skin" group.
 inline constexpr std::string_view kSmallPictureItem = "界面小图片";
 inline constexpr std::string_view kLargePictureItem = "界面大图片";
@@ -57,6 +60,7 @@ struct UninstallerSources {
   std::string install_dir;         // without trailing backslash
   std::string extracted_files;     // one path per line, each ended by CR LF
   std::string registry_list;       // UninstallRegistryList
+  std::string registry_keys;       // the keys the registry step made, one line each
   std::string start_menu_name;     // set by a plug-in; empty when none
   Bytes carried_data;              // content of the "uninst_dat" group
   const VariableTable* variables = nullptr;  // expands the shortcut folders
@@ -77,9 +81,16 @@ std::string ShortcutRemovalList(const ShortcutSpec& spec, const VariableTable* v
 // directory, lines separated by CR LF, no line end after the last.
 std::string UninstallFileList(std::string_view extracted_files, std::string_view install_dir);
 
-// The "uninst_ini" group content: the INI text followed by the two items.
+// The "uninst_ini" group content: the INI text followed by the two items, and the item of made
+// registry keys when there are any.
 Bytes UninstallRecordContent(std::string_view ini_text, std::string_view file_list,
-                             std::string_view registry_list);
+                             std::string_view registry_list, std::string_view registry_keys = {});
+
+// The made keys to record: those an earlier install of the same product recorded (`previous`, the
+// "uninst_ini" group this install replaces), then those of this install, each once. A reinstall
+// finds the keys the first install made already there, and must not forget them.
+std::string RegistryKeysToRecord(std::string_view previous, std::string_view product_name,
+                                 std::string_view made_now);
 
 // The "skin" group content.
 Bytes SkinContent(const InstallConfig& config);

@@ -7,6 +7,7 @@
 #include "launcher/launcher_run.h"
 #include "package/exit_codes.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 #include "runtime/wide_win32.h"
 
 namespace {
@@ -155,6 +156,14 @@ int RunLauncher() {
     if (code == kExitUninstallDataMissing || code == kExitUninstallerNotStarted ||
         code == kExitUninstallCancelled) {
       move_back();
+    }
+    // This launcher outlives the uninstaller, whose helper may find the launcher's file still in
+    // the working folder: what is left goes now, the file itself once this process has ended.
+    RemoveFolderTree(working);
+    if (FolderExists(working)) {
+      RemoveFolderAfterExit(working, uninstall_root);
+    } else {
+      RemoveEmptyFolder(uninstall_root);
     }
   }
   CloseHandle(process.hThread);

@@ -68,14 +68,37 @@ std::string ArgumentText(std::string_view line) {
   return TrimSpaces(line.substr(at));
 }
 
+namespace {
+
+// Where the log switch starts: the first "/LOG=" (letters in any case) that begins an argument,
+// outside every double-quoted stretch (a quoted value such as /D="C:\x /LOG=y" holds no switch;
+// an unclosed quote runs to the end). npos when there is none.
+size_t FindLogSwitch(std::string_view text, std::string_view lowered_switch) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"') {
+      quoted = !quoted;
+      continue;
+    }
+    if (TakesTrailByte(c)) {
+      ++i;  // a double-byte character never starts the switch
+      continue;
+    }
+    if (quoted || (i > 0 && static_cast<unsigned char>(text[i - 1]) > ' ')) continue;
+    if (text.size() - i >= lowered_switch.size() &&
+        AsciiLower(text.substr(i, lowered_switch.size())) == lowered_switch) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 std::string TakeLogSwitch(std::string& text) {
   static constexpr std::string_view kSwitch = "/log=";
-  // Lower-casing ASCII letters keeps every byte in place, so positions carry over to `text`.
-  const std::string lowered = AsciiLower(text);
-  size_t at = FindText(lowered, kSwitch);
-  while (at != std::string::npos && at > 0 && static_cast<unsigned char>(text[at - 1]) > ' ') {
-    at = FindText(lowered, kSwitch, at + 1);
-  }
+  const size_t at = FindLogSwitch(text, kSwitch);
   if (at == std::string::npos) return std::string();
   size_t begin = at + kSwitch.size();
   size_t end;

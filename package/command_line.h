@@ -20,7 +20,8 @@ std::vector<std::string> SplitArgumentText(std::string_view argument_text);
 // The raw text after the program path, spaces trimmed at both ends.
 std::string ArgumentText(std::string_view command_line);
 
-// The log switch "/LOG=path" (letters in any case, at the start of the text or after a blank):
+// The log switch "/LOG=path" (letters in any case, at the start of the text or after a blank, and
+// not inside a double-quoted value such as the path switch's /D="C:\x /LOG=y"):
 // takes the path (quoted: up to the closing quote; unquoted: up to the first space), removes the
 // whole switch from `argument_text` (spaces trimmed where it stood) and returns the path; empty
 // when there is no such switch.

@@ -104,6 +104,34 @@ TEST(CommandLine, SwitchesAndTheirConfiguredTexts) {
   }
 }
 
+// The whole start-up reading of a command line: the argument text, the log switch taken out first,
+// then the path and mode switches.
+TEST(CommandLine, LogSwitchThenPathSwitch) {
+  struct Case {
+    std::string line;
+    std::string log;
+    std::string dir;
+    std::string mode;
+  };
+  const Case cases[] = {
+      {"\"C:\\setup.exe\" -hp /D=\"C:\\x /LOG=y\"", "", "C:\\x /LOG=y", kInstallModeBackground},
+      {"\"C:\\setup.exe\" -hp /D=\"C:\\x /LOG=y\" /LOG=C:\\l.log", "C:\\l.log", "C:\\x /LOG=y",
+       kInstallModeBackground},
+      {"\"C:\\setup.exe\" /LOG=\"C:\\my logs\\i.log\" /D=\"C:\\Program Files\\A\" -jp",
+       "C:\\my logs\\i.log", "C:\\Program Files\\A", kInstallModeDirect},
+      {"C:\\setup.exe /D=C:\\A /LOG=C:\\l.log -hp", "C:\\l.log", "C:\\A", kInstallModeBackground},
+      {"\"C:\\setup.exe\" /D=\"C:\\-hp /LOG=x\"", "", "C:\\-hp /LOG=x", ""},
+  };
+  const SwitchSettings path_d{"/D=", "", "", ""};
+  for (const Case& c : cases) {
+    std::string text = ArgumentText(c.line);
+    EXPECT_EQ(TakeLogSwitch(text), c.log) << c.line;
+    const SwitchDecision d = DecideSwitches(text, path_d);
+    EXPECT_EQ(d.install_dir_override, c.dir) << c.line;
+    EXPECT_EQ(d.install_mode, c.mode) << c.line;
+  }
+}
+
 TEST(CommandLine, StartupBranch) {
   EXPECT_EQ(DecideStartupBranch(kRunModeUninstaller, 0), StartupBranch::kUninstallWizard);
   EXPECT_EQ(DecideStartupBranch(kRunModeUninstaller, 2), StartupBranch::kUninstallWizard);
@@ -129,6 +157,16 @@ TEST(CommandLine, TakesTheLogSwitch) {
       {"/D=C:\\a/LOG=b -hp", "", "/D=C:\\a/LOG=b -hp"},
       {"/D=C:\\a/LOG=b /LOG=c.log", "c.log", "/D=C:\\a/LOG=b"},
       {"  /LOG=a.log  ", "a.log", ""},
+      // Nor inside a double-quoted value: that is the path switch's folder, or a quoted argument.
+      {"/D=\"C:\\x /LOG=y\"", "", "/D=\"C:\\x /LOG=y\""},
+      {"/D=\"C:\\x /LOG=y\" /LOG=real.log", "real.log", "/D=\"C:\\x /LOG=y\""},
+      {"/LOG=a.log /D=\"C:\\x /log=y\" -hp", "a.log", "/D=\"C:\\x /log=y\" -hp"},
+      {"-hp /D=\"C:\\x /LOG=y\" /log=\"C:\\l g.log\"", "C:\\l g.log", "-hp /D=\"C:\\x /LOG=y\""},
+      {"/D=\"C:\\unclosed /LOG=y", "", "/D=\"C:\\unclosed /LOG=y"},
+      {"\"/LOG=q\" x", "", "\"/LOG=q\" x"},
+      {"\"a b\"/LOG=c", "", "\"a b\"/LOG=c"},
+      {"/D=目录 /LOG=日志.log", "日志.log", "/D=目录"},
+      {"/D=\"目录 /LOG=日\" /LOG=志.log", "志.log", "/D=\"目录 /LOG=日\""},
   };
   for (const Case& c : cases) {
     std::string text = c.text;

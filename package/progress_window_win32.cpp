@@ -3,11 +3,8 @@
 // `时钟1_upacking`, which keeps the window painted while the work holds the thread.
 #include <windows.h>
 
-#include "runtime/window_win32.h"
-#include <shellapi.h>
-
-#include "package/open_package.h"
 #include "package/progress_window.h"
+#include "runtime/window_win32.h"
 #include "runtime/wide_win32.h"
 
 namespace {
@@ -30,12 +27,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 
 class Win32ProgressView : public ProgressView {
  public:
-  Win32ProgressView(HWND window, HWND status, HWND percent, HICON icon)
-      : window_(window), status_(status), percent_(percent), icon_(icon) {}
+  Win32ProgressView(HWND window, HWND status, HWND percent)
+      : window_(window), status_(status), percent_(percent) {}
   ~Win32ProgressView() override {
     KillTimer(window_, kTimerId);
     DestroyWindow(window_);
-    if (icon_) DestroyIcon(icon_);
   }
   void Show(const ProgressWindowTexts& texts) override {
     SetWindowTextW(window_, ToWide(texts.title).c_str());
@@ -48,7 +44,6 @@ class Win32ProgressView : public ProgressView {
 
  private:
   HWND window_, status_, percent_;
-  HICON icon_;
 };
 
 }  // namespace
@@ -72,12 +67,10 @@ std::unique_ptr<ProgressView> OpenProgressWindow() {
   HWND picture = child(L"STATIC", WS_VISIBLE | SS_ICON, kPictureId, 10, 14, 32, 32);
   HWND status = child(L"STATIC", WS_VISIBLE | SS_LEFT, kStatusLabelId, 52, 8, 195, 50);
   HWND percent = child(L"STATIC", SS_LEFT, kPercentLabelId, 0, 0, 0, 0);
-  // The picture is the icon of the program file itself.
-  HICON icon = ExtractIconW(instance, ToWide(OwnProgramPath()).c_str(), 0);
-  if (reinterpret_cast<INT_PTR>(icon) <= 1) icon = nullptr;
+  // The picture, and the window's own icons (Alt+Tab, the taskbar), are the program's icon.
   if (picture) {
-    HICON shown = icon ? icon : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(shown), 0);
+    SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(ProgramIcon(false)), 0);
   }
-  return std::make_unique<Win32ProgressView>(window, status, percent, icon);
+  SetProgramIcon(window);
+  return std::make_unique<Win32ProgressView>(window, status, percent);
 }

@@ -67,7 +67,9 @@ typedef QevValue(QEV_CALL* QevMessageExport)(QevValue message, QevValue param1, 
 /* ---- The installer's request entry ----
    A hidden "Static" child of the main window whose title is QEV_INSTALL_ENTRY_PREFIX followed by
    the decimal address of a QevRequestEntry. Find it among the main window's children by that
-   prefix and call the address. */
+   prefix and call the address. In a background install (no wizard shown) the entry and the
+   wizard's request label are children of a hidden top-level window of their own, and requests
+   about windows answer 0. */
 #define QEV_INSTALL_ENTRY_PREFIX "\xb1\xb8\xd3\xc3\xb5\xc4\xb4\xab\xb5\xdd\xcf\xfb\xcf\xa2" "I_"
 typedef QevValue(QEV_CALL* QevRequestEntry)(QevValue code, QevValue param, QevValue value);
 
@@ -111,7 +113,9 @@ typedef QevValue(QEV_CALL* QevComponentCheckCallback)(QevValue item, QevValue st
 /* The tab control that holds the pages has this window text. */
 #define QEV_TAB_WINDOW_TEXT "\xb1\xb8\xd3\xc3_\xd1\xa1\xd4\xf1\xbc\xd0\xb4\xb0\xbf\xda"
 
-#define QEV_WIZ_ADD_HEADER 1000     /* param "heading$，subtitle": window of the new header panel */
+#define QEV_WIZ_ADD_HEADER 1000     /* param "heading$，subtitle": window of the new header panel
+                                       (a copy of the page header on the page shown; "NO$，NO":
+                                       the panel alone) */
 #define QEV_WIZ_PAGE_TABLE 1001     /* address of the WizardPageTable */
 #define QEV_WIZ_PAGE_FLAGS 1002     /* address of the variable holding the PageEnabledFlags */
 #define QEV_WIZ_PAGE_COUNT 1003     /* number of tab pages */
@@ -175,7 +179,10 @@ typedef struct VariableArray {
 } VariableArray;
 
 /* The finish-option list of QEV_REQ_FINISH_OPTIONS: the variable holds the address of an array
-   block (1, K) followed by K addresses of option records. */
+   block (1, K) followed by K addresses of option records. The list is live: what a plug-in
+   changes in the records, or a block of its own put into the variable, is what the finish page
+   shows after the next notification and what Finish runs; the person's clicks are written into
+   `ticked`. */
 typedef struct FinishOptionRecord {
   const char* title;
   const char* command;

@@ -2,6 +2,8 @@
 // the path with code page 936; the native build maps the same calls onto POSIX (a backslash
 // outside a double-byte character is a folder separator there, and names are converted to UTF-8),
 // so container and archive code runs in native tests unchanged. Sizes and offsets are 64-bit.
+// Paths are taken, and folder names listed, in the exact form of Utf16ToGbkPath (text.h), so a
+// name GBK cannot hold is still reached.
 #pragma once
 
 #include <cstdint>

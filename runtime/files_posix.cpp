@@ -21,7 +21,7 @@ std::string NativePath(const std::string& gbk) {
     if (c == '\\') p[i] = '/';
     ++i;
   }
-  return GbkToUtf8(p);
+  return Utf16ToUtf8(GbkPathToUtf16(p));
 }
 
 bool StatPath(const std::string& path, struct stat& st) {
@@ -216,7 +216,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     struct stat st;
     if (::lstat((native + "/" + name).c_str(), &st) != 0) continue;
     FolderEntry entry;
-    entry.name = Utf8ToGbk(name);
+    entry.name = Utf16ToGbkPath(Utf8ToUtf16(name));
     entry.is_link = S_ISLNK(st.st_mode);
     struct stat target;
     entry.is_folder = S_ISDIR(st.st_mode) ||

@@ -12,7 +12,7 @@ namespace {
 // them (and of doubled separators) are prefixed. Tree removal prefixes every path it can, since the
 // names below a folder may reach the limit when the folder itself does not.
 std::wstring WidePath(const std::string& path, bool always = false) {
-  std::wstring w = ToWide(path);
+  std::wstring w = PathToWide(path);
   if (!always && w.size() < MAX_PATH - 12) return w;
   if (w.find(L'/') != std::wstring::npos || w.find(L"\\\\", 2) != std::wstring::npos) return w;
   std::wstring probe = w + L"\\";
@@ -219,7 +219,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     FolderEntry entry;
-    entry.name = FromWide(name);
+    entry.name = PathFromWide(name);
     entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries.push_back(std::move(entry));

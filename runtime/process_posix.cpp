@@ -15,3 +15,5 @@ void SleepMilliseconds(unsigned milliseconds) {
   while (nanosleep(&t, &t) != 0) {
   }
 }
+
+void RemoveFolderAfterExit(const std::string&, const std::string&) {}

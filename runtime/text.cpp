@@ -501,3 +501,77 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 std::string GbkToUtf8(std::string_view gbk) { return Utf16ToUtf8(GbkToUtf16(gbk)); }
 
 std::string Utf8ToGbk(std::string_view utf8) { return Utf16ToGbk(Utf8ToUtf16(utf8)); }
+
+namespace {
+
+constexpr char kPathEscape = '?';
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+void AppendEscape(std::string& out, char16_t unit) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out.push_back(kPathEscape);
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 0xF]);
+}
+
+}  // namespace
+
+std::string Utf16ToGbkPath(std::u16string_view path) {
+  if (path.find(u'?') == std::u16string_view::npos) {
+    std::string whole = Utf16ToGbk(path);
+    if (GbkToUtf16(whole) == path) return whole;
+  }
+  // One character at a time: a surrogate pair converts (or fails) as one.
+  std::string out;
+  for (size_t i = 0; i < path.size();) {
+    const bool pair = path[i] >= 0xD800 && path[i] <= 0xDBFF && i + 1 < path.size() &&
+                      path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF;
+    const std::u16string_view one = path.substr(i, pair ? 2 : 1);
+    std::string gbk;
+    if (one[0] != u'?') gbk = Utf16ToGbk(one);
+    if (!gbk.empty() && GbkToUtf16(gbk) == one) {
+      out += gbk;
+    } else {
+      for (char16_t unit : one) AppendEscape(out, unit);
+    }
+    i += one.size();
+  }
+  return out;
+}
+
+std::u16string GbkPathToUtf16(std::string_view path) {
+  // "?" is never the trail byte of a double-byte character (those start at 0x40).
+  if (path.find(kPathEscape) == std::string_view::npos) return GbkToUtf16(path);
+  std::u16string out;
+  size_t plain = 0;  // start of the text not converted yet
+  for (size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      i += 2;
+      continue;
+    }
+    int value = -1;
+    if (c == kPathEscape && i + 5 <= path.size()) {
+      value = 0;
+      for (size_t k = 1; k <= 4 && value >= 0; ++k) {
+        const int digit = HexDigit(path[i + k]);
+        value = digit < 0 ? -1 : value * 16 + digit;
+      }
+    }
+    if (value < 0) {
+      ++i;
+      continue;
+    }
+    out += GbkToUtf16(path.substr(plain, i - plain));
+    out.push_back(static_cast<char16_t>(value));
+    i += 5;
+    plain = i;
+  }
+  out += GbkToUtf16(path.substr(plain));
+  return out;
+}

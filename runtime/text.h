@@ -65,3 +65,12 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // UTF-8 <-> UTF-16 without any code page (malformed sequences become U+FFFD / '?').
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// File paths as GBK texts, exactly, whatever their names hold. Windows writes names GBK cannot
+// hold ("Straße.txt") through the wide API; in a GBK text (the progress record, the uninstall
+// record, folder listings) each UTF-16 unit that GBK lacks, and "?" itself, stands as "?" and four
+// upper-case hexadecimal digits ("Stra?00DFe.txt"). No Windows file name holds "?", so the form
+// never names another file, and a path of GBK names keeps every byte. Reading back, a "?" that is
+// not followed by four hexadecimal digits stays a "?".
+std::string Utf16ToGbkPath(std::u16string_view path);
+std::u16string GbkPathToUtf16(std::string_view path);

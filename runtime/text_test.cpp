@@ -175,6 +175,33 @@ TEST(Text, CodePageConversion) {
   EXPECT_EQ(Utf8ToGbk("a\xC3"), "a?");
 }
 
+TEST(Text, ExactPathForm) {
+  // The wide path, its exact GBK form, and that form read back gives the wide path again.
+  const struct {
+    std::u16string wide;
+    std::string gbk;
+  } table[] = {
+      {u"C:\\产品\\说明.txt", "C:\\产品\\说明.txt"},  // GBK names keep their bytes
+      {u"C:\\P\\Stra\u00DFe.txt", "C:\\P\\Stra?00DFe.txt"},
+      {u"\u00E2b\\Ω文.txt", "?00E2b\\Ω文.txt"},
+      {u"a\U0001F600b", "a?D83D?DE00b"},       // a pair is two units
+      {u"lone\xD800.txt", "lone?D800.txt"},   // an unpaired surrogate, still exact
+      {u"what?.txt", "what?003F.txt"},          // "?" itself is escaped
+      {u"\u20AC", "\x80"},                      // code page 936 has the euro sign at 0x80
+      {u"", ""},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(Utf16ToGbkPath(row.wide), row.gbk);
+    EXPECT_EQ(GbkPathToUtf16(row.gbk), row.wide) << row.gbk;
+  }
+  // A "?" without four hexadecimal digits is a plain "?"; lower-case digits read as well; the
+  // digits after a double-byte character are not taken for a trail byte.
+  EXPECT_EQ(GbkPathToUtf16("\\\\?\\C:\\a"), u"\\\\?\\C:\\a");
+  EXPECT_EQ(GbkPathToUtf16("a?00G1?12"), u"a?00G1?12");
+  EXPECT_EQ(GbkPathToUtf16("?00df"), u"\u00DF");
+  EXPECT_EQ(GbkPathToUtf16("文?00DF文"), u"文\u00DF文");
+}
+
 TEST(Text, Utf8Utf16RoundTrip) {
   const std::string utf8 = "a\xC3\xA9\xE9\x85\x8D\xF0\x9F\x98\x80";
   std::u16string u16 = Utf8ToUtf16(utf8);

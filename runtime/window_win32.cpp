@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <string>
 #include <vector>
 
 #include "runtime/wide_win32.h"
@@ -412,4 +413,45 @@ bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
   c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   c.lpszClassName = name;
   return RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+namespace {
+
+// The first icon group of a module: a number or a name.
+struct IconGroup {
+  bool found = false;
+  ULONG_PTR id = 0;
+  std::wstring name;
+  LPCWSTR Resource() const { return name.empty() ? MAKEINTRESOURCEW(id) : name.c_str(); }
+};
+
+BOOL CALLBACK TakeFirstGroup(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+  auto* group = reinterpret_cast<IconGroup*>(found);
+  group->found = true;
+  if (IS_INTRESOURCE(name)) {
+    group->id = reinterpret_cast<ULONG_PTR>(name);
+  } else {
+    group->name = name;
+  }
+  return FALSE;  // the first group is the program's icon
+}
+
+}  // namespace
+
+HICON ProgramIcon(bool small) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  IconGroup group;
+  EnumResourceNamesW(module, RT_GROUP_ICON, TakeFirstGroup, reinterpret_cast<LONG_PTR>(&group));
+  const int size = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+  HANDLE icon = nullptr;
+  if (group.found) {
+    icon = LoadImageW(module, group.Resource(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR | LR_SHARED);
+  }
+  if (!icon) icon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  return static_cast<HICON>(icon);
+}
+
+void SetProgramIcon(HWND window) {
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(false)));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ProgramIcon(true)));
 }

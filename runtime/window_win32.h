@@ -44,6 +44,13 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
 bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure,
                          LPCWSTR cursor, HICON icon = nullptr);
 
+// The program's own icon at the system's big (`small` false) or small icon size: the first icon
+// group of the program file, so a publisher's replaced icon is the one shown; the system's
+// application icon when the program has none. Shared: never destroyed.
+HICON ProgramIcon(bool small);
+// Gives a top-level window the program's icon, big (Alt+Tab, the taskbar) and small (caption).
+void SetProgramIcon(HWND window);
+
 // Modal message box; `style` is the MB_* style. Returns the button pressed (IDOK, IDYES, ...).
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style);
 

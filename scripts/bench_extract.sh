@@ -7,6 +7,10 @@
 #   one LZMA2 block and BCJ2: 7zz -mmt=1 / sevenzip, processor time   >= 1.0
 #   several LZMA2 blocks:     7zz (all cores) / sevenzip, wall time    >= 1.0
 # On a busy machine compare processor times; the load is printed first.
+# Where the win32 tree is built, the shipped 32-bit 7-zip32.dll extracts the same archives too
+# (install_bench.exe under Wine, through the 32-bit lane; BENCH_32=0 leaves it out): its figures are
+# the extracting process's own, Wine's file path included, and marked as emulated where the lane
+# runs 32-bit code under qemu.
 # Usage: bench_extract.sh [WORK_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -74,11 +78,27 @@ if [ ! -f "$work/bcj2.7z" ]; then
 fi
 bin_bytes=$(du -sb "$work/tree/bin" | cut -f1)
 
+lane32=
+prefix32=$root/build/win32/wine/wow64
+if [ "${BENCH_32:-1}" != 0 ] && [ -f "$root/build/win32/bin/install_bench.exe" ] &&
+   [ -f "$root/build/win32/bin/7-zip32.dll" ]; then
+  # Starts the prefix and settles the lane before anything is timed.
+  status=0
+  WINEDEBUG=-all "$root/tests/wine/run.sh" "$prefix32" wow64 "$root/build/win32/bin/install_bench.exe" \
+    >/dev/null 2>&1 || status=$?
+  case $status in  # 2: its usage line, so 32-bit programs run
+    2) lane32=$(cat "$prefix32.lane/kind" 2>/dev/null || echo unknown) ;;
+    *) echo "32-bit library: the 32-bit lane cannot run here; left out" ;;
+  esac
+  trap 'WINEPREFIX=$prefix32 HOME=$prefix32.home wineserver -k 2>/dev/null || true' EXIT
+fi
+
 printf 'machine: %s, %s cores; load %s\n' "$(uname -m)" "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)"
-python3 - "$work" "$sevenzip" "$tree_bytes" "$bin_bytes" "${BENCH_RUNS:-5}" <<'PY'
-import os, shutil, statistics, subprocess, sys, time
+python3 - "$work" "$sevenzip" "$tree_bytes" "$bin_bytes" "${BENCH_RUNS:-5}" "$lane32" "$root" <<'PY'
+import os, re, shutil, statistics, subprocess, sys, time
 work, sevenzip = sys.argv[1], sys.argv[2]
 tree_bytes, bin_bytes, runs = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
+lane32, root = sys.argv[6], sys.argv[7]
 # Output into memory: a disk file system that gets the same thousands of names again seconds after
 # they were deleted spends, by chance, more time finding free inodes than the extraction itself.
 out = f"/dev/shm/qevbench-extract-{os.getpid()}"
@@ -93,6 +113,35 @@ def measure(cmd):
     shutil.rmtree(out, ignore_errors=True)
     return dict(wall=wall, cpu=ru.ru_utime + ru.ru_stime, peak=ru.ru_maxrss / 1024,
                 status=os.waitstatus_to_exitcode(status))
+
+def wine_path(p):
+    return "Z:" + p.replace("/", "\\")
+
+def print_library32(archive, size, ours):
+    """The shipped 32-bit library on the same archive: install_bench.exe's own wall and processor
+    times (Wine's start is not in them), beside the native command's."""
+    bin32 = os.path.join(root, "build", "win32", "bin")
+    cmd = [os.path.join(root, "tests", "wine", "run.sh"), os.path.join(root, "build", "win32", "wine", "wow64"),
+           "wow64", os.path.join(bin32, "install_bench.exe"), "extract",
+           wine_path(os.path.join(bin32, "7-zip32.dll")), wine_path(archive), wine_path(out)]
+    walls, cpus = [], []
+    for _ in range(runs):
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           env=dict(os.environ, WINEDEBUG="-all"), text=True)
+        shutil.rmtree(out, ignore_errors=True)
+        m = re.search(r"result 0, wall ([0-9.]+) s, processor ([0-9.]+) s", p.stdout)
+        if p.returncode != 0 or not m:
+            print(f"  7-zip32.dll  FAILED ({p.returncode})")
+            return
+        walls.append(float(m.group(1)))
+        cpus.append(float(m.group(2)))
+    kind = "emulated by qemu-i386" if lane32 in ("private", "global") else "run natively"
+    wall, cpu = statistics.median(walls), statistics.median(cpus)
+    print(f"  7-zip32.dll  wall {wall:6.2f} s  cpu {cpu:6.2f} s  {size / 1e6 / wall:6.1f} MB/s  "
+          f"(32-bit, under Wine, {kind}; {cpu / statistics.median(r['cpu'] for r in ours):.2f}x "
+          f"the processor time of sevenzip)")
 
 for name, size, target in (("lzma2_one_block", tree_bytes, "7zz -mmt=1"),
                            ("lzma2_blocks", tree_bytes, "7zz"),
@@ -122,4 +171,7 @@ for name, size, target in (("lzma2_one_block", tree_bytes, "7zz -mmt=1"),
     cpu_ratio = statistics.median(a["cpu"] / b["cpu"] for a, b in zip(results[target], results["sevenzip"]))
     print(f"  speed of sevenzip relative to {target}: {ratio:.2f} by {field} time (target >= 1.0)"
           + ("" if field == "cpu" else f"; by processor time {cpu_ratio:.2f}"))
+    if lane32:
+        print_library32(archive, size, results["sevenzip"])
+
 PY

@@ -26,6 +26,20 @@ int64_t Count(const ProfileText& ini, std::string_view section, std::string_view
   return n < 0 ? 0 : (n > 100000 ? 100000 : n);
 }
 
+// Lines "key part$,view"; a line without "$," is all key part.
+std::vector<RegistryRemoval> RegistryLines(std::string_view text) {
+  std::vector<RegistryRemoval> lines;
+  for (const std::string& line : SplitText(text, "\r\n")) {
+    if (line == kEmptyItemValue) continue;
+    RegistryRemoval removal;
+    const size_t mark = FindText(line, "$,");
+    removal.key = mark == std::string::npos ? line : line.substr(0, mark);
+    if (mark != std::string::npos) removal.view = line.substr(mark + 2);
+    lines.push_back(std::move(removal));
+  }
+  return lines;
+}
+
 }  // namespace
 
 UninstallRecord ReadUninstallRecord(std::string_view record) {
@@ -77,14 +91,8 @@ UninstallRecord ReadUninstallRecord(std::string_view record) {
   }
 
   r.files = SplitText(ItemText(record, kFileListItem), "\r\n");
-  for (const std::string& line : SplitText(ItemText(record, kRegistryListItem), "\r\n")) {
-    if (line == kEmptyItemValue) continue;
-    RegistryRemoval removal;
-    const size_t mark = FindText(line, "$,");
-    removal.key = mark == std::string::npos ? line : line.substr(0, mark);
-    if (mark != std::string::npos) removal.view = line.substr(mark + 2);
-    r.registry.push_back(std::move(removal));
-  }
+  r.registry = RegistryLines(ItemText(record, kRegistryListItem));
+  r.made_keys = RegistryLines(ItemText(record, kRegistryKeyListItem));
   return r;
 }
 

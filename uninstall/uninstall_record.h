@@ -50,6 +50,8 @@ struct UninstallRecord {
   std::vector<UninstallOptionRecord> options;
   std::vector<std::string> files;  // item "卸载路径" split at CR LF (empty entries kept)
   std::vector<RegistryRemoval> registry;  // item "卸载注册表", marker lines skipped
+  // Item "卸载注册表项": the keys the install made, parent before child.
+  std::vector<RegistryRemoval> made_keys;
 };
 
 UninstallRecord ReadUninstallRecord(std::string_view record);

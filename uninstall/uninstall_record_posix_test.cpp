@@ -58,6 +58,7 @@ TEST(UninstallerGeneration, WritesLauncherAndRecordReadBackUnitByUnit) {
   s.install_dir = dir;
   s.extracted_files = dir + "\\app.exe\r\n" + dir + "\\说明.txt\r\n";
   s.registry_list = "HKEY_CURRENT_USER\\Software\\示例\\Value$,64\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\\K\\$,\r\n";
+  s.registry_keys = "HKEY_CURRENT_USER\\Software\\示例$,64\r\n";
   s.carried_data = "s#！★！#db#！★！#vd#！★！#[%A%]\r\nvalue=1#！★！#";
   s.variables = &table;
   s.program_path = program;
@@ -78,7 +79,7 @@ TEST(UninstallerGeneration, WritesLauncherAndRecordReadBackUnitByUnit) {
   ASSERT_TRUE(ReadWholeFile(dat, bytes));
   const Bytes ini = UninstallIniText(s);
   const Bytes record = UninstallRecordContent(ini, UninstallFileList(s.extracted_files, dir),
-                                              s.registry_list);
+                                              s.registry_list, s.registry_keys);
   const Bytes skin = SkinContent(config);
   // Unit by unit: image, three groups each after a 00 byte, then the mode record.
   Bytes expected = image;
@@ -173,6 +174,9 @@ TEST(UninstallerGeneration, WritesLauncherAndRecordReadBackUnitByUnit) {
   EXPECT_EQ(r.registry[0].view, "64");
   EXPECT_EQ(r.registry[1].key, "HKEY_LOCAL_MACHINE\\SOFTWARE\\K\\");
   EXPECT_EQ(r.registry[1].view, "");
+  ASSERT_EQ(r.made_keys.size(), 1u);
+  EXPECT_EQ(r.made_keys[0].key, "HKEY_CURRENT_USER\\Software\\示例");
+  EXPECT_EQ(r.made_keys[0].view, "64");
   EXPECT_EQ(SplitUninstallData(s.carried_data),
             (std::vector<Bytes>{"s", "db", "vd", "[%A%]\r\nvalue=1"}));
 }
@@ -206,13 +210,38 @@ TEST(UninstallerGeneration, EmptyInstallKeepsEveryKeyAndMarker) {
   Bytes item;
   EXPECT_TRUE(GetItem(record, "卸载注册表", item));
   EXPECT_EQ(item, "\x01\x02\x03");
+  // No registry key made: no item for them, the record as it always was.
+  EXPECT_FALSE(GetItem(record, "卸载注册表项", item));
   const UninstallRecord r = ReadUninstallRecord(record);
   EXPECT_TRUE(r.registry.empty());
+  EXPECT_TRUE(r.made_keys.empty());
   EXPECT_TRUE(r.options.empty());
   EXPECT_EQ(r.files, (std::vector<std::string>{dir + "\\uninst.ini", dir + "\\uninst.exe",
                                               dir + "\\uninst.dat"}));
   // The launcher resource is missing natively: an empty file still names the uninstaller.
   EXPECT_EQ(FileSize(dir + "\\uninst.exe"), 0);
+
+  // Installs over this one: the keys an earlier install of the product made are kept in the
+  // record (the reinstall finds them there and makes only what is new); another product's are not.
+  const auto made_keys = [&] {
+    Bytes keys;
+    GetItem(FindBlockBackward(dat, "uninst_iniB", "uninst_iniA"), "卸载注册表项", keys);
+    return keys;
+  };
+  s.registry_keys = "HKEY_CURRENT_USER\\A$,32\r\nHKEY_CURRENT_USER\\A\\B$,32\r\n";
+  GenerateUninstallerWith(s, nullptr);
+  s.registry_keys = "HKEY_CURRENT_USER\\A\\B$,32\r\nHKEY_CURRENT_USER\\A\\B\\C$,64\r\n";
+  GenerateUninstallerWith(s, nullptr);
+  EXPECT_EQ(made_keys(), "HKEY_CURRENT_USER\\A$,32\r\nHKEY_CURRENT_USER\\A\\B$,32\r\n"
+                         "HKEY_CURRENT_USER\\A\\B\\C$,64\r\n");
+  s.registry_keys.clear();
+  GenerateUninstallerWith(s, nullptr);
+  EXPECT_EQ(made_keys(), "HKEY_CURRENT_USER\\A$,32\r\nHKEY_CURRENT_USER\\A\\B$,32\r\n"
+                         "HKEY_CURRENT_USER\\A\\B\\C$,64\r\n");
+  config.product_name = "Other";
+  s.registry_keys = "HKEY_CURRENT_USER\\O$,32\r\n";
+  GenerateUninstallerWith(s, nullptr);
+  EXPECT_EQ(made_keys(), "HKEY_CURRENT_USER\\O$,32\r\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "install/registry_path.h"
 #include "package/exit_codes.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 
 namespace {
 
@@ -80,6 +81,19 @@ void CollectSubfolders(const std::string& folder, std::vector<std::string>& out,
 
 bool FolderIsEmptyNow(const std::string& folder) {
   return FolderExists(folder) && ListFolder(folder).empty();
+}
+
+// The launcher ends right after starting the uninstaller, yet on a busy system it may still be
+// ending when a quick removal (the direct modes start at once) reaches its file. The file is tried
+// again while it is there, for a few seconds; a waiting launcher has moved its file away.
+void DeleteLauncherFile(const std::string& path, UninstallObserver& observer) {
+  constexpr int kTries = 50;
+  constexpr unsigned kPauseMs = 100;
+  ClearReadOnly(path);
+  for (int i = 0; i < kTries && !DeleteFileAt(path) && FileExists(path); ++i) {
+    observer.LetMessagesRun();
+    SleepMilliseconds(kPauseMs);
+  }
 }
 
 }  // namespace
@@ -250,6 +264,15 @@ UninstallOutcome RunUninstall(const UninstallRequest& request, UninstallObserver
       system.registry_delete(path.root, path.sub_key, line.view);
     }
   }
+  // The keys the install made, children first, as far as nothing is left in them: a key that
+  // holds a value the product keeps, or anything written since, stays.
+  for (auto made = record.made_keys.rbegin(); made != record.made_keys.rend(); ++made) {
+    const RegistryPath path = ParseRegistryPath(made->key, true);
+    if (path.root > 0 && !path.sub_key.empty() && system.remove_empty_key &&
+        system.remove_empty_key(path.root, path.sub_key, made->view)) {
+      log.Line(kDeleteRegistryPrefix + made->key);
+    }
+  }
 
   observer.StartTaskbarProgress();
   const size_t n = files.size();
@@ -274,7 +297,9 @@ UninstallOutcome RunUninstall(const UninstallRequest& request, UninstallObserver
       log.Line(kDeleteFolderPrefix + sub, 100);
       RemoveEmptyFolder(sub);
     }
-    if (!request.program_file_name.empty()) DeleteFileAt(dir + "\\" + request.program_file_name);
+    if (!request.program_file_name.empty()) {
+      DeleteLauncherFile(dir + "\\" + request.program_file_name, observer);
+    }
     if (FolderIsEmptyNow(dir)) RemoveEmptyFolder(dir);
     outcome.folder_removed = !FolderExists(dir);
   }

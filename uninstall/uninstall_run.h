@@ -42,6 +42,8 @@ struct UninstallSystem {
   std::function<double()> windows_version;
   // RegistryDelete: root code, key path (value path), view text ("64" or other).
   std::function<void(int root, const std::string& path, const std::string& view)> registry_delete;
+  // Deletes a key that holds no value and no subkey; true when it did.
+  std::function<bool(int root, const std::string& key, const std::string& view)> remove_empty_key;
   std::function<void(const std::string& folder, const std::string& file)> unpin;
   ProgramStarter* starter = nullptr;
 };

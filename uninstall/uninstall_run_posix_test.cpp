@@ -2,7 +2,11 @@
 // and progress, the decisions of the uninstaller role, and the sound limits of removal (links are
 // never followed, roots and empty names refused, folders holding other files kept).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "install/uninstaller.h"
 #include "package/exit_codes.h"
@@ -33,8 +37,9 @@ struct Starter : ProgramStarter {
   }
 };
 
-Bytes Record(const std::string& ini, const std::string& files, const std::string& registry) {
-  return UninstallRecordContent(ini, files, registry);
+Bytes Record(const std::string& ini, const std::string& files, const std::string& registry,
+             const std::string& made_keys = "") {
+  return UninstallRecordContent(ini, files, registry, made_keys);
 }
 
 TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
@@ -70,7 +75,8 @@ TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
   UninstallRequest request;
   request.install_dir = dir;
   request.program_file_name = "uninst.exe";
-  request.record = Record(ini, files, "HKEY_CURRENT_USER\\Software\\P\\V$,64\r\n\x01\x02\x03\r\n");
+  request.record = Record(ini, files, "HKEY_CURRENT_USER\\Software\\P\\V$,64\r\n\x01\x02\x03\r\n",
+                          "HKEY_CURRENT_USER\\Software\\P$,64\r\nHKEY_CURRENT_USER\\Software\\P\\Sub$,32\r\n");
   request.ticked = {false, true};
   request.check_state_text = "真,假,真";  // the third part has no box
   std::vector<std::string> callback;
@@ -85,6 +91,11 @@ TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
   system.registry_delete = [&](int root, const std::string& path, const std::string& view) {
     registry.push_back(std::to_string(root) + " " + path + " " + view);
   };
+  // The made keys are asked for children first; only the one that holds nothing goes.
+  system.remove_empty_key = [&](int root, const std::string& key, const std::string& view) {
+    registry.push_back("empty? " + std::to_string(root) + " " + key + " " + view);
+    return key == "Software\\P";
+  };
   std::vector<std::string> unpinned;
   system.unpin = [&](const std::string& f, const std::string& file) { unpinned.push_back(f + "|" + file); };
   system.starter = &starter;
@@ -97,12 +108,13 @@ TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
   EXPECT_EQ(unpinned, std::vector<std::string>{dir + "|a.exe"});
   const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\P";
   EXPECT_EQ(registry, (std::vector<std::string>{"4 " + entry + " 64", "4 " + entry + " 32",
-                                                "3 Software\\P\\V 64"}));
+                                                "3 Software\\P\\V 64", "empty? 3 Software\\P\\Sub 32",
+                                                "empty? 3 Software\\P 64"}));
   const std::vector<std::string> expected = {
       "tick 0 on", "tick 1 off", "list: 正在获取所需要的卸载信息中", "view P",
       "log: 删除文件: \\P.lnk", "log: 删除文件: " + desktop + "P.lnk",
       "log: 删除注册项: " + entry, "log: 删除文件: " + desktop + "Other.lnk",
-      "log: 删除注册项: HKEY_CURRENT_USER\\Software\\P\\V",
+      "log: 删除注册项: HKEY_CURRENT_USER\\Software\\P\\V", "log: 删除注册项: HKEY_CURRENT_USER\\Software\\P",
       // The spared file left the list: an empty first entry and two files remain.
       "progress: 66", "log: 删除文件: " + dir + "\\a.txt", "progress: 100",
       "log: 删除文件: " + dir + "\\sub\\deep\\b.txt", "list: 获取剩余目录信息",
@@ -111,7 +123,7 @@ TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
       "progress: 100", "done P"};
   EXPECT_EQ(observer.lines, expected);
   EXPECT_EQ(callback.front(), "0 删除文件: \\P.lnk");
-  EXPECT_EQ(callback[5], "66 删除文件: " + dir + "\\a.txt");
+  EXPECT_EQ(callback[6], "66 删除文件: " + dir + "\\a.txt");
   // The spared folder, the link and what it points at stay; so does the install folder.
   EXPECT_TRUE(FileExists(dir + "\\kept\\k.txt"));
   EXPECT_TRUE(FileExists(outside + "\\victim.txt"));
@@ -123,6 +135,39 @@ TEST(UninstallRun, RemovesRecordedFilesLinksRegistryAndEmptyFoldersInOrder) {
   EXPECT_FALSE(FileExists(programs + "P\\App.lnk"));
   EXPECT_FALSE(FileExists(programs + "P\\Nested\\Help.url"));
   EXPECT_TRUE(FileExists(programs + "P\\Nested\\notes.txt"));
+}
+
+TEST(UninstallRun, NamesOutsideGbkAreRemovedExactly) {
+  ScratchFolder scratch("uninstall_run_exact");
+  const std::string dir = scratch / "Product";
+  // Made with the system's own calls under their real (UTF-8) names, beside look-alikes the
+  // record must not reach: "?" is a plain character of a name here, as it never is on Windows.
+  std::string native = GbkToUtf8(dir);
+  for (char& c : native) c = c == '\\' ? '/' : c;
+  ASSERT_EQ(::mkdir(native.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((native + u8"/\u00E2b").c_str(), 0755), 0);
+  const std::vector<std::string> made = {u8"/Stra\u00DFe.txt", u8"/\u00E2b/\u03A9文.txt",
+                                         u8"/Strasse.txt", u8"/Stra?e.txt", u8"/Stra?00DFe.txt"};
+  for (const std::string& name : made) {
+    FILE* f = std::fopen((native + name).c_str(), "wb");
+    ASSERT_NE(f, nullptr) << name;
+    std::fclose(f);
+  }
+  const std::string files = "\r\n" + dir + "\\Stra?00DFe.txt\r\n" + dir + "\\?00E2b\\Ω文.txt";
+  UninstallRequest request;
+  request.install_dir = dir;
+  request.record = Record("[软件卸载配置]\r\n软件名称=P\r\n", files, "");
+  Recorder observer;
+  const UninstallOutcome outcome = RunUninstall(request, observer, UninstallSystem());
+  EXPECT_EQ(outcome.exit_code, kExitSuccess) << outcome.failure;
+  const auto exists = [&](const std::string& name) { return ::access((native + name).c_str(), F_OK) == 0; };
+  EXPECT_FALSE(exists(made[0]));
+  EXPECT_FALSE(exists(made[1]));
+  EXPECT_FALSE(exists(u8"/\u00E2b"));  // the folder left empty goes too, found by its exact name
+  for (size_t i = 2; i < made.size(); ++i) EXPECT_TRUE(exists(made[i])) << made[i];
+  EXPECT_NE(std::find(observer.lines.begin(), observer.lines.end(),
+                      "log: 删除目录: " + dir + "\\?00E2b"),
+            observer.lines.end());
 }
 
 TEST(UninstallRun, EmptyNameTouchesNoSharedFolderAndReportsMissingData) {

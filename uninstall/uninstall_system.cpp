@@ -27,6 +27,9 @@ UninstallSystem DefaultUninstallSystem() {
   s.quick_launch_folder = [] { return QuickLaunchFolder(); };
   s.windows_version = WindowsVersion;
   s.registry_delete = RegistryDelete;
+  s.remove_empty_key = [](int root, const std::string& key, const std::string& view) {
+    return DeleteEmptyRegistryKey(root, key, view == "64");
+  };
   s.unpin = [](const std::string& folder, const std::string& file) { PinToTaskbar(folder, file, 0); };
   s.starter = &SystemProgramStarter();
   return s;

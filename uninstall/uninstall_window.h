@@ -1,4 +1,4 @@
-// The uninstall window (Windows) and the helper that takes the running copy away after the end.
+// The uninstall window (Windows).
 #pragma once
 
 #include <string>
@@ -13,6 +13,3 @@ unsigned RunUninstallWindow(UninstallRequest& request, const UninstallerFiles& f
                             const UninstallRecord& record, int mode, bool visible,
                             const std::string& working_folder);
 
-// A running program cannot delete its own file: a hidden command shell removes `folder` once
-// nothing in it runs any more (retrying for half a minute), then `parent` when it is empty.
-void RemoveFolderAfterExit(const std::string& folder, const std::string& parent);

@@ -6,5 +6,3 @@ unsigned RunUninstallWindow(UninstallRequest&, const UninstallerFiles&, const Un
                             bool, const std::string&) {
   return kExitUninstallCancelled;
 }
-
-void RemoveFolderAfterExit(const std::string&, const std::string&) {}

@@ -2,7 +2,6 @@
 // plug-in request window and its handler, and the observer through which the run drives it.
 #include <windows.h>
 #include <commctrl.h>
-#include <shobjidl.h>
 
 #include <memory>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "runtime/files.h"
 #include "runtime/items.h"
 #include "runtime/picture_win32.h"
+#include "runtime/taskbar_progress_win32.h"
 #include "runtime/window_win32.h"
 #include "runtime/wide_win32.h"
 #include "uninstall/uninstall_requests.h"
@@ -27,15 +27,9 @@ HWND Box(const UninstallOptionControl& option) { return static_cast<HWND>(option
 constexpr wchar_t kWindowClass[] = L"QevUninstallWindow";
 constexpr UINT_PTR kStartTimerId = 1;      // 时钟1: starts the run in the direct modes
 constexpr UINT_PTR kTaskbarTimerId = 2;
-constexpr UINT kTaskbarTimerMs = 80;
 constexpr int kUninstallButtonId = 1001;   // 卸载按钮
 constexpr int kCancelButtonId = 1002;      // 取消按钮
 constexpr int kOptionBoxHeight = 23;       // a visible option box takes this much room
-
-const CLSID kTaskbarListClass = {0x56FDF344, 0xFD6D, 0x11d0,
-                                 {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
-const IID kTaskbarList3Interface = {0xEA1AFB91, 0x9E28, 0x4B86,
-                                    {0x90, 0xE9, 0x9E, 0x9F, 0x8A, 0x5E, 0xEF, 0xAF}};
 
 
 class UninstallWindow : public UninstallObserver, public UninstallRequestTarget {
@@ -164,25 +158,8 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
     progress_ = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
   }
-  void StartTaskbarProgress() override {
-    if (taskbar_) return;
-    void* made = nullptr;
-    if (FAILED(CoCreateInstance(kTaskbarListClass, nullptr, CLSCTX_INPROC_SERVER,
-                                kTaskbarList3Interface, &made)) || !made) {
-      return;
-    }
-    taskbar_ = static_cast<ITaskbarList3*>(made);
-    taskbar_->HrInit();
-    SetTimer(window_, kTaskbarTimerId, kTaskbarTimerMs, nullptr);
-  }
-  void StopTaskbarProgress() override {
-    if (!taskbar_) return;
-    KillTimer(window_, kTaskbarTimerId);
-    taskbar_->SetProgressValue(window_, 100, 100);
-    taskbar_->SetProgressState(window_, TBPF_NOPROGRESS);
-    taskbar_->Release();
-    taskbar_ = nullptr;
-  }
+  void StartTaskbarProgress() override { taskbar_.Start(window_, kTaskbarTimerId); }
+  void StopTaskbarProgress() override { taskbar_.Stop(); }
   void ShowDone(const std::string& product_name) override {
     const LRESULT count = SendMessageW(log_list_, LB_GETCOUNT, 0, 0);
     if (count > 0) SendMessageW(log_list_, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
@@ -267,10 +244,7 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
           self->Run(0);
           return 0;
         }
-        if (w == kTaskbarTimerId && self->taskbar_) {
-          self->taskbar_->SetProgressValue(window, static_cast<ULONGLONG>(self->progress_), 100);
-          return 0;
-        }
+        if (self->taskbar_.OnTimer(w, self->progress_)) return 0;
         break;
       case WM_CLOSE:
         self->Finish();
@@ -297,7 +271,7 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
   uintptr_t request_window_ = 0;
   std::vector<UninstallOptionControl> options_;
   UninstallInfoRecord info_;
-  ITaskbarList3* taskbar_ = nullptr;
+  TaskbarProgress taskbar_;
   int progress_ = 0;
   bool done_ = false;
   bool finished_ = false;

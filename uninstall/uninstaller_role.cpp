@@ -13,6 +13,7 @@
 #include "plugins/plugin_loader.h"
 #include "plugins/plugin_texts.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_window.h"
 

@@ -3,6 +3,7 @@
 
 #include "install/script_store.h"
 #include "runtime/text.h"
+#include "wizard/wizard_texts.h"
 
 namespace {
 
@@ -46,4 +47,9 @@ std::optional<std::string> ComponentDescription(std::string_view store, const Co
 
 std::string RequiredItemsText(std::string_view product_name) {
   return "用于安装" + std::string(product_name) + "内部组件的项目为必选项";
+}
+
+std::optional<std::string> HintOnPagePointed(std::string_view shown, std::string_view heading) {
+  if (shown == kComponentHint || heading != kComponentsPageHeading) return std::nullopt;
+  return std::string(kComponentHint);
 }

@@ -15,6 +15,12 @@
 std::optional<std::string> ComponentDescription(std::string_view store, const ComponentTree& tree,
                                                 int position, bool default_tree);
 
-// The hint the box shows before any item is chosen, and the text over the required-items label.
-inline constexpr const char* kComponentHintText = "请选择相应选项后即可生成对应信息";
+// The text over the required-items label.
 std::string RequiredItemsText(std::string_view product_name);
+
+// The components page's own heading while the page is the wizard's (a plug-in may take it over).
+inline constexpr const char* kComponentsPageHeading = "选择组件";
+// The pointer has left the tree for the page itself: the description box goes back to the hint
+// ("请选择相应选项后即可生成对应信息") when it shows anything else and the page heading is still the
+// components page's; nothing (the box stays) otherwise.
+std::optional<std::string> HintOnPagePointed(std::string_view shown, std::string_view heading);

@@ -43,6 +43,13 @@ TEST(ComponentsPage, DescriptionFollowsTheSelection) {
   EXPECT_EQ(ComponentDescription("", defaults, 3, true), "在快速运行烂里增加启动主程序的快捷方式");
   EXPECT_EQ(ComponentDescription("", defaults, 3, false), std::nullopt);
   EXPECT_EQ(RequiredItemsText("Hello"), "用于安装Hello内部组件的项目为必选项");
+
+  // The pointer over the page outside the tree brings the hint back, on the wizard's own page.
+  const std::string hint = "请选择相应选项后即可生成对应信息";
+  EXPECT_EQ(HintOnPagePointed("在开始的菜单文件夹里增加快捷方式的组件", "选择组件"), hint);
+  EXPECT_EQ(HintOnPagePointed("", "选择组件"), hint);
+  EXPECT_EQ(HintOnPagePointed(hint, "选择组件"), std::nullopt);
+  EXPECT_EQ(HintOnPagePointed("插件的说明", "插件页"), std::nullopt);
 }
 
 }  // namespace

@@ -17,9 +17,8 @@
 #include "install/component_tree.h"
 #include "install/install_config.h"
 #include "install/install_run.h"
+#include "runtime/taskbar_progress_win32.h"
 #include "wizard/wizard_texts.h"
-
-struct ITaskbarList3;
 
 class MainWindow : public InstallObserver {
  public:
@@ -91,6 +90,9 @@ class MainWindow : public InstallObserver {
     std::function<void()> next, back, cancel, licence_check, direct_tick;
     std::function<void(int position, bool checked)> component_check;
     std::function<void(int position)> component_selected, component_pointed;
+    // The pointer moved over the window itself, where no control takes it (the page's panels and
+    // labels let it through).
+    std::function<void()> page_pointed;
     std::function<void()> browse, path_changed;
     std::function<bool()> close;  // true lets the window close
     // What the plug-ins are told: a page has been shown, the window moved or changed size (0
@@ -126,7 +128,7 @@ class MainWindow : public InstallObserver {
   void StopTaskbarProgress() override;
 
   int progress() const { return progress_; }
-  bool taskbar_running() const { return taskbar_ != nullptr; }
+  bool taskbar_running() const { return taskbar_.running(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -156,7 +158,7 @@ class MainWindow : public InstallObserver {
   std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;
-  ITaskbarList3* taskbar_ = nullptr;
+  TaskbarProgress taskbar_;
 };
 
 // Layout names of the controls the wizard and the install run drive.
@@ -169,6 +171,7 @@ inline constexpr const char* kLicenceText = "协议_编辑框";
 inline constexpr const char* kLicenceCheck = "选择框_条款";
 inline constexpr const char* kTree = "树型框1";
 inline constexpr const char* kDescription = "组件描述_编辑框";
+inline constexpr const char* kComponentsHeading = "编辑框_组件0";
 inline constexpr const char* kPathBox = "安装路径_编辑框";
 inline constexpr const char* kBrowse = "浏览目录";
 inline constexpr const char* kProgress = "进度条1";

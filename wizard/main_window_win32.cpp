@@ -22,23 +22,11 @@ constexpr wchar_t kClassName[] = L"QevWizardWindow";
 constexpr int kCancelId = IDCANCEL, kFirstNamedId = 1000;
 constexpr UINT_PTR kDirectTimerId = 1;   // `时钟1`
 constexpr UINT_PTR kTaskbarTimerId = 2;
-constexpr UINT kTaskbarTimerMs = 80;
 constexpr UINT kTreeCheckChanged = WM_APP + 1;
-
-// The taskbar list object and its interface, named by their identifiers.
-const CLSID kTaskbarListClass = {0x56FDF344, 0xFD6D, 0x11d0,
-                                 {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
-const IID kTaskbarList3Interface = {0xEA1AFB91, 0x9E28, 0x4B86,
-                                    {0x90, 0xE9, 0x9E, 0x9F, 0x8A, 0x5E, 0xFA, 0xF9}};
-
 
 }  // namespace
 
 MainWindow::~MainWindow() {
-  if (taskbar_) {
-    taskbar_->Release();
-    taskbar_ = nullptr;
-  }
   if (window_) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -59,8 +47,7 @@ HWND MainWindow::Add(const std::string& name, int page, int kind, const std::str
 bool MainWindow::Create(const std::string& caption) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (window_) return true;
-  if (!RegisterWindowClass(instance, kClassName, DefWindowProcW, IDC_ARROW,
-                           LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))) {
+  if (!RegisterWindowClass(instance, kClassName, DefWindowProcW, IDC_ARROW, ProgramIcon(false))) {
     return false;
   }
   const WizardTexts texts = LayoutTexts();
@@ -72,6 +59,7 @@ bool MainWindow::Create(const std::string& caption) {
                             ToWide(caption.empty() ? texts.at(kCaptionName) : caption).c_str(),
                             style, x, y, width, height, nullptr, nullptr, instance, nullptr);
   if (!window_) return false;
+  SetProgramIcon(window_);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::WindowProc));
 
@@ -478,27 +466,9 @@ void MainWindow::SetProgress(int percent) {
   if (progress_ > before && handlers_.progress) handlers_.progress(progress_);
 }
 
-void MainWindow::StartTaskbarProgress() {
-  if (taskbar_) return;
-  void* made = nullptr;
-  if (FAILED(CoCreateInstance(kTaskbarListClass, nullptr, CLSCTX_INPROC_SERVER,
-                              kTaskbarList3Interface, &made)) ||
-      !made) {
-    return;
-  }
-  taskbar_ = static_cast<ITaskbarList3*>(made);
-  taskbar_->HrInit();
-  SetTimer(window_, kTaskbarTimerId, kTaskbarTimerMs, nullptr);
-}
+void MainWindow::StartTaskbarProgress() { taskbar_.Start(window_, kTaskbarTimerId); }
 
-void MainWindow::StopTaskbarProgress() {
-  if (!taskbar_) return;
-  KillTimer(window_, kTaskbarTimerId);
-  taskbar_->SetProgressValue(window_, 100, 100);
-  taskbar_->SetProgressState(window_, TBPF_NOPROGRESS);
-  taskbar_->Release();
-  taskbar_ = nullptr;
-}
+void MainWindow::StopTaskbarProgress() { taskbar_.Stop(); }
 
 // ---- Events ----
 
@@ -560,16 +530,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case kTreeCheckChanged:
       SyncTreeTicks();
       return 0;
+    case WM_MOUSEMOVE:
+      call(handlers_.page_pointed);
+      break;
     case WM_TIMER:
       if (w == kDirectTimerId) {
         KillTimer(window_, kDirectTimerId);
         call(handlers_.direct_tick);
         return 0;
       }
-      if (w == kTaskbarTimerId) {
-        if (taskbar_) taskbar_->SetProgressValue(window_, static_cast<ULONGLONG>(progress_), 100);
-        return 0;
-      }
+      if (taskbar_.OnTimer(w, progress_)) return 0;
       break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {

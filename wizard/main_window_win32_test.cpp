@@ -297,6 +297,7 @@ TEST_F(MainWindowTest, FinishOptionBoxesStandInRows) {
 
 TEST_F(MainWindowTest, TaskbarProgressStartsAndStops) {
   window.StartTaskbarProgress();
+  EXPECT_TRUE(window.taskbar_running());  // the shell's object answers to the interface asked for
   window.SetProgress(30);
   window.StopTaskbarProgress();
   EXPECT_FALSE(window.taskbar_running());

@@ -163,6 +163,15 @@ void OnComponentChosen(int position) {
   if (text && *text != TheWindow().Description()) TheWindow().SetDescription(*text);
 }
 
+// The pointer over the components page outside the tree: the box shows the hint again.
+void OnPagePointed() {
+  MainWindow& window = TheWindow();
+  if (window.CurrentPage() != kPageComponents) return;
+  const std::optional<std::string> hint = HintOnPagePointed(
+      window.Description(), ControlText(window.Control(control_names::kComponentsHeading)));
+  if (hint) window.SetDescription(*hint);
+}
+
 // The free-space line follows the drive of the path box.
 void UpdateFreeSpace() {
   if (!Startup().show_space) return;
@@ -232,6 +241,7 @@ bool CreateWizardWindow() {
                                          TheWindow().Control(control_names::kDescription)));
   };
   handlers.component_pointed = OnComponentChosen;
+  handlers.page_pointed = OnPagePointed;
   handlers.browse = BrowseClicked;
   handlers.path_changed = UpdateFreeSpace;
   window.SetHandlers(std::move(handlers));

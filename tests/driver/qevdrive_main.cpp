@@ -4,6 +4,8 @@
 // what it sees. Built only for the tests (32-bit and 64-bit, like the program it drives).
 //
 // Usage: qevdrive SCRIPT          (SCRIPT: a UTF-8 file of steps, one per line; "-": stdin)
+// The program is followed into the processes it starts (and they into theirs): a launcher that
+// starts the real program and ends is driven through the program's windows.
 // Output (UTF-8): "ok   ..." / "FAIL ..." per check, what `texts`, `tree` and `list` print, and
 // a last line "passed: N checks" or "FAILED: N of M checks". Exit status: 0 when every check
 // passed, 1 when one failed, 2 when a step could not be done (a window or control never came);
@@ -40,16 +42,23 @@
 //   tree                       print the tree items with their ticks
 //   list TEXT                  check: a visible list box holds an entry TEXT
 //   shot FILE.bmp              save the window as it is on the screen, frame included
+//   point X Y                  the pointer moves over the window itself at client point (X, Y),
+//                              where no control takes it (a mouse move message to the window)
 //   sleep MILLISECONDS
 //   exit CODE|any [SECONDS]    wait (default 60 s) for the program to end; check its exit code
+//   gone [SECONDS]             wait (default 60 s) until the program and every process it started
+//                              (followed as above) have ended
 //   alive                      check: the program is still running
+//   exists PATH / missing PATH check: the file or folder PATH is there / is not there
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -140,11 +149,36 @@ struct Driver {
     std::exit(2);
   }
 
+  // The started program and the processes started from it, as far as they have been seen. An
+  // ended member stays listed, so its children are still found; the driver holds the started
+  // program's handle, so its id is not reused meanwhile.
+  mutable std::set<DWORD> family;
+
+  void FollowChildren() const {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    std::vector<std::pair<DWORD, DWORD>> parents;  // (process, its parent)
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+      parents.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    }
+    CloseHandle(snapshot);
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (const auto& [pid, parent] : parents) {
+        if (family.count(parent) && family.insert(pid).second) grew = true;
+      }
+    }
+  }
+
   bool Ours(HWND w) const {
     if (!started) return true;
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    return pid == process.dwProcessId;
+    if (family.count(pid)) return true;
+    FollowChildren();
+    return family.count(pid) != 0;
   }
 
   std::vector<HWND> TopWindows() const {
@@ -318,6 +352,7 @@ struct Driver {
         Abort("cannot start " + rest);
       }
       started = true;
+      family = {process.dwProcessId};
       std::printf("started %s\n", rest.c_str());
     } else if (op == "window") {
       const std::wstring title = arg(1);
@@ -530,6 +565,11 @@ struct Driver {
       DeleteDC(dc);
       ReleaseDC(nullptr, screen);
       Check(out.good(), "screenshot " + words[1]);
+    } else if (op == "point") {
+      if (!window || words.size() < 3) Abort("point needs a window and X Y");
+      PostMessageW(window, WM_MOUSEMOVE, 0,
+                   MAKELPARAM(std::atoi(words[1].c_str()), std::atoi(words[2].c_str())));
+      Sleep(200);
     } else if (op == "sleep") {
       Sleep(static_cast<DWORD>(std::atoi(words.size() > 1 ? words[1].c_str() : "0")));
     } else if (op == "exit") {
@@ -544,6 +584,25 @@ struct Driver {
       const std::string want = words.size() > 1 ? words[1] : "any";
       Check(want == "any" || std::to_string(code) == want,
             "exit code " + std::to_string(code) + (want == "any" ? "" : " (want " + want + ")"));
+    } else if (op == "gone") {
+      if (!started) Abort("no program started");
+      const bool ended = WaitFor(seconds(1, 60), [&] {
+        FollowChildren();
+        for (DWORD pid : family) {
+          HANDLE p = pid == process.dwProcessId ? process.hProcess : OpenProcess(SYNCHRONIZE, FALSE, pid);
+          if (!p) continue;  // ended and gone
+          const bool running = WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
+          if (p != process.hProcess) CloseHandle(p);
+          if (running) return false;
+        }
+        return true;
+      });
+      if (!Check(ended, "the program and the processes it started ended")) {
+        Abort("still running");
+      }
+    } else if (op == "exists" || op == "missing") {
+      const bool there = GetFileAttributesW(arg(1).c_str()) != INVALID_FILE_ATTRIBUTES;
+      Check(there == (op == "exists"), (there ? "there: " : "not there: ") + words[1]);
     } else if (op == "alive") {
       Check(started && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT, "still running");
     } else {

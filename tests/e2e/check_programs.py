@@ -48,6 +48,17 @@ for name in ("setup.exe", "uninst.exe", "7-zip32.dll"):
 setup = PE(setup_bytes)
 check(setup.resource("UNINST_DAT", 100) == uninst_bytes, "setup.exe carries uninst.exe as UNINST_DAT/100")
 check(setup.resource("KEY", 250) == b"486", "setup.exe carries KEY/250 = \"486\"")
+# Its icon (the file's icon in Explorer, and the one its windows show): group 1 with the sizes
+# Windows asks for, each image stored.
+group = setup.resource(14, 1)
+sizes = []
+if group and len(group) >= 6:
+    for i in range(int.from_bytes(group[4:6], "little")):
+        entry = group[6 + 14 * i: 20 + 14 * i]
+        sizes.append(entry[0] or 256)
+        check(setup.resource(3, int.from_bytes(entry[12:14], "little")) is not None,
+              f"setup.exe carries the {entry[0] or 256}-pixel image of its icon")
+check({16, 32, 48} <= set(sizes), f"setup.exe has an icon of 16, 32 and 48 pixels (got {sizes})")
 if os.path.exists(dll_path):
     check(setup.resource("ARCHIVE_DLL", 100) == open(dll_path, "rb").read(),
           "setup.exe carries 7-zip32.dll as ARCHIVE_DLL/100")

@@ -138,8 +138,9 @@ missing = in_order(lines, ["msg 1001 0 0", "click 103", "answer 6", "msg 1003 1 
 h.check(missing is None, f"PlugQuit: veto, then quit (first missing: {missing}; log {lines})")
 h.check(not installed("PlugQuit"), "PlugQuit: nothing installed")
 
-# 3. The install started by the plug-in on the directory page, with progress and log hooks.
-hooks = ("1001 0 * click 102;1001 2 * click 102;1001 3 * !hooks -;"
+# 3. The install started by the plug-in on the directory page, with progress and log hooks; a
+# second start asked for while it runs (the installing page shown) is refused.
+hooks = ("1001 0 * click 102;1001 2 * click 102;1001 3 * !hooks -;1001 4 * !hooks -;"
          "1005 * * !answer 6;1005 * * !click 103")
 lines = run("PlugHooks", package("PlugHooks", hooks, licence=False), expect=6)
 progress = [int(l.split()[1]) for l in lines if l.startswith("progress ")]
@@ -148,7 +149,9 @@ h.check(bool(progress) and progress == sorted(progress) and progress[-1] == 100,
 logged = [l for l in lines if l.startswith("log ")]
 h.check(any("readme.txt" in l and "抽取" in l for l in logged),
         f"PlugHooks: the log hook saw the extraction lines ({logged[:4]})")
-h.check("hooks = 0" in lines, "PlugHooks: request 1009 reports an install that ran")
+h.check(in_order(lines, ["hooks = -1", "hooks = 0"]) is None,
+        f"PlugHooks: request 1009 reports an install that ran, and refuses one inside it ({lines})")
+h.check(len([l for l in logged if "抽取" in l and "app.exe" in l]) == 1, "PlugHooks: one install")
 h.check(installed("PlugHooks") == set(FILES), f"PlugHooks: installed {sorted(installed('PlugHooks'))}")
 
 # 4. A direct install steered at load: the docs folder excluded, one file of it extracted by the

@@ -3,8 +3,9 @@
 installs silently (`setup.exe -hp /D=...`), then "uninst.exe -hp" in the install folder uninstalls
 silently. The launcher waits and ends with the uninstaller's exit code; the product's files, its
 shortcuts, the Uninstall entry and every registry value marked for removal are gone, values
-without the mark remain, the install folder is removed (or kept with only the user's own file),
-and nothing is left in the temporary folder.
+without the mark remain, the keys the install made are removed once empty (a key that was there
+before stays), files and folders named outside GBK go like the others, the install folder is
+removed (or kept with only the user's own file), and nothing is left in the temporary folder.
 Usage: silent_uninstall.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import glob
 import os
@@ -19,6 +20,8 @@ display = Display()
 root = h.unix_path("C:\\")
 shutil.rmtree(os.path.join(root, "QevUninst"), ignore_errors=True)
 USER_KEY = "HKCU\\Software\\QevUninstallTest"
+MADE_KEY = "HKCU\\Software\\QevUninstallMade"      # made by the install, emptied by the removal
+FOUND_KEY = "HKCU\\Software\\QevUninstallFound"    # there before the install, emptied as well
 UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QevRound"
 
 PRODUCT = {
@@ -27,6 +30,8 @@ PRODUCT = {
     "中文目录/数据.dat": bytes(range(256)) * 16,
     "docs/deep/more.txt": b"more",
     "empty.txt": b"",
+    "Straße.txt": b"outside GBK",
+    "âb/Ω文.txt": b"in a folder outside GBK",
 }
 description = r"""[product]
 name = QevRound
@@ -75,6 +80,16 @@ name = Count
 type = REG_DWORD
 data = 7
 remove_on_uninstall = yes
+[registry]
+path = HKEY_CURRENT_USER\Software\QevUninstallMade\Deep\Er
+name = Removed
+data = 1
+remove_on_uninstall = yes
+[registry]
+path = HKEY_CURRENT_USER\Software\QevUninstallFound
+name = Removed
+data = 1
+remove_on_uninstall = yes
 """
 installer, _, _ = h.package("round", description, PRODUCT)
 launcher_copy = os.path.join(work, "uninst.exe")
@@ -82,7 +97,12 @@ launcher_copy = os.path.join(work, "uninst.exe")
 
 def forget():
     h.wine("cmd", "/c", f"reg delete {USER_KEY} /f >nul 2>nul & reg delete {UNINSTALL} /f /reg:32 "
-                        f">nul 2>nul & reg delete {UNINSTALL} /f /reg:64 >nul 2>nul")
+                        f">nul 2>nul & reg delete {UNINSTALL} /f /reg:64 >nul 2>nul & "
+                        f"reg delete {MADE_KEY} /f >nul 2>nul & reg delete {FOUND_KEY} /f >nul 2>nul")
+
+
+def key_exists(key):
+    return h.wine("reg", "query", key)[0] == 0
 
 
 def links():
@@ -97,6 +117,8 @@ def links():
 
 def round_trip(label, folder, user_file=None):
     forget()
+    # An empty key (made as the parent of a subkey, since "reg add" gives a key a default value).
+    h.wine("cmd", "/c", f"reg add {FOUND_KEY}\\Sub /f >nul & reg delete {FOUND_KEY}\\Sub /f >nul")
     status, _ = h.run_setup(installer, "-hp", f"/D={folder}")
     unix = h.unix_path(folder)
     h.check(status == 0 and unix is not None, f"{label}: installed (exit {status})")
@@ -129,6 +151,9 @@ def round_trip(label, folder, user_file=None):
             f"{label}: the Uninstall entry is gone in both views")
     values = h.reg_values(USER_KEY)
     h.check(set(values) == {"Kept"}, f"{label}: marked values gone, the unmarked one stays ({sorted(values)})")
+    h.check(not key_exists(MADE_KEY), f"{label}: the keys the install made are gone once empty")
+    h.check(key_exists(FOUND_KEY) and h.reg_values(FOUND_KEY) == {},
+            f"{label}: an emptied key that was there before the install stays")
     h.check(new == [], f"{label}: nothing left in the temporary folder ({new})")
     h.clean_temp()
 

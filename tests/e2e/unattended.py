@@ -5,8 +5,9 @@ why they stopped and leave nothing behind. Each case checks the exit code, the l
 running: background installs with no X display at all (installed, or the no-window code for a
 wizard install), the silent answers of a background install (missing volume, refused directory,
 install password, no package), a package without product data, a switch inside the path
-switch's value, an installer in a folder whose name GBK cannot hold, test mode on copies of the
-configuration files, and the first extracted member's log line.
+switch's value, programs run as batch files and a ".reg" import (nothing of them left in the
+temporary folder), an installer in a folder whose name GBK cannot hold, test mode on copies of
+the configuration files, and the first extracted member's log line.
 Usage: unattended.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
@@ -136,6 +137,37 @@ nodata, _, _ = h.package("nodata", description(
          "wait = yes\n"), {})
 run("no-product-data", nodata, ["-hp", f"/D={ROOT}\\nodata"], 0, "安装完成")
 h.check(h.unix_path(f"{ROOT}\\nodata.txt") is not None, "no-product-data: its program ran")
+
+# ---- Programs run as batch files ("%ET%") and a ".reg" import leave nothing in the temporary
+# folder: a waited batch that leaves early through "exit", one not waited for, a component's script
+# line; the registry step logs each value it writes and the import ----
+reg_file = ("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QevBatches]\r\n"
+            "\"Imported\"=\"yes\"\r\n").encode("ascii")
+batches, _, _ = h.package("batches", description("QevBatches", more=(
+    f"[run]\ncommand = cmd /c echo before>{ROOT}\\before.txt%ET%exit /b 2%ET%echo no>{ROOT}\\no.txt\n"
+    "external = yes\nhidden = yes\nwait = yes\nwhen = before\n"
+    f"[run]\ncommand = cmd /c ping -n 2 127.0.0.1 >nul%ET%echo after>{ROOT}\\after.txt\n"
+    "external = yes\nhidden = yes\nwait = no\n"
+    "[component]\nname = 基本组件\n"
+    f"install = [真]cmd /c echo one>{ROOT}\\script.txt%ET%echo two>>{ROOT}\\script.txt\n"
+    "[registry]\npath = HKEY_CURRENT_USER\\Software\\QevBatches\nname = Folder\ndata = %InstallPath%\n"
+    "[registry]\ntype = file\nfile = imports.reg\n")), PRODUCT, extra={"imports.reg": reg_file})
+lines = run("batches", batches, ["-hp", f"/D={ROOT}\\batches"], 0, "安装完成")
+h.check(h.unix_path(f"{ROOT}\\before.txt") and not h.unix_path(f"{ROOT}\\no.txt"),
+        "batches: the waited batch ran up to its exit")
+h.check(h.unix_path(f"{ROOT}\\after.txt") is not None, "batches: the batch not waited for ran to its end")
+script = h.unix_path(f"{ROOT}\\script.txt")
+h.check(script is not None and open(script, "rb").read().split() == [b"one", b"two"],
+        "batches: the script line's batch ran")
+written = [l.split(" ", 2)[-1] for l in lines if "写入注册项" in l or "导入注册表文件" in l]
+h.check(f"写入注册项: HKEY_CURRENT_USER\\Software\\QevBatches\\Folder" in written and
+        f"写入注册项: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+        f"\\QevBatches\\DisplayName" in written and
+        any(w.startswith("导入注册表文件: ") and w.endswith(".reg") for w in written),
+        f"batches: the registry step logs every value and the import ({written})")
+h.check(h.reg_values("HKCU\\Software\\QevBatches").get("Imported") == ("REG_SZ", "yes"),
+        "batches: the .reg file was imported")
+h.wine("reg", "delete", "HKCU\\Software\\QevBatches", "/f")
 
 # ---- An installer in a folder whose name GBK cannot hold ----
 jorg = h.unix_path("C:\\") + "/QevUnattended/J\u00f6rg"

@@ -1,20 +1,20 @@
 #!/usr/bin/env python3
-"""The uninstall window under Wine, driven from outside with the keyboard: "uninst.exe" started as
-from the installed-programs list shows the window "<name><version> 卸载向导" with its option check
-boxes; [卸载] runs the option programs of ticked and unticked boxes (once as the package ticks them,
-once with both boxes changed), removes the product, and [完成] ends the uninstaller, which leaves
-nothing in the install folder or the temporary folder.
-Usage: uninstall_window.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
+"""The uninstall window under Wine, used as a person would by the test driver (qevdrive), which
+follows "uninst.exe" (started as from the installed-programs list) into the uninstaller it starts:
+the window "<name><version> 卸载向导" shows its texts and option check boxes; [卸载] runs the option
+programs of ticked and unticked boxes (once as the package ticks them, once with both boxes
+changed), removes the product with its log, and [完成] ends the uninstaller, which leaves nothing
+in the install folder or the temporary folder.
+Usage: uninstall_window.py QEVPACK SETUP.EXE QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
 import subprocess
 import sys
-import time
 
 from pe import PE
 from qevtest import Display, Harness
 
-qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
+qevpack, setup, drive, run_sh, prefix, work = sys.argv[1:7]
 h = Harness(qevpack, setup, run_sh, prefix, work)
 display = Display()
 root = h.unix_path("C:\\")
@@ -56,18 +56,9 @@ installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "docs/
                             extra={"uninstall.ico": ICON, "small.png": SMALL})
 
 
-def keys(window, *sequence):
-    for key in sequence:
-        subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", key],
-                       capture_output=True)
-        time.sleep(0.3)
-
-
-def window_id():
-    done = subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$"], capture_output=True,
-                          text=True)
-    ids = [int(i) for i in done.stdout.split()]
-    return max(ids) if ids else None
+def windows(path):
+    """A path of this machine as the prefix sees it (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def options_written():
@@ -91,35 +82,35 @@ def case(label, folder, toggle, expected):
             f"{label}: uninst.exe carries the product's uninstall icon")
     h.clean_temp()
     before = h.temp_snapshot()
-    launcher = h.start(folder + "\\uninst.exe")
-    deadline = time.monotonic() + 60
-    window = None
-    while window is None and time.monotonic() < deadline:
-        time.sleep(0.5)
-        window = window_id()
-    if not h.check(window is not None, f"{label}: the window {TITLE} is shown"):
-        h.stop(launcher)
-        return
-    time.sleep(1)
-    display.screenshot(os.path.join(work, f"{label}-welcome.png"))
-    h.check(os.path.isdir(unix), f"{label}: nothing is removed before [卸载]")
-    if toggle:
-        # From [卸载]: [取消], then the two option boxes; back again to [卸载].
-        keys(window, "Tab", "Tab", "space", "Tab", "space", "shift+Tab", "shift+Tab", "shift+Tab")
-    keys(window, "space")
-    deadline = time.monotonic() + 60
-    while os.path.isdir(unix) and time.monotonic() < deadline:
-        time.sleep(0.5)
-    time.sleep(1)
-    display.screenshot(os.path.join(work, f"{label}-done.png"))
-    h.check(window_id() is not None, f"{label}: the window stays with [完成] after the removal")
-    keys(window, "space")
-    deadline = time.monotonic() + 30
-    while window_id() is not None and time.monotonic() < deadline:
-        time.sleep(0.5)
-    h.check(window_id() is None, f"{label}: [完成] ends the uninstaller")
-    h.stop(launcher)
-    h.wait_server()
+    # From the welcome state (nothing removed yet) through [卸载] to [完成] and the end of every
+    # process the launcher started.
+    toggle_steps = "click 选项甲\nclick 选项乙\nbutton 选项甲 unchecked\nbutton 选项乙 checked\n" if toggle else ""
+    steps = (f"start {folder}\\uninst.exe\n"
+             f"window \"{TITLE}\" 60\n"
+             "expect 卸载 “QevWin1.0”\n"
+             "expect 这个向导将从你的计算机卸载“QevWin1.0”。 单击 [卸载] 开始解除安装程序。\n"
+             f"expect {folder}\n"
+             "button 选项甲 shown checked\n"
+             "button 选项乙 shown unchecked\n"
+             "button 卸载 enabled default\n"
+             f"exists {folder}\\app.exe\n"
+             f"shot \"{windows(os.path.join(work, label + '-welcome.bmp'))}\"\n"
+             + toggle_steps +
+             "click 卸载\n"
+             "wait 已完成卸载！ 60\n"
+             f"list 删除文件: {folder}\\app.exe\n"
+             "button 完成 enabled\n"
+             f"missing {folder}\n"
+             f"shot \"{windows(os.path.join(work, label + '-done.bmp'))}\"\n"
+             "click 完成\n"
+             "gone 30\n")
+    script = os.path.join(work, label + ".steps")
+    with open(script, "w", encoding="utf-8") as f:
+        f.write(steps)
+    status, out = h.wine(drive, windows(script), timeout=240)
+    text = out.decode("utf-8", "replace")
+    print(f"---- {label}\n{text}", end="" if text.endswith("\n") else "\n", flush=True)
+    h.check(status == 0, f"{label}: every step of the driver passed")
     h.check(options_written() == expected, f"{label}: option programs ran as {expected}")
     h.check(not os.path.isdir(unix), f"{label}: the install folder is removed")
     new = h.temp_new(before)

@@ -125,6 +125,9 @@ select 文档
 expect 说明文档
 select 主程序
 expect 主程序的文件
+point 400 250
+expect 请选择相应选项后即可生成对应信息
+absent 主程序的文件
 tick 文档
 ticked 文档
 untick 文档

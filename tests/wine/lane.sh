@@ -3,9 +3,10 @@
 # 32-bit code, Wine's 32-bit loader is executed by qemu-i386 through binfmt_misc, registered in a
 # private user and mount namespace (the machine-wide registration is never touched), or, where the
 # kernel has no private binfmt_misc, once machine-wide as "qev-i386".
-# Expects $prefix; defines lane_kind (native, private, global or none, decided once per
-# prefix and kept in $prefix.lane/kind; QEV_LANE=native|private|global|none chooses instead,
-# e.g. to try the emulated lane on a machine that runs 32-bit code), lane_prepare and lane_exec.
+# Expects $prefix; defines lane_kind (native, private, global or none, kept in $prefix.lane/kind:
+# "native" once found, any other kind looked for again at every preparation;
+# QEV_LANE=native|private|global|none chooses instead, e.g. to try the emulated lane on a machine
+# that runs 32-bit code), lane_prepare and lane_exec.
 
 lane_dir="$prefix.lane"
 lane_qemu=
@@ -53,8 +54,17 @@ lane_detect() {
 # prefix lock.
 lane_prepare() {
   mkdir -p "$lane_dir"
-  if [ ! -f "$lane_dir/kind" ]; then
-    lane_detect >"$lane_dir/kind.new" && mv "$lane_dir/kind.new" "$lane_dir/kind"
+  # Only "native" is kept for good. Any other answer is asked again at the next run: one failed
+  # look (a busy machine, a namespace limit reached for a moment) must not leave a prefix emulated,
+  # ten times slower, for the rest of its life. The look itself takes milliseconds.
+  if [ "$(cat "$lane_dir/kind" 2>/dev/null)" != native ]; then
+    local attempt kind
+    for attempt in 1 2 3; do
+      kind=$(lane_detect)
+      [ "$kind" = native ] && break
+      sleep 0.1
+    done
+    printf '%s\n' "$kind" >"$lane_dir/kind.new" && mv "$lane_dir/kind.new" "$lane_dir/kind"
   fi
   lane_kind=$(lane_chosen)
   local shim=$lane_dir/lib/i386-linux-gnu/qevlane.so source
