@@ -3,6 +3,12 @@
 
 #include <cstring>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define QEV_SHA_NI 1
+#endif
+
 namespace sz {
 namespace {
 
@@ -18,7 +24,61 @@ const uint32_t kRoundConstants[64] = {
 
 inline uint32_t Rotr(uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
 
+bool instructions_allowed = true;
+
+#ifdef QEV_SHA_NI
+bool HaveShaInstructions() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("ssse3") || !__builtin_cpu_supports("sse4.1")) return false;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    // Leaf 7, EBX bit 29: the SHA extensions.
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && ((b >> 29) & 1) != 0;
+  }();
+  return have;
+}
+
+// One block with the SHA instructions. They keep the state as the word pairs (A, B, E, F) and
+// (C, D, G, H) and take two rounds per instruction; the message schedule takes four words at a
+// time. A key derivation of 2^19 rounds (what 7-Zip writes) costs a fifth of the portable time.
+__attribute__((target("sha,sse4.1,ssse3"))) void CompressWithInstructions(uint32_t h[8],
+                                                                          const uint8_t* block) {
+  const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), 0xB1);
+  __m128i hgfe = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 4)), 0x1B);
+  __m128i abef = _mm_alignr_epi8(dcba, hgfe, 8);
+  __m128i cdgh = _mm_blend_epi16(hgfe, dcba, 0xF0);
+  const __m128i abef_before = abef, cdgh_before = cdgh;
+  __m128i w[4];
+  for (int i = 0; i < 16; ++i) {
+    __m128i& words = w[i & 3];
+    if (i < 4) {
+      words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i)),
+                               byte_swap);
+    } else {
+      // w[t-16] + s0(w[t-15]), + w[t-7], then + s1(w[t-2]) for the four words of this group.
+      __m128i next = _mm_sha256msg1_epu32(w[i & 3], w[(i + 1) & 3]);
+      next = _mm_add_epi32(next, _mm_alignr_epi8(w[(i + 3) & 3], w[(i + 2) & 3], 4));
+      words = _mm_sha256msg2_epu32(next, w[(i + 3) & 3]);
+    }
+    __m128i message = _mm_add_epi32(
+        words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * i)));
+    cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+    message = _mm_shuffle_epi32(message, 0x0E);
+    abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+  }
+  abef = _mm_add_epi32(abef, abef_before);
+  cdgh = _mm_add_epi32(cdgh, cdgh_before);
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h), _mm_blend_epi16(feba, dchg, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+#endif
+
 }  // namespace
+
+void AllowSha256Instructions(bool allowed) { instructions_allowed = allowed; }
 
 void Sha256::Reset() {
   static const uint32_t kInit[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -29,6 +89,12 @@ void Sha256::Reset() {
 }
 
 void Sha256::Compress(const uint8_t* block) {
+#ifdef QEV_SHA_NI
+  if (instructions_allowed && HaveShaInstructions()) {
+    CompressWithInstructions(h_, block);
+    return;
+  }
+#endif
   uint32_t w[64];
   for (int i = 0; i < 16; ++i) {
     w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 |

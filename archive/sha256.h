@@ -21,4 +21,8 @@ class Sha256 {
   size_t fill_ = 0;
 };
 
+// Whether the processor's SHA instructions may be used where it has them (they are by default);
+// tests switch them off to check the portable rounds against the same answers.
+void AllowSha256Instructions(bool allowed);
+
 }  // namespace sz
