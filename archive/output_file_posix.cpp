@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "runtime/files.h"
 #include "runtime/text.h"
 
 namespace sz {
@@ -44,15 +45,7 @@ bool OutputFile::Write(const void* data, size_t size) {
 }
 
 void OutputFile::SetModifiedTime(uint64_t filetime) {
-  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
-  if (handle_ < 0 || filetime < kUnixEpochInFileTime) return;
-  const uint64_t since = filetime - kUnixEpochInFileTime;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(since / 10000000);
-  times[1].tv_nsec = static_cast<long>(since % 10000000 * 100);
-  ::futimens(static_cast<int>(handle_), times);
+  if (handle_ >= 0) SetDescriptorModifiedTime(static_cast<int>(handle_), filetime);
 }
 
 void OutputFile::Close() {

@@ -48,6 +48,12 @@ class File {
   std::unique_ptr<Handle> handle_;
 };
 
+#ifndef _WIN32
+// The same for an open POSIX descriptor (the native build's file layers share it). Times before
+// 1970 have no counterpart and are left alone (false).
+bool SetDescriptorModifiedTime(int fd, uint64_t filetime);
+#endif
+
 // Whole-file read; false when the file cannot be opened or read.
 bool ReadWholeFile(const std::string& path, Bytes& content);
 // Whole-file write (created or replaced); false on any failure.

@@ -149,16 +149,20 @@ bool File::Write(const void* buffer, int64_t size) {
 
 bool File::Flush() { return handle_ && ::fsync(handle_->fd) == 0; }
 
-bool File::SetModifiedTime(uint64_t filetime) {
+bool SetDescriptorModifiedTime(int fd, uint64_t filetime) {
   constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
-  if (!handle_ || filetime < kUnixEpochInFileTime) return false;
+  if (filetime < kUnixEpochInFileTime) return false;
   const uint64_t since = filetime - kUnixEpochInFileTime;
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(since / 10000000);
   times[1].tv_nsec = static_cast<long>(since % 10000000 * 100);
-  return ::futimens(handle_->fd, times) == 0;
+  return ::futimens(fd, times) == 0;
+}
+
+bool File::SetModifiedTime(uint64_t filetime) {
+  return handle_ && SetDescriptorModifiedTime(handle_->fd, filetime);
 }
 
 bool FileExists(const std::string& path) {
