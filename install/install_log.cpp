@@ -47,7 +47,9 @@ std::string LogFileLine(const LogTime& time, const std::string& gbk_line) {
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", time.year, time.month,
                 time.day, time.hour, time.minute, time.second);
-  return stamp + GbkToUtf8(gbk_line) + "\r\n";
+  // Paths in the lines carry names outside GBK in their exact form ("Stra?00DFe.txt"); the UTF-8
+  // file can show them as they are.
+  return stamp + Utf16ToUtf8(GbkPathToUtf16(gbk_line)) + "\r\n";
 }
 
 void AppendLogFile(const std::string& path, const std::string& gbk_line) {

@@ -1,6 +1,6 @@
 // The install log file chosen with /LOG=: every log line of the install, stamped with the local
-// time and written as UTF-8. The file is opened, appended to and closed for every line, so a
-// process that terminates itself loses nothing.
+// time and written as UTF-8. Each line is handed to the system at once, so a process that ends
+// itself loses nothing.
 #pragma once
 
 #include <string>
@@ -15,7 +15,7 @@ using LogClock = LogTime (*)();
 LogClock SetLogClock(LogClock clock);
 LogTime LocalLogTime();
 
-// "YYYY-MM-DD HH:MM:SS " + the line converted to UTF-8 + CR LF.
+// "YYYY-MM-DD HH:MM:SS " + the line converted to UTF-8 (names outside GBK as they are) + CR LF.
 std::string LogFileLine(const LogTime& time, const std::string& gbk_line);
 
 // Appends LogFileLine(clock now, line) to the file at `path` (GBK). Nothing happens when the path is

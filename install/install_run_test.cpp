@@ -605,6 +605,8 @@ LogTime FixedTime() { return LogTime{2026, 3, 9, 8, 5, 7}; }
 
 TEST(InstallRun, LogFile) {
   EXPECT_EQ(LogFileLine(FixedTime(), "抽取: a.txt"), "2026-03-09 08:05:07 " + GbkToUtf8("抽取: a.txt") + "\r\n");
+  EXPECT_EQ(LogFileLine(FixedTime(), "抽取: Stra?00DFe.txt"),
+            "2026-03-09 08:05:07 " + GbkToUtf8("抽取: ") + "Stra\xC3\x9F" "e.txt\r\n");
   EXPECT_EQ(InstallResultLine(kExitSuccess, ""), "安装完成 (退出代码 0)");
   EXPECT_EQ(InstallResultLine(kExitExtractionFailed, "解压数据包出错"),
             "安装失败: 解压数据包出错 (退出代码 4)");
