@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -221,6 +222,36 @@ TEST_F(ArchiveLibraryTest, OverwritesReadOnlyFilesAndKeepsTimesAndAttributes) {
     EXPECT_EQ(a.ftLastWriteTime.dwLowDateTime, b.ftLastWriteTime.dwLowDateTime);
     EXPECT_EQ(a.ftLastWriteTime.dwHighDateTime, b.ftLastWriteTime.dwHighDateTime);
   }
+}
+
+// Names go through the same rules as any Windows path: an older file whose name differs only in
+// case is overwritten in place, and a trailing dot is dropped.
+TEST_F(ArchiveLibraryTest, NamesFollowTheWindowsPathRules) {
+  ASSERT_TRUE(CreateDirectoryW(Wide(dest_.substr(0, dest_.rfind('\\'))).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(dest_).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(dest_ + "\\FOLDER").c_str(), nullptr));
+  FILE* f = _wfopen(Wide(dest_ + "\\FOLDER\\MIXED.TXT").c_str(), L"wb");
+  ASSERT_NE(f, nullptr);
+  fputs("an older file", f);
+  fclose(f);
+  ASSERT_EQ(Call(Line("names.7z", "")), 0) << output_;
+  std::string got;
+  EXPECT_TRUE(ReadFileBytes(Wide(dest_ + "\\Folder\\Mixed.txt"), &got));
+  EXPECT_EQ(got, "new mixed");
+  EXPECT_TRUE(ReadFileBytes(Wide(dest_ + "\\other\\x.txt"), &got));
+  EXPECT_EQ(got, "other");
+  EXPECT_TRUE(ReadFileBytes(Wide(dest_ + "\\Folder\\dotted"), &got));
+  EXPECT_EQ(got, "dotted");
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Wide(dest_ + "\\FOLDER\\*").c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    if (data.cFileName[0] != L'.') names.push_back(data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"MIXED.TXT", L"dotted"}));
 }
 
 TEST_F(ArchiveLibraryTest, FlatModeWithListsWritesOnlyTheSelectedNames) {

@@ -13,7 +13,7 @@ namespace sz {
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile() { Close(); }
+  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -27,6 +27,10 @@ class OutputFile {
 
  private:
   intptr_t handle_ = -1;
+  // Windows: the folder of the last file, held open so the next file in it is created relative
+  // to it (under Wine that spares a walk of the whole path per file, here and in its server).
+  intptr_t folder_handle_ = -1;
+  std::u16string folder_path_;
 };
 
 // One folder level (its parent exists); true when it is a folder afterwards. `made`: this call

@@ -23,6 +23,8 @@ std::string NativePath(std::u16string path) {
 
 }  // namespace
 
+OutputFile::~OutputFile() { Close(); }
+
 bool OutputFile::Create(const std::u16string& path) {
   Close();
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

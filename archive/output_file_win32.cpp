@@ -1,7 +1,11 @@
-// Windows side of the output files, through the wide API with the exact UTF-16 path.
+// Windows side of the output files, through the wide API with the exact UTF-16 path; a file is
+// made by its name in its open folder where that names the same file.
 #include "archive/output_file.h"
 
 #include <windows.h>
+#include <winternl.h>
+
+#include <string_view>
 
 namespace sz {
 namespace {
@@ -10,10 +14,69 @@ std::wstring WidePath(const std::u16string& path) { return std::wstring(path.beg
 
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// A name Windows would change on the way through the path rules (a trailing dot or space is
+// dropped there) is not created by its exact NT name.
+bool KeepsItsName(std::u16string_view leaf) {
+  return !leaf.empty() && leaf.back() != u'.' && leaf.back() != u' ';
+}
+
+using NtCreateFileFunction = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*,
+                                          IO_STATUS_BLOCK*, LARGE_INTEGER*, ULONG, ULONG, ULONG,
+                                          ULONG, void*, ULONG);
+
+NtCreateFileFunction NtCreateFileEntry() {
+  static const NtCreateFileFunction entry = reinterpret_cast<NtCreateFileFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+  return entry;
+}
+
 }  // namespace
+
+OutputFile::~OutputFile() {
+  Close();
+  if (folder_handle_ != -1) CloseHandle(AsHandle(folder_handle_));
+}
 
 bool OutputFile::Create(const std::u16string& path) {
   Close();
+  // Members come folder by folder: the folder stays open and each file is made by its name in
+  // it, which is what CreateFileW does after it has parsed the whole path.
+  const size_t slash = path.rfind(u'\\');
+  NtCreateFileFunction create = NtCreateFileEntry();
+  // A path the plain way would refuse as too long stays refused: the uninstaller and every
+  // other program must be able to reach what was written.
+  if (create && slash != std::u16string::npos && slash > 0 && path.size() < MAX_PATH &&
+      KeepsItsName(std::u16string_view(path).substr(slash + 1))) {
+    const std::u16string_view folder(path.data(), slash);
+    if (folder_handle_ == -1 || folder != folder_path_) {
+      if (folder_handle_ != -1) CloseHandle(AsHandle(folder_handle_));
+      folder_path_.assign(folder);
+      HANDLE h = CreateFileW(WidePath(folder_path_).c_str(), FILE_TRAVERSE | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      folder_handle_ = h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
+    }
+    if (folder_handle_ != -1) {
+      std::wstring leaf(path.begin() + static_cast<std::ptrdiff_t>(slash) + 1, path.end());
+      UNICODE_STRING name;
+      name.Buffer = leaf.data();
+      name.Length = name.MaximumLength = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
+      OBJECT_ATTRIBUTES attributes;
+      InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE,
+                                 AsHandle(folder_handle_), nullptr);
+      IO_STATUS_BLOCK status;
+      HANDLE h = nullptr;
+      // What CreateFileW(GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, NORMAL) asks for.
+      const ULONG kOverwriteIf = 5, kNonDirectory = 0x40, kSynchronousIo = 0x20;
+      if (create(&h, GENERIC_WRITE | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
+                 nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, kOverwriteIf,
+                 kNonDirectory | kSynchronousIo, nullptr, 0) >= 0) {
+        handle_ = reinterpret_cast<intptr_t>(h);
+        return true;
+      }
+    }
+  }
+  // Anything else, and any failure above, goes the plain way, which also gives the error.
   HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;

@@ -39,5 +39,12 @@ make encrypted_headers "-p$password" -mhe=on
 make encrypted "-p$password"
 make delta -mf=Delta:4
 printf '%s' "$password" >"$out/password.txt"
+# Names Windows treats in its own way: a trailing dot (dropped by the path rules) and names that
+# differ from older files only in case.
+mkdir -p "$out/names/Folder" "$out/names/other"
+printf 'new mixed' >"$out/names/Folder/Mixed.txt"
+printf 'dotted' >"$out/names/Folder/dotted."
+printf 'other' >"$out/names/other/x.txt"
+(cd "$out/names" && "$seven_zip" a -bd -y "$out/names.7z" Folder/Mixed.txt other/x.txt Folder/dotted. >/dev/null)
 python3 "$here/craft_hostile.py" "$seven_zip" "$out"
 echo "$stamp" >"$out/.complete"
