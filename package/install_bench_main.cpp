@@ -1,6 +1,7 @@
 // Benchmark program (not a test) for the two heavy steps of an install, run alone under Wine so
 // that their cost can be told apart from the rest of setup.exe:
-//   install_bench copy INSTALLER       copies the data block out as start-up does
+//   install_bench copy INSTALLER [OUT] copies the data block out as start-up does (to OUT, by
+//                                      default beside the installer), then deletes the copy
 //   install_bench extract LIBRARY ARCHIVE FOLDER
 //                                      loads the archive library by its path and extracts the
 //                                      archive through its SevenZip entry, as the install run does
@@ -38,8 +39,7 @@ double ProcessorSeconds() {
 // The install run's callback does this much per call: nothing that would cost time here.
 BOOL CALLBACK OnProgress(HWND, UINT, UINT, LPVOID) { return TRUE; }
 
-int Copy(const std::string& installer) {
-  const std::string out = installer + ".bench.7zqev";
+int Copy(const std::string& installer, const std::string& out) {
   LARGE_INTEGER t0;
   QueryPerformanceCounter(&t0);
   const double c0 = ProcessorSeconds();
@@ -82,7 +82,9 @@ int Extract(const std::string& library, const std::string& archive, const std::s
 
 int main(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
-  if (verb == "copy" && argc == 3) return Copy(argv[2]);
+  if (verb == "copy" && (argc == 3 || argc == 4)) {
+    return Copy(argv[2], argc == 4 ? std::string(argv[3]) : std::string(argv[2]) + ".bench.7zqev");
+  }
   if (verb == "extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
   std::fprintf(stderr,
                "usage: install_bench copy INSTALLER | extract LIBRARY ARCHIVE FOLDER\n");
