@@ -145,13 +145,10 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
     SetControlText(title_, "正在卸载…");
     SetControlText(subtitle_, product_name + "正在卸载，请稍候…");
   }
-  void AddListLine(const std::string& line) override {
-    SendMessageW(log_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
-  }
+  void AddListLine(const std::string& line) override { AddLogListEntry(log_list_, line); }
   void ShowLogLine(const std::string& line) override {
-    SetControlText(status_, line);
-    const LRESULT index =
-        SendMessageW(log_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
+    SetControlLogLine(status_, line);
+    const LRESULT index = AddLogListEntry(log_list_, line);
     if (index >= 0) SendMessageW(log_list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   void SetProgress(int percent) override {

@@ -439,15 +439,14 @@ void MainWindow::ShowInstallingPicture(const ConfigImage& picture) {
 void MainWindow::SelectInstallingPage() { SelectPage(kPageInstalling); }
 
 void MainWindow::ShowLogLine(const std::string& line, bool add_to_list) {
-  SetControlText(Control(kStatusLabel), line);
+  SetControlLogLine(Control(kStatusLabel), line);
   if (add_to_list) AddToLogList(line);
   if (handlers_.log_line) handlers_.log_line(line);
 }
 
 void MainWindow::AddToLogList(const std::string& line) {
   HWND list = Control(kLogList);
-  const LRESULT index =
-      SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
+  const LRESULT index = AddLogListEntry(list, line);
   if (index >= 0) {
     // Selecting the entry scrolls it into view.
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
