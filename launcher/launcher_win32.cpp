@@ -142,8 +142,8 @@ int RunLauncher() {
   // uninstaller could then not remove: a running program's file can still be moved, so it moves
   // into the working folder, which the uninstaller's helper removes once both have ended.
   const std::string moved = working + "\\" + own_name + ".launcher";
-  const bool moved_away = wait && MoveFileExW(PathToWide(own_path).c_str(), PathToWide(moved).c_str(),
-                                              MOVEFILE_REPLACE_EXISTING);
+  const bool moved_away = wait && MoveFileExW(PathToWide(own_path).c_str(),
+                                              PathToWide(moved).c_str(), MOVEFILE_REPLACE_EXISTING);
   // An uninstall that removed nothing gets its launcher back where the user will look for it.
   const auto move_back = [&] {
     if (moved_away) MoveFileExW(PathToWide(moved).c_str(), PathToWide(own_path).c_str(), 0);
