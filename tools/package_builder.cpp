@@ -446,6 +446,7 @@ void Builder::Run() {
     parts.config_archive = config_archive;
     parts.data_archive_path = data_archive.string();
     parts.alter_data_signature = d_.alter_data_signature;
+    if (staged_.count("setup.ico")) parts.program_icon = staged_["setup.ico"];
     const fs::path installer =
         out_ / fs::u8path(d_.output_name.empty() ? d_.name + "-setup.exe" : d_.output_name);
     std::string error;
