@@ -194,6 +194,7 @@ struct Reader {
   }
   bool Read(std::vector<Resource>& out) {
     error = "the resource directory of the setup program is malformed";
+    uint64_t total = 0;
     std::vector<std::pair<uint32_t, uint32_t>> types;
     if (!Entries(0, types)) return false;
     for (const auto& t : types) {
@@ -217,6 +218,10 @@ struct Reader {
           r.codepage = Get32(b, base + at + 8);
           const size_t offset = OffsetOf(im, rva, size);
           if (offset == std::string_view::npos) return false;
+          // Entries may share tables and data; a directory that makes them multiply is no
+          // compiler's work.
+          total += size;
+          if (out.size() >= 65536 || total > (uint64_t(1) << 31)) return false;
           r.data.assign(b.substr(offset, size));
           out.push_back(r);
         }
