@@ -9,6 +9,7 @@
 
 #include "package/container.h"
 #include "runtime/text.h"
+#include "tools/program_icon.h"
 
 namespace {
 
@@ -61,6 +62,15 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
     }
     image.resize(m - 1);
   }
+  // The product's icon goes into the image's resources before anything is appended: Explorer
+  // shows it for the installer file, and the unpacking window and the wizard take it.
+  if (!parts.program_icon.empty()) {
+    std::string icon_error;
+    if (!ReplaceProgramIcon(image, parts.program_icon, icon_error)) {
+      error = "setup.ico cannot be the installer's icon: " + icon_error;
+      return false;
+    }
+  }
 
   const Bytes config_start = Marker(kConfigStartText), config_end = Marker(kConfigEndText);
   const Bytes data_start = Marker(kDataStartText), data_end = Marker(kDataEndText);
@@ -73,9 +83,14 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
       return false;
     }
   }
-  if (image.find(data_start) != std::string::npos || image.find(config_end) != std::string::npos) {
-    error = "the setup program contains a package marker";
-    return false;
+  // The mode record is the first one found from the start, the data block too; an icon's bytes
+  // could hold their markers.
+  for (const Bytes& marker : {mode_start, data_start, data_end, config_end}) {
+    if (image.find(marker) != std::string::npos) {
+      error = parts.program_icon.empty() ? "the setup program contains a package marker"
+                                         : "the setup program or its icon contains a package marker";
+      return false;
+    }
   }
 
   std::ofstream out(output_path, std::ios::binary | std::ios::trunc);
