@@ -82,8 +82,10 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
     CreateControl(window_, ControlKind::kButton, "取消", 407, 300, 80, 22, kCancelButtonId);
     for (HWND hidden : {status_, progress_bar_, log_list_}) ShowControl(hidden, false);
     MakeOptions();
+    std::vector<bool> made;
+    for (const UninstallOptionControl& option : options_) made.push_back(option.box != nullptr);
     info_.Fill(reinterpret_cast<uintptr_t>(window_), record_, request_.install_dir,
-               NoticeText(files_.skin), options_);
+               UninstallNotice(files_.skin), made);
     request_window_ = CreateRequestWindow(reinterpret_cast<uintptr_t>(window_),
                                           kUninstallEntryPrefix, UninstallRequestEntry());
     if (mode_ & (kUninstallDirect | kUninstallBackground)) SetTimer(window_, kStartTimerId, 1, nullptr);
@@ -172,13 +174,8 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
   }
 
  private:
-  static std::string NoticeText(const Bytes& skin) {
-    Bytes notice;
-    if (!GetItem(skin, "版权", notice) || IsEmptyItemValue(notice)) notice.clear();
-    return notice;
-  }
   static std::string NoticeLine(const Bytes& skin) {
-    std::string line = NoticeText(skin);
+    std::string line = UninstallNotice(skin);
     for (int i = 0; i < 40; ++i) line += "—";
     return line;
   }
@@ -209,13 +206,7 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
       request_.ticked.push_back(option.box &&
                                 SendMessageW(Box(option), BM_GETCHECK, 0, 0) == BST_CHECKED);
     }
-    request_.log_callback = nullptr;
-    if (callback) {
-      request_.log_callback = [callback](int percent, const std::string& line) {
-        const PluginValue args[2] = {percent, reinterpret_cast<PluginValue>(line.c_str())};
-        CallPluginProc(callback, args, 2);
-      };
-    }
+    request_.log_callback = PluginLogCallback(callback);
     const UninstallOutcome outcome = RunUninstall(request_, *this, DefaultUninstallSystem());
     exit_code_ = outcome.exit_code;
     if (!outcome.cancelled) done_ = true;

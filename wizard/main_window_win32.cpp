@@ -115,8 +115,10 @@ int MainWindow::CurrentPage() const {
 }
 
 void MainWindow::SelectPage(int page) {
-  if (page < 0 || page >= kPageCount) return;
-  SendMessageW(Control(kTab), TCM_SETCURSEL, page, 0);
+  HWND tab = Control(kTab);
+  if (page < 0 || page >= SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0)) return;
+  SendMessageW(tab, TCM_SETCURSEL, page, 0);
+  if (page < kPageCount) last_wizard_page_ = page;
   // The welcome page's own panel comes back whenever that page is current.
   if (page == kPageWelcome) {
     for (PageControl& c : page_controls_) {
