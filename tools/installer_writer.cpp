@@ -26,6 +26,32 @@ std::string Pad3(size_t n) {
   return buffer;
 }
 
+bool SetLauncherIcon(std::string& image, std::string_view icon, std::string& error) {
+  std::vector<Resource> resources;
+  std::vector<IconImage> images;
+  std::string why;
+  if (!ReadIconFile(icon, images, why)) {
+    error = u8"卸载程序图标.ico cannot be the uninstaller's icon: " + why;
+    return false;
+  }
+  ResourceName launcher_type;
+  launcher_type.named = true;
+  launcher_type.text = u"UNINST_DAT";
+  bool found = false;
+  if (ReadResources(image, resources, why)) {
+    for (Resource& r : resources) {
+      if (!(r.type == launcher_type) || r.name.named || r.name.id != 100) continue;
+      found = true;
+      if (!ReplaceProgramIcon(r.data, icon, why)) break;
+      if (ReplaceResources(image, resources, why)) return true;
+      break;
+    }
+  }
+  if (!found && why.empty()) why = "the setup program carries no launcher";
+  error = u8"卸载程序图标.ico cannot be the uninstaller's icon: " + why;
+  return false;
+}
+
 }  // namespace
 
 void AlterSignature(std::string& archive_start) {
@@ -71,6 +97,11 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
       return false;
     }
   }
+  // The uninstall icon goes into the launcher that setup carries (resource "UNINST_DAT" 100), so
+  // every install writes "uninst.exe" with it as it is, and no program file is edited on the
+  // users' machines.
+  if (!parts.launcher_icon.empty() && !SetLauncherIcon(image, parts.launcher_icon, error))
+    return false;
 
   const Bytes config_start = Marker(kConfigStartText), config_end = Marker(kConfigEndText);
   const Bytes data_start = Marker(kDataStartText), data_end = Marker(kDataEndText);

@@ -14,6 +14,7 @@ struct InstallerParts {
   std::string data_archive_path; // empty: no data block
   bool alter_data_signature = false;
   std::string program_icon;      // an icon file made the installer's icon; empty: setup's own
+  std::string launcher_icon;     // an icon file made the icon of the launcher setup carries
 };
 
 // Writes the installer to `output_path`. False with `error` set when a part is missing, the icon

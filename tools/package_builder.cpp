@@ -18,7 +18,6 @@
 #include "tools/config_files.h"
 #include "tools/description.h"
 #include "tools/installer_writer.h"
-#include "tools/program_icon.h"
 
 namespace fs = std::filesystem;
 
@@ -440,14 +439,8 @@ void Builder::Run() {
     else if (!ReadAll(work_ / "config.7z", config_archive)) Error("cannot read the configuration archive");
     if (d_.alter_signature) AlterSignature(config_archive);
   }
-  // The uninstall icon becomes the icon of the launcher each install writes; a broken one is
-  // better refused here than written into programs on the users' machines.
+  // The uninstall icon becomes the icon of the launcher each install writes.
   const auto uninstall_icon = staged_.find(u8"卸载程序图标.ico");
-  std::vector<IconImage> images;
-  std::string icon_error;
-  if (uninstall_icon != staged_.end() && !uninstall_icon->second.empty() &&
-      !ReadIconFile(uninstall_icon->second, images, icon_error))
-    Error(u8"卸载程序图标.ico (the uninstall icon): " + icon_error);
   if (r_.errors.empty()) {
     InstallerParts parts;
     parts.setup_path = FromSource(setup).string();
@@ -456,6 +449,7 @@ void Builder::Run() {
     parts.data_archive_path = data_archive.string();
     parts.alter_data_signature = d_.alter_data_signature;
     if (staged_.count("setup.ico")) parts.program_icon = staged_["setup.ico"];
+    if (uninstall_icon != staged_.end()) parts.launcher_icon = uninstall_icon->second;
     const fs::path installer =
         out_ / fs::u8path(d_.output_name.empty() ? d_.name + "-setup.exe" : d_.output_name);
     std::string error;

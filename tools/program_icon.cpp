@@ -573,7 +573,10 @@ bool ReplaceResources(std::string& file, const std::vector<Resource>& resources,
   std::string out = file;
   const uint32_t certificates = DirectoryRva(out, im, kSecurityDirectory);
   if (certificates) {
-    if (certificates < old_end || certificates > out.size()) {
+    uint64_t sections_end = old_end;
+    for (const Section& s : im.sections)
+      if (s.raw_size) sections_end = std::max<uint64_t>(sections_end, uint64_t(s.raw_offset) + s.raw_size);
+    if (certificates < sections_end || certificates > out.size()) {
       error = "the setup program's signature is not at its end";
       return false;
     }

@@ -252,6 +252,24 @@ TEST(ProgramIcon, ASectionInUseBehindTheResourcesKeepsThemInPlace) {
   EXPECT_EQ(image, before);
 }
 
+TEST(ProgramIcon, ASignatureNoLongerMatchingGoesAndOneAmongTheSectionsIsRefused) {
+  std::string error;
+  std::string image = Program();
+  const size_t security = 0x98 + 96 + 8 * 4;
+  Set32(image, security, uint32_t(image.size()));
+  Set32(image, security + 4, 8);
+  image += "SIGNATURE";
+  ASSERT_TRUE(ReplaceProgramIcon(image, Ico({Bitmap(16, 'a')}), error)) << error;
+  EXPECT_EQ(image.find("SIGNATURE"), std::string::npos);
+  EXPECT_EQ(U32(image, security), 0u);
+  EXPECT_EQ(image.substr(LayoutOf(image).symbols, 7), "SYMBOLS");
+
+  image = Program();
+  Set32(image, security, 0x2210);  // inside the relocations
+  Set32(image, security + 4, 8);
+  EXPECT_FALSE(ReplaceProgramIcon(image, Ico({Bitmap(16, 'a')}), error));
+}
+
 TEST(ProgramIcon, MalformedIconFilesAreRefusedAndTheImageIsLeftAlone) {
   std::string image = Program();
   std::string error;

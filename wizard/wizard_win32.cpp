@@ -308,7 +308,13 @@ void SetUpWizard() {
   // follows once it has run.
   RunPendingPluginInstall([&window](const std::string& password) {
     WindowView view(window, password);
-    GoToPage(kPageInstalling, view, CurrentWizard().agree_preset);
+    const bool agree_preset = CurrentWizard().agree_preset;
+    GoToPage(kPageInstalling, view, agree_preset);
+    // Refused (a wrong password, a refused folder): no Next was pressed, so the page shown keeps
+    // its own buttons rather than an Install button that would not install.
+    if (!last_outcome.started) {
+      view.SetButtons(PageButtons(window.CurrentPage(), agree_preset || window.LicenceTicked()));
+    }
   });
 }
 

@@ -57,6 +57,10 @@ param = text:{rules}
     return installer
 
 
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def log_of(name):
     path = os.path.join(root, "QevPlug", name + ".log")
     if not os.path.isfile(path):
@@ -167,6 +171,27 @@ h.check(len([l for l in lines if l.startswith("log ") and "抽取" in l and "app
         "PlugEarly: one install")
 h.check(installed("PlugEarly") == set(FILES) - {"readme.txt"},
         f"PlugEarly: the tree's choice counted ({sorted(installed('PlugEarly'))})")
+
+# Refused (a wrong install password): the wizard stays on its first page with that page's buttons.
+installer = package("PlugEarlyNo", "load 0 0 hooks wrong", licence=False,
+                    extra_product="install_password = secret")
+steps = os.path.join(work, "PlugEarlyNo.steps")
+with open(steps, "w", encoding="utf-8") as f:
+    f.write(f'''start "{windows_path(installer)}"
+window PlugEarlyNo1.0-安装向导
+button 下一步(&N) enabled
+button 上一步(&P) hidden
+absent 安装(&I)
+click 取消(&C)
+box ~是否退出安装
+answer yes
+exit 6
+''')
+status, out = h.wine(drive, windows_path(steps), timeout=300)
+print(f"---- PlugEarlyNo\n{out.decode('utf-8', 'replace')}", end="", flush=True)
+h.check(status == 0 and "hooks = 0" in log_of("PlugEarlyNo") and not installed("PlugEarlyNo"),
+        f"PlugEarlyNo: refused, the welcome page as it was ({log_of('PlugEarlyNo')})")
+h.clean_temp()
 
 # 4. A direct install steered at load: the docs folder excluded, one file of it extracted by the
 # plug-in into a folder of its own.
@@ -302,10 +327,6 @@ h.check(not os.path.isdir(os.path.join(root, "QevPlug", "PlugUxHeadless")),
 # when Next is pressed, and puts a header of its own on the directory page (request 1000). On the finish page its changes to the finish options (request 1005: one
 # untick, one tick with a command of its own) show; the person unticks one more; Finish runs
 # what the list then holds, and the plug-in's list saw the person's click.
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 marks = {k: os.path.join(root, "QevPlug", f"PlugDrive-{k}.txt") for k in ("a", "b", "b2", "c")}
 for mark in marks.values():
     if os.path.exists(mark):

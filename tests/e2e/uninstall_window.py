@@ -54,6 +54,10 @@ SMALL = subprocess.run(["convert", "-size", "147x53", "xc:#FF8000", "png:-"], ca
                        check=True).stdout
 installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "Straße/a.txt": b"a"},
                             extra={"uninstall.ico": ICON, "small.png": SMALL})
+with open(installer, "rb") as f:
+    carried = PE(PE(f.read()).resource("UNINST_DAT", 100))
+h.check(carried.resource(3, 1) == ICON_IMAGE,
+        "the launcher the installer carries has the product's uninstall icon already")
 
 
 def windows(path):
