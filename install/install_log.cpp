@@ -67,7 +67,12 @@ void AppendLogFile(const std::string& path, const std::string& gbk_line) {
       file.Close();
       open_path = path;
       if (!file.Open(path, File::Mode::kWriteExisting) && !file.Open(path, File::Mode::kCreate)) {
-        return;
+        // A log named in a folder that is not there yet gets its folder, as whoever named it
+        // expects of an unattended run.
+        const std::string folder = FolderOfPath(path);
+        if (folder.empty() || !CreateFolderLevels(folder) || !file.Open(path, File::Mode::kCreate)) {
+          return;
+        }
       }
       const int64_t size = file.Size();
       if (size < 0 || !file.Seek(size)) {

@@ -3,6 +3,7 @@
 
 #include "runtime/items.h"
 #include "runtime/profile.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -30,7 +31,9 @@ std::string UninstallerCommandLine(std::string_view copy_path, std::string_view 
                                    const std::vector<std::string>& arguments) {
   std::string line(copy_path);
   line += " \"" + std::string(own_dir) + "\" \"" + std::string(working_folder) + "\" 卸载 ";
-  for (const std::string& a : arguments) line += a + " ";
+  // An argument that holds a space goes on quoted, so it stays one argument there
+  // ("/LOG=C:\my logs\u.log"); the uninstaller's switch search reads the same words either way.
+  for (const std::string& a : arguments) line += CommandLineWord(a) + " ";
   return line;
 }
 

@@ -7,11 +7,11 @@
 
 namespace {
 
-TEST(Launcher, CommandLinePassesArgumentsUnquotedAfterTheWord) {
+TEST(Launcher, CommandLinePassesArgumentsAfterTheWordKeepingEachWhole) {
   EXPECT_EQ(UninstallerCommandLine("C:\\T\\Uninstall\\Q\\uninst.exe", "C:\\Program Files\\P",
-                                   "C:\\T\\Uninstall\\Q", {"-hp", "/LOG=C:\\a b.log"}),
+                                   "C:\\T\\Uninstall\\Q", {"-hp", "/LOG=C:\\a b.log", "x\"y z"}),
             "C:\\T\\Uninstall\\Q\\uninst.exe \"C:\\Program Files\\P\" \"C:\\T\\Uninstall\\Q\" 卸载 "
-            "-hp /LOG=C:\\a b.log ");
+            "-hp \"/LOG=C:\\a b.log\" x\"y z ");
   EXPECT_EQ(UninstallerCommandLine("u.exe", "D", "W", {}), "u.exe \"D\" \"W\" 卸载 ");
 }
 

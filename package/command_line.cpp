@@ -70,6 +70,14 @@ std::string ArgumentText(std::string_view line) {
 
 namespace {
 
+bool StartsArgument(std::string_view text, size_t i) {
+  return i == 0 || static_cast<unsigned char>(text[i - 1]) <= ' ';
+}
+
+bool StartsWithLowered(std::string_view text, std::string_view lowered) {
+  return text.size() >= lowered.size() && AsciiLower(text.substr(0, lowered.size())) == lowered;
+}
+
 // Where the log switch starts: the first "/LOG=" (letters in any case) that begins an argument,
 // outside every double-quoted stretch (a quoted value such as /D="C:\x /LOG=y" holds no switch;
 // an unclosed quote runs to the end). npos when there is none.
@@ -78,6 +86,11 @@ size_t FindLogSwitch(std::string_view text, std::string_view lowered_switch) {
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == '"') {
+      // A switch quoted whole ("/LOG=C:\my logs\i.log"), as programs that quote every argument
+      // with a space pass it, starts at its quote.
+      if (!quoted && StartsArgument(text, i) && StartsWithLowered(text.substr(i + 1), lowered_switch)) {
+        return i;
+      }
       quoted = !quoted;
       continue;
     }
@@ -85,11 +98,8 @@ size_t FindLogSwitch(std::string_view text, std::string_view lowered_switch) {
       ++i;  // a double-byte character never starts the switch
       continue;
     }
-    if (quoted || (i > 0 && static_cast<unsigned char>(text[i - 1]) > ' ')) continue;
-    if (text.size() - i >= lowered_switch.size() &&
-        AsciiLower(text.substr(i, lowered_switch.size())) == lowered_switch) {
-      return i;
-    }
+    if (quoted || !StartsArgument(text, i)) continue;
+    if (StartsWithLowered(text.substr(i), lowered_switch)) return i;
   }
   return std::string_view::npos;
 }
@@ -103,7 +113,11 @@ std::string TakeLogSwitch(std::string& text) {
   size_t begin = at + kSwitch.size();
   size_t end;
   std::string path;
-  if (begin < text.size() && text[begin] == '"') {
+  if (text[at] == '"') {
+    const size_t close = text.find('"', begin + 1);
+    end = close == std::string::npos ? text.size() : close + 1;
+    path = text.substr(begin + 1, (close == std::string::npos ? text.size() : close) - begin - 1);
+  } else if (begin < text.size() && text[begin] == '"') {
     const size_t close = text.find('"', begin + 1);
     end = close == std::string::npos ? text.size() : close + 1;
     path = text.substr(begin + 1, (close == std::string::npos ? text.size() : close) - begin - 1);
@@ -127,11 +141,17 @@ namespace {
 // Where the path switch and its value stand in the argument text: [begin, end); begin is npos
 // when the switch is absent. A value with a double quote runs to the last double quote of the
 // text, an unquoted one to the first space.
+// A switch quoted whole ("/D=C:\Program Files\A", as programs that quote every argument with a
+// space pass it) begins at its quote and ends at its closing quote.
 std::pair<size_t, size_t> PathSwitchSpan(std::string_view text, std::string_view path_switch) {
   if (path_switch.empty()) return {std::string_view::npos, std::string_view::npos};
   const size_t at = FindText(text, path_switch);
   if (at == std::string_view::npos) return {at, at};
   const size_t value = at + path_switch.size();
+  if (at > 0 && text[at - 1] == '"' && StartsArgument(text, at - 1)) {
+    const size_t close = text.find('"', value);
+    return {at - 1, close == std::string_view::npos ? text.size() : close + 1};
+  }
   const size_t last_quote = text.rfind('"');
   if (last_quote != std::string_view::npos && last_quote >= value) return {at, last_quote + 1};
   const size_t space = text.find(' ', value);
@@ -143,6 +163,11 @@ std::pair<size_t, size_t> PathSwitchSpan(std::string_view text, std::string_view
 std::string PathSwitchValue(std::string_view text, std::string_view path_switch) {
   const auto [at, end] = PathSwitchSpan(text, path_switch);
   if (at == std::string_view::npos) return std::string();
+  if (text[at] == '"' && text.substr(at + 1, path_switch.size()) == path_switch) {
+    std::string_view value = text.substr(at + 1 + path_switch.size(), end - at - 1 - path_switch.size());
+    if (!value.empty() && value.back() == '"') value.remove_suffix(1);
+    return std::string(value);
+  }
   std::string_view rest = text.substr(at + path_switch.size(), end - at - path_switch.size());
   if (rest.find('"') != std::string_view::npos) {
     // A quoted folder: from after the opening quote to the last quote, stray quotes dropped.

@@ -95,6 +95,12 @@ TEST(CommandLine, SwitchesAndTheirConfiguredTexts) {
       {"a switch inside another argument", "x-hp -jpx /a-hideend", defaults, "", "", 0},
       {"switches around the path", "-jp /D=\"C:\\A B\" -hp", path_d, "C:\\A B",
        kInstallModeBackground, 0},
+      // Quoted whole, as programs that quote every argument with a space pass it.
+      {"path quoted whole", "\"/D=C:\\JZB 测试\" -hp", path_d, "C:\\JZB 测试",
+       kInstallModeBackground, 0},
+      {"a switch inside the path quoted whole", "-jp \"/D=C:\\a -hp\"", path_d, "C:\\a -hp",
+       kInstallModeDirect, 0},
+      {"path quoted whole, unclosed", "\"/D=C:\\a b", path_d, "C:\\a b", "", 0},
   };
   for (const Case& c : cases) {
     SwitchDecision d = DecideSwitches(c.text, c.settings);
@@ -121,6 +127,9 @@ TEST(CommandLine, LogSwitchThenPathSwitch) {
        "C:\\my logs\\i.log", "C:\\Program Files\\A", kInstallModeDirect},
       {"C:\\setup.exe /D=C:\\A /LOG=C:\\l.log -hp", "C:\\l.log", "C:\\A", kInstallModeBackground},
       {"\"C:\\setup.exe\" /D=\"C:\\-hp /LOG=x\"", "", "C:\\-hp /LOG=x", ""},
+      {"\"C:\\setup.exe\" \"/D=C:\\Program Files\\A\" \"/LOG=C:\\my logs\\i.log\" -hp",
+       "C:\\my logs\\i.log", "C:\\Program Files\\A", kInstallModeBackground},
+      {"\"C:\\setup.exe\" \"/D=C:\\x /LOG=y\" -hp", "", "C:\\x /LOG=y", kInstallModeBackground},
   };
   const SwitchSettings path_d{"/D=", "", "", ""};
   for (const Case& c : cases) {
@@ -163,7 +172,10 @@ TEST(CommandLine, TakesTheLogSwitch) {
       {"/LOG=a.log /D=\"C:\\x /log=y\" -hp", "a.log", "/D=\"C:\\x /log=y\" -hp"},
       {"-hp /D=\"C:\\x /LOG=y\" /log=\"C:\\l g.log\"", "C:\\l g.log", "-hp /D=\"C:\\x /LOG=y\""},
       {"/D=\"C:\\unclosed /LOG=y", "", "/D=\"C:\\unclosed /LOG=y"},
-      {"\"/LOG=q\" x", "", "\"/LOG=q\" x"},
+      {"\"/LOG=q\" x", "q", "x"},
+      {"-hp \"/Log=C:\\l g.log\" -jp", "C:\\l g.log", "-hp -jp"},
+      {"\"/LOG=C:\\unclosed", "C:\\unclosed", ""},
+      {"x\"/LOG=q\"", "", "x\"/LOG=q\""},
       {"\"a b\"/LOG=c", "", "\"a b\"/LOG=c"},
       {"/D=目录 /LOG=日志.log", "日志.log", "/D=目录"},
       {"/D=\"目录 /LOG=日\" /LOG=志.log", "志.log", "/D=\"目录 /LOG=日\""},

@@ -324,6 +324,12 @@ std::string TrimTrailingSpaces(std::string_view text) {
   return std::string(text.substr(0, e));
 }
 
+std::string CommandLineWord(std::string_view argument) {
+  const bool spaced = argument.find_first_of(" \t") != std::string_view::npos &&
+                      argument.find('"') == std::string_view::npos;
+  return spaced ? "\"" + std::string(argument) + "\"" : std::string(argument);
+}
+
 std::string TrimSpaces(std::string_view text) {
   size_t b = 0, e = text.size();
   while (b < e && text[b] == ' ') ++b;

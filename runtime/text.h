@@ -34,6 +34,9 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 
 // Spaces (only 0x20) removed at both ends / at the start / at the end.
 std::string TrimSpaces(std::string_view text);
+// One argument as it goes onto a command line: quoted when it holds a space or tab (and no quote
+// of its own), so the program started reads it as one argument.
+std::string CommandLineWord(std::string_view argument);
 std::string TrimLeadingSpaces(std::string_view text);
 std::string TrimTrailingSpaces(std::string_view text);
 // Whitespace (space, tab, CR, LF) removed at both ends.

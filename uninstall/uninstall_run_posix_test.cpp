@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "install/uninstaller.h"
+#include "package/command_line.h"
 #include "package/exit_codes.h"
 #include "package/package_test_util.h"
 #include "uninstall/uninstall_run.h"
@@ -243,6 +244,9 @@ TEST(UninstallDecisions, RemoveDumpSafeNamesModesAndVisibility) {
   r.uninstall_mode.clear();
   EXPECT_EQ(DecideUninstallMode("卸载 -hp ", r), 0);
   EXPECT_EQ(UninstallCommandText({"C:\\P", "C:\\W", "卸载", "-hp"}), "卸载 -hp ");
+  std::string spaced = UninstallCommandText({"C:\\P", "C:\\W", "卸载", "-hp", "/LOG=C:\\my logs\\u.log"});
+  EXPECT_EQ(TakeLogSwitch(spaced), "C:\\my logs\\u.log");
+  EXPECT_EQ(spaced, "卸载 -hp");
 
   EXPECT_TRUE(UninstallWindowVisible("", 0));
   EXPECT_FALSE(UninstallWindowVisible("", 4));

@@ -18,13 +18,15 @@
 #include "plugins/request_window.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
+#include "runtime/text.h"
 #include "uninstall/uninstall_requests.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_window.h"
 
 std::string UninstallCommandText(const std::vector<std::string>& arguments) {
   std::string text;
-  for (size_t i = 2; i < arguments.size(); ++i) text += arguments[i] + " ";
+  // An argument that held a space came quoted and stays so: the log switch takes it whole.
+  for (size_t i = 2; i < arguments.size(); ++i) text += CommandLineWord(arguments[i]) + " ";
   return text;
 }
 

@@ -17,7 +17,7 @@ inline constexpr int kUninstallFinishAtEnd = 2;
 inline constexpr int kUninstallBackground = 4;
 
 // The command text the mode switches are searched in: every argument from the third on, each
-// followed by one space.
+// followed by one space; one that holds a space is quoted again.
 std::string UninstallCommandText(const std::vector<std::string>& arguments);
 // The mode from the command text and the record's "卸载模式" and switch texts.
 int DecideUninstallMode(std::string_view command_text, const UninstallRecord& record);

@@ -272,7 +272,7 @@ def remove_shortcuts():
 
 
 remove_shortcuts()
-status, new = h.run_setup_line(installer, '-hp /D=C:\\QevTest\\full /LOG="C:\\QevTest\\log.txt"')
+status, new = h.run_setup_line(installer, '-hp /D=C:\\QevTest\\full "/LOG=C:\\QevTest\\new logs\\log.txt"')
 h.check(status == 0, f"full: exit code 0 (got {status})")
 expected = {k: v for k, v in PRODUCT.items() if k not in ("a.dll", "b.dll") and
             not k.startswith("docs/")}
@@ -293,8 +293,8 @@ h.check(lnk_points_at(desktop, "应用.lnk", "C:\\QevTest\\full\\app.exe"),
         "full: the desktop shortcut points at the main program")
 h.check("应用.lnk" not in lnk_names(quick), "full: no quick-launch shortcut (component unticked)")
 
-log = h.unix_path("C:\\QevTest\\log.txt")
-if h.check(log is not None, "full: /LOG wrote C:\\QevTest\\log.txt"):
+log = h.unix_path("C:\\QevTest\\new logs\\log.txt")
+if h.check(log is not None, "full: /LOG wrote C:\\QevTest\\new logs\\log.txt"):
     raw = open(log, "rb").read()
     try:
         text = raw.decode("utf-8")

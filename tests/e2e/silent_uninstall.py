@@ -152,7 +152,15 @@ def round_trip(label, folder, user_file=None, temp=None):
         left = os.listdir(h.unix_path(temp))
         h.check(left == [], f"{label}: nothing left in the temporary folder outside GBK ({left})")
     else:
-        status, _ = h.wine(folder + "\\uninst.exe", "-hp", timeout=240)
+        # The log switch quoted whole with a space, as a program that quotes its arguments passes
+        # it, in a folder not there yet: the launcher hands it on whole.
+        log = os.path.join(root, "QevUninst", "un logs", "u.log")
+        if os.path.exists(log):
+            os.remove(log)
+        status, _ = h.wine(folder + "\\uninst.exe", "-hp", "/LOG=C:\\QevUninst\\un logs\\u.log",
+                           timeout=240)
+        text = open(log, encoding="utf-8").read() if os.path.isfile(log) else ""
+        h.check("卸载完成 (退出代码 0)" in text, f"{label}: the log named with a space is written ({text[-80:]!r})")
     new = h.temp_new(before)
     h.check(status == 0, f"{label}: uninst.exe -hp ends with the uninstaller's exit code 0 (got {status})")
     remaining = sorted(os.listdir(unix)) if os.path.isdir(unix) else None
