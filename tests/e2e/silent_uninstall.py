@@ -133,9 +133,15 @@ def imported_keys():
     other view."""
     queries = [(IMPORTED + "\\深层", ""), (IMPORTED, ""), (IMPORT_FOUND + "\\Imported", ""),
                (IMPORTED_MACHINE, f"/reg:{EDITOR_VIEW}"), (IMPORTED_MACHINE, f"/reg:{96 - EDITOR_VIEW}")]
-    lines = h.cmd_lines(" & ".join(f'(reg query "{k}" {v} >nul 2>nul && echo yes || echo no)'
-                                   for k, v in queries))
-    return [line == "yes" for line in lines if line in ("yes", "no")]
+    # A key that exists is listed under its own name; a missing one prints nothing but its error.
+    lines = h.cmd_lines(" & ".join(f'reg query {k} {v} 2>nul & echo qev-next' for k, v in queries))
+    found, listed = [], False
+    for line in lines:
+        if line == "qev-next":
+            found.append(listed)
+            listed = False
+        listed = listed or line.startswith("HKEY_")
+    return found
 
 
 def links():
