@@ -49,7 +49,7 @@ std::string LogFileLine(const LogTime& time, const std::string& gbk_line) {
                 time.day, time.hour, time.minute, time.second);
   // Paths in the lines carry names outside GBK in their exact form ("Stra?00DFe.txt"); the UTF-8
   // file can show them as they are.
-  return stamp + Utf16ToUtf8(GbkPathToUtf16(gbk_line)) + "\r\n";
+  return stamp + Utf16ToUtf8(ShownText(gbk_line)) + "\r\n";
 }
 
 void AppendLogFile(const std::string& path, const std::string& gbk_line) {

@@ -208,9 +208,11 @@ void GenerateUninstallerWith(const UninstallerSources& sources,
 
   WriteWholeFile(launcher_path, sources.launcher);
   // The product's uninstall icon becomes the launcher's: Explorer shows it, and the launcher hands
-  // it to the uninstall window.
+  // it to the uninstall window. The package builder puts it into the launcher this program
+  // carries; only a launcher without one is given it here.
   IconResources icon;
-  if (IconResourcesFromFile(config.uninstaller_icon, icon)) SetProgramIcon(launcher_path, icon);
+  if (IconResourcesFromFile(config.uninstaller_icon, icon) && !ProgramHasIcon(launcher_path))
+    SetProgramIcon(launcher_path, icon);
 
   const std::string file_list = UninstallFileList(sources.extracted_files, dir);
   AppendGroup(data_path, kUninstallDataGroup, sources.carried_data);

@@ -105,6 +105,8 @@ bool IconResourcesFromFile(std::string_view ico, IconResources& out);
 // Makes `icon` the first (and only) icon of the program file; false when the file could not be
 // changed (the native build changes nothing).
 bool SetProgramIcon(const std::string& program, const IconResources& icon);
+// True when the program file carries an icon group (the native build says false).
+bool ProgramHasIcon(const std::string& program);
 
 // The step of the install run over the process-wide records: the log line, "uninst.exe" and
 // "uninst.dat" in the install directory.

@@ -2,3 +2,4 @@
 #include "install/uninstaller.h"
 
 bool SetProgramIcon(const std::string&, const IconResources&) { return false; }
+bool ProgramHasIcon(const std::string&) { return false; }

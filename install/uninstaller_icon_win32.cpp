@@ -1,4 +1,5 @@
-// Writing an icon into a program file's resources (the launcher the install leaves behind).
+// Writing an icon into a program file's resources (the launcher the install leaves behind), and
+// looking for one there.
 #include <windows.h>
 
 #include "install/uninstaller.h"
@@ -19,4 +20,20 @@ bool SetProgramIcon(const std::string& program, const IconResources& icon) {
                              DWORD(group.size()));
   // A failed update leaves the file as it was.
   return EndUpdateResourceW(update, ok ? FALSE : TRUE) && ok;
+}
+
+namespace {
+BOOL CALLBACK FoundGroup(HMODULE, LPCWSTR, LPWSTR, LONG_PTR found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return FALSE;
+}
+}  // namespace
+
+bool ProgramHasIcon(const std::string& program) {
+  HMODULE module = LoadLibraryExW(ToWide(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return false;
+  bool found = false;
+  EnumResourceNamesW(module, RT_GROUP_ICON, FoundGroup, reinterpret_cast<LONG_PTR>(&found));
+  FreeLibrary(module);
+  return found;
 }

@@ -9,7 +9,6 @@ namespace {
 uint32_t Read16(std::string_view b, size_t at) {
   return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8;
 }
-uint32_t Read32(std::string_view b, size_t at) { return Read16(b, at) | Read16(b, at + 2) << 16; }
 void Put16(Bytes& out, uint32_t v) {
   out += char(v & 0xFF);
   out += char((v >> 8) & 0xFF);

@@ -29,7 +29,7 @@ std::string ModulePath() {
     if (n == 0) return std::string();
     if (n < path.size()) {
       path.resize(n);
-      return FromWide(path);
+      return GbkPathFromWide(path);
     }
     path.resize(path.size() * 2);
   }
@@ -39,17 +39,17 @@ std::string TempFolder() {
   wchar_t path[MAX_PATH + 2] = {0};
   const DWORD got = GetTempPathW(MAX_PATH + 1, path);
   if (got == 0 || got > MAX_PATH) return std::string();
-  std::string folder = FromWide(path);
+  std::string folder = GbkPathFromWide(path);
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   return folder;
 }
 
-std::vector<std::string> OwnArguments() {
-  std::vector<std::string> arguments;
+std::vector<std::wstring> OwnArguments() {
+  std::vector<std::wstring> arguments;
   int count = 0;
   wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!list) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(FromWide(list[i]));
+  for (int i = 1; i < count; ++i) arguments.push_back(list[i]);
   LocalFree(list);
   return arguments;
 }
@@ -66,7 +66,7 @@ BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
 
 // The first icon group of a program file as an icon file; empty when it has none.
 Bytes FirstIconFile(const std::string& program) {
-  HMODULE module = LoadLibraryExW(ToWide(program).c_str(), nullptr,
+  HMODULE module = LoadLibraryExW(PathToWide(program).c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!module) return Bytes();
   std::wstring name;
@@ -88,12 +88,24 @@ int RunLauncher() {
   const std::string own_path = ModulePath();
   const std::string own_dir = FolderOfPath(own_path);
   const std::string own_name = NameOfPath(own_path);
-  const std::vector<std::string> arguments = OwnArguments();
+  const std::vector<std::wstring> own_arguments = OwnArguments();
+  // The switches are looked for as the uninstaller reads its arguments (GBK); the arguments pass on
+  // in the exact form of text.h, so they reach it as they came, even with characters GBK lacks.
+  std::vector<std::string> arguments, passed;
+  for (const std::wstring& a : own_arguments) {
+    arguments.push_back(FromWide(a));
+    passed.push_back(PathFromWide(a));
+  }
   const std::string temp = TempFolder();
   const std::string uninstall_root = temp + "Uninstall";
+  // Without a usable temporary folder or own path (a name GBK cannot hold, on a volume without
+  // short names) nothing is made, least of all an "Uninstall" folder in the current one.
+  if (temp.empty() || own_path.empty()) {
+    return arguments.empty() ? kExitSuccess : kExitUninstallerNotStarted;
+  }
 
   // Working folders of earlier runs go; a copy that still runs keeps its own.
-  if (!temp.empty()) RemoveFolderTree(uninstall_root);
+  RemoveFolderTree(uninstall_root);
   CreateOneFolder(uninstall_root);
 
   const std::string data_path = own_dir + "\\uninst.dat";
@@ -130,14 +142,14 @@ int RunLauncher() {
   // uninstaller could then not remove: a running program's file can still be moved, so it moves
   // into the working folder, which the uninstaller's helper removes once both have ended.
   const std::string moved = working + "\\" + own_name + ".launcher";
-  const bool moved_away = wait && MoveFileExW(ToWide(own_path).c_str(), ToWide(moved).c_str(),
-                                              MOVEFILE_REPLACE_EXISTING);
+  const bool moved_away = wait && MoveFileExW(PathToWide(own_path).c_str(),
+                                              PathToWide(moved).c_str(), MOVEFILE_REPLACE_EXISTING);
   // An uninstall that removed nothing gets its launcher back where the user will look for it.
   const auto move_back = [&] {
-    if (moved_away) MoveFileExW(ToWide(moved).c_str(), ToWide(own_path).c_str(), 0);
+    if (moved_away) MoveFileExW(PathToWide(moved).c_str(), PathToWide(own_path).c_str(), 0);
   };
 
-  std::wstring line = ToWide(UninstallerCommandLine(copy, own_dir, working, arguments));
+  std::wstring line = PathToWide(UninstallerCommandLine(copy, own_dir, working, passed));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -20,6 +20,12 @@ uintptr_t RequestEntryOf(std::string_view title, std::string_view prefix);
 // size) under `parent` (a window handle); 0 when it cannot be made. Windows only.
 uintptr_t CreateRequestWindow(uintptr_t parent, std::string_view prefix, uintptr_t entry);
 
+// A run without a window of its own (a background install or uninstall) publishes its entries in
+// a hidden top-level window captioned `caption`: plug-ins look for them among the children of the
+// process's top-level windows, and a hidden window is one of them and is never drawn. 0 when it
+// cannot be made (no display). Windows only.
+uintptr_t CreateHiddenRequestHost(std::string_view caption);
+
 // The wizard's request event: the label whose text is "备用的传递消息" answers the message
 // QEV_WIZARD_REQUEST (wParam code, lParam param) with the handler's result. False when the label
 // cannot be routed. Windows only.

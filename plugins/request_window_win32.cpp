@@ -17,6 +17,12 @@ uintptr_t CreateRequestWindow(uintptr_t parent, std::string_view prefix, uintptr
   return reinterpret_cast<uintptr_t>(window);
 }
 
+uintptr_t CreateHiddenRequestHost(std::string_view caption) {
+  return reinterpret_cast<uintptr_t>(CreateWindowExW(0, L"Static", ToWide(std::string(caption)).c_str(),
+                                                     WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                                     GetModuleHandleW(nullptr), nullptr));
+}
+
 namespace {
 
 LRESULT CALLBACK WizardRequestProc(HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR,

@@ -519,6 +519,50 @@ void AppendEscape(std::string& out, char16_t unit) {
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 0xF]);
 }
 
+// Utf16ToGbkPath's escape written for `unit`: "?" itself, or a unit GBK cannot hold on its own.
+bool WrittenAsEscape(char16_t unit) {
+  if (unit == u'?') return true;
+  const std::u16string_view one(&unit, 1);
+  const std::string gbk = Utf16ToGbk(one);
+  return gbk.empty() || GbkToUtf16(gbk) != one;
+}
+
+// The escapes of `text` read back. `only_written` takes only what Utf16ToGbkPath writes (upper-case
+// digits naming a unit it escapes); otherwise any "?" and four hexadecimal digits.
+std::u16string ReadEscapes(std::string_view text, bool only_written) {
+  // "?" is never the trail byte of a double-byte character (those start at 0x40).
+  if (text.find(kPathEscape) == std::string_view::npos) return GbkToUtf16(text);
+  std::u16string out;
+  size_t plain = 0;  // start of the text not converted yet
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(c) && i + 1 < text.size()) {
+      i += 2;
+      continue;
+    }
+    int value = -1;
+    if (c == kPathEscape && i + 5 <= text.size()) {
+      value = 0;
+      for (size_t k = 1; k <= 4 && value >= 0; ++k) {
+        const char d = text[i + k];
+        const int digit = only_written && d >= 'a' && d <= 'f' ? -1 : HexDigit(d);
+        value = digit < 0 ? -1 : value * 16 + digit;
+      }
+      if (value >= 0 && only_written && !WrittenAsEscape(static_cast<char16_t>(value))) value = -1;
+    }
+    if (value < 0) {
+      ++i;
+      continue;
+    }
+    out += GbkToUtf16(text.substr(plain, i - plain));
+    out.push_back(static_cast<char16_t>(value));
+    i += 5;
+    plain = i;
+  }
+  out += GbkToUtf16(text.substr(plain));
+  return out;
+}
+
 }  // namespace
 
 std::string Utf16ToGbkPath(std::u16string_view path) {
@@ -544,34 +588,6 @@ std::string Utf16ToGbkPath(std::u16string_view path) {
   return out;
 }
 
-std::u16string GbkPathToUtf16(std::string_view path) {
-  // "?" is never the trail byte of a double-byte character (those start at 0x40).
-  if (path.find(kPathEscape) == std::string_view::npos) return GbkToUtf16(path);
-  std::u16string out;
-  size_t plain = 0;  // start of the text not converted yet
-  for (size_t i = 0; i < path.size();) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size()) {
-      i += 2;
-      continue;
-    }
-    int value = -1;
-    if (c == kPathEscape && i + 5 <= path.size()) {
-      value = 0;
-      for (size_t k = 1; k <= 4 && value >= 0; ++k) {
-        const int digit = HexDigit(path[i + k]);
-        value = digit < 0 ? -1 : value * 16 + digit;
-      }
-    }
-    if (value < 0) {
-      ++i;
-      continue;
-    }
-    out += GbkToUtf16(path.substr(plain, i - plain));
-    out.push_back(static_cast<char16_t>(value));
-    i += 5;
-    plain = i;
-  }
-  out += GbkToUtf16(path.substr(plain));
-  return out;
-}
+std::u16string GbkPathToUtf16(std::string_view path) { return ReadEscapes(path, false); }
+
+std::u16string ShownText(std::string_view text) { return ReadEscapes(text, true); }

@@ -74,3 +74,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // not followed by four hexadecimal digits stays a "?".
 std::string Utf16ToGbkPath(std::u16string_view path);
 std::u16string GbkPathToUtf16(std::string_view path);
+// A text that carries such paths among other words (a log line: "抽取: " + path) as a person reads
+// it. Only what Utf16ToGbkPath writes is read back ("?" and upper-case digits naming "?" itself or
+// a unit GBK lacks), so a "?" of the words themselves ("http://host/?abcd") stays as it is.
+std::u16string ShownText(std::string_view text);

@@ -200,6 +200,19 @@ TEST(Text, ExactPathForm) {
   EXPECT_EQ(GbkPathToUtf16("a?00G1?12"), u"a?00G1?12");
   EXPECT_EQ(GbkPathToUtf16("?00df"), u"\u00DF");
   EXPECT_EQ(GbkPathToUtf16("文?00DF文"), u"文\u00DF文");
+
+  // Shown lines read back only the escapes Utf16ToGbkPath writes: other "?"s are the line's own.
+  const struct {
+    const char* line;
+    std::u16string shown;
+  } lines[] = {
+      {"抽取: Stra?00DFe.txt", u"抽取: Stra\u00DFe.txt"},
+      {"删除文件: C:\\?00C5\\a?D83D?DE00b?003F", u"删除文件: C:\\\u00C5\\a\U0001F600b?"},
+      {"运行程序: http://host/?abcd", u"运行程序: http://host/?abcd"},  // lower-case: never written
+      {"运行程序: a.exe ?0041 ?4E2D", u"运行程序: a.exe ?0041 ?4E2D"},     // GBK holds "A" and "中"
+      {"写入注册项: HKCU\\k?12", u"写入注册项: HKCU\\k?12"},
+  };
+  for (const auto& row : lines) EXPECT_EQ(ShownText(row.line), row.shown) << row.line;
 }
 
 TEST(Text, Utf8Utf16RoundTrip) {

@@ -386,6 +386,24 @@ void SetControlText(HWND control, const std::string& text) {
   if (control) SetWindowTextW(control, ToWide(text).c_str());
 }
 
+namespace {
+
+std::wstring LogLineToWide(const std::string& line) {
+  const std::u16string shown = ShownText(line);
+  return std::wstring(shown.begin(), shown.end());
+}
+
+}  // namespace
+
+void SetControlLogLine(HWND control, const std::string& line) {
+  if (control) SetWindowTextW(control, LogLineToWide(line).c_str());
+}
+
+LRESULT AddLogListEntry(HWND list, const std::string& line) {
+  if (!list) return LB_ERR;
+  return SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LogLineToWide(line).c_str()));
+}
+
 std::string ControlText(HWND control) {
   if (!control) return std::string();
   const int length = GetWindowTextLengthW(control);

@@ -89,6 +89,11 @@ HWND CreateControl(HWND parent, ControlKind kind, const std::string& text, int x
 void WatchPointer(HWND control, std::function<void(POINT)> moved);
 
 void SetControlText(HWND control, const std::string& text);
+// Log lines (a prefix and a path in the exact form of text.h) show the names as they are
+// ("Straße.txt", not "Stra?00DFe.txt"); the line itself keeps its form for the log's readers.
+void SetControlLogLine(HWND control, const std::string& line);
+// Adds a log line as the last entry of a list box; the entry's index, or LB_ERR.
+LRESULT AddLogListEntry(HWND list, const std::string& line);
 std::string ControlText(HWND control);
 void ShowControl(HWND control, bool visible);
 bool IsControlShown(HWND control);

@@ -9,6 +9,7 @@
 
 #include "package/container.h"
 #include "runtime/text.h"
+#include "tools/program_icon.h"
 
 namespace {
 
@@ -23,6 +24,32 @@ std::string Pad3(size_t n) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%03zu", n);
   return buffer;
+}
+
+bool SetLauncherIcon(std::string& image, std::string_view icon, std::string& error) {
+  std::vector<Resource> resources;
+  std::vector<IconImage> images;
+  std::string why;
+  if (!ReadIconFile(icon, images, why)) {
+    error = u8"卸载程序图标.ico cannot be the uninstaller's icon: " + why;
+    return false;
+  }
+  ResourceName launcher_type;
+  launcher_type.named = true;
+  launcher_type.text = u"UNINST_DAT";
+  bool found = false;
+  if (ReadResources(image, resources, why)) {
+    for (Resource& r : resources) {
+      if (!(r.type == launcher_type) || r.name.named || r.name.id != 100) continue;
+      found = true;
+      if (!ReplaceProgramIcon(r.data, icon, why)) break;
+      if (ReplaceResources(image, resources, why)) return true;
+      break;
+    }
+  }
+  if (!found && why.empty()) why = "the setup program carries no launcher";
+  error = u8"卸载程序图标.ico cannot be the uninstaller's icon: " + why;
+  return false;
 }
 
 }  // namespace
@@ -61,6 +88,20 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
     }
     image.resize(m - 1);
   }
+  // The product's icon goes into the image's resources before anything is appended: Explorer
+  // shows it for the installer file, and the unpacking window and the wizard take it.
+  if (!parts.program_icon.empty()) {
+    std::string icon_error;
+    if (!ReplaceProgramIcon(image, parts.program_icon, icon_error)) {
+      error = "setup.ico cannot be the installer's icon: " + icon_error;
+      return false;
+    }
+  }
+  // The uninstall icon goes into the launcher that setup carries (resource "UNINST_DAT" 100), so
+  // every install writes "uninst.exe" with it as it is, and no program file is edited on the
+  // users' machines.
+  if (!parts.launcher_icon.empty() && !SetLauncherIcon(image, parts.launcher_icon, error))
+    return false;
 
   const Bytes config_start = Marker(kConfigStartText), config_end = Marker(kConfigEndText);
   const Bytes data_start = Marker(kDataStartText), data_end = Marker(kDataEndText);
@@ -73,9 +114,14 @@ bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_p
       return false;
     }
   }
-  if (image.find(data_start) != std::string::npos || image.find(config_end) != std::string::npos) {
-    error = "the setup program contains a package marker";
-    return false;
+  // The mode record is the first one found from the start, the data block too; an icon's bytes
+  // could hold their markers.
+  for (const Bytes& marker : {mode_start, data_start, data_end, config_end}) {
+    if (image.find(marker) != std::string::npos) {
+      error = parts.program_icon.empty() ? "the setup program contains a package marker"
+                                         : "the setup program or its icon contains a package marker";
+      return false;
+    }
   }
 
   std::ofstream out(output_path, std::ios::binary | std::ios::trunc);

@@ -13,10 +13,13 @@ struct InstallerParts {
   std::string config_archive;    // bytes of the configuration archive, as stored
   std::string data_archive_path; // empty: no data block
   bool alter_data_signature = false;
+  std::string program_icon;      // an icon file made the installer's icon; empty: setup's own
+  std::string launcher_icon;     // an icon file made the icon of the launcher setup carries
 };
 
-// Writes the installer to `output_path`. False with `error` set when a part is missing or a unit
-// holds bytes that would mislead the installer's marker searches.
+// Writes the installer to `output_path`. False with `error` set when a part is missing, the icon
+// cannot be made the program's icon, or a unit holds bytes that would mislead the installer's
+// marker searches.
 bool WriteInstallerFile(const InstallerParts& parts, const std::string& output_path,
                         std::string& error);
 

@@ -439,6 +439,8 @@ void Builder::Run() {
     else if (!ReadAll(work_ / "config.7z", config_archive)) Error("cannot read the configuration archive");
     if (d_.alter_signature) AlterSignature(config_archive);
   }
+  // The uninstall icon becomes the icon of the launcher each install writes.
+  const auto uninstall_icon = staged_.find(u8"卸载程序图标.ico");
   if (r_.errors.empty()) {
     InstallerParts parts;
     parts.setup_path = FromSource(setup).string();
@@ -446,6 +448,8 @@ void Builder::Run() {
     parts.config_archive = config_archive;
     parts.data_archive_path = data_archive.string();
     parts.alter_data_signature = d_.alter_data_signature;
+    if (staged_.count("setup.ico")) parts.program_icon = staged_["setup.ico"];
+    if (uninstall_icon != staged_.end()) parts.launcher_icon = uninstall_icon->second;
     const fs::path installer =
         out_ / fs::u8path(d_.output_name.empty() ? d_.name + "-setup.exe" : d_.output_name);
     std::string error;

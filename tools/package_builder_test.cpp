@@ -357,7 +357,11 @@ TEST_F(Build, UnsafeInputsAreRefused) {
       {"[product]\nname = A\nlicence = missing.txt\n", "cannot read the licence"},
       {u8"[product]\nname = A\ncompany = \U0001F600\n", "cannot be written in GBK"},
       {"[product]\nname = A\n[component]\nname = C\ninstall = }\n", "may not start with }"},
+      // A broken icon would make a broken installer, or a broken launcher on each user's machine.
+      {"[product]\nname = A\n[pictures]\nsetup_icon = bad.ico\n", "setup.ico cannot be the installer's icon"},
+      {"[product]\nname = A\n[pictures]\nuninstall_icon = bad.ico\n", "the uninstaller's icon"},
   };
+  WriteFile(src_ / "bad.ico", std::string("\0\0\1\0\1\0", 6) + std::string(16, '\0'));
   for (const auto& c : cases) {
     r = Run(c.description);
     EXPECT_FALSE(r.ok) << c.description;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "runtime/items.h"
+
 namespace {
 UninstallRequestTarget* request_target = nullptr;
 }  // namespace
@@ -27,9 +29,23 @@ PluginValue QEV_CALL UninstallRequestHandler(PluginValue code, PluginValue param
 
 uintptr_t UninstallRequestEntry() { return reinterpret_cast<uintptr_t>(&UninstallRequestHandler); }
 
+std::function<void(int percent, const std::string& line)> PluginLogCallback(uintptr_t callback) {
+  if (!callback) return nullptr;
+  return [callback](int percent, const std::string& line) {
+    const PluginValue args[2] = {percent, reinterpret_cast<PluginValue>(line.c_str())};
+    CallPluginProc(callback, args, 2);
+  };
+}
+
+std::string UninstallNotice(const Bytes& skin) {
+  Bytes notice;
+  if (!GetItem(skin, "版权", notice) || IsEmptyItemValue(notice)) notice.clear();
+  return notice;
+}
+
 void UninstallInfoRecord::Fill(uintptr_t window, const UninstallRecord& record,
                                const std::string& install_dir, const std::string& notice,
-                               const std::vector<UninstallOptionControl>& boxes) {
+                               const std::vector<bool>& made_boxes) {
   name_ = record.product_name;
   version_ = record.version;
   notice_ = notice;
@@ -40,7 +56,7 @@ void UninstallInfoRecord::Fill(uintptr_t window, const UninstallRecord& record,
   options_.assign(k, plugin_abi::UninstallOption{});
   for (size_t i = 0; i < k; ++i) {
     // Entries whose check box was never made (no position) stay empty and unticked.
-    const bool made = i < boxes.size() && boxes[i].box;
+    const bool made = i < made_boxes.size() && made_boxes[i];
     const UninstallOptionRecord& o = record.options[i];
     captions_[i] = made ? o.title : std::string();
     programs_[i] = made ? o.program : std::string();

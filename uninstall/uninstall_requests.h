@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,13 @@ void SetUninstallRequestTarget(UninstallRequestTarget* target);
 PluginValue QEV_CALL UninstallRequestHandler(PluginValue code, PluginValue param, PluginValue value);
 uintptr_t UninstallRequestEntry();
 
+// The log callback of request 2010 (a plug-in's function address) as the run calls it: the
+// percentage and the line's text.
+std::function<void(int percent, const std::string& line)> PluginLogCallback(uintptr_t callback);
+
+// The notice text of the skin (item "版权"); empty when there is none.
+std::string UninstallNotice(const Bytes& skin);
+
 // One option check box of the window as the record gives it to plug-ins.
 struct UninstallOptionControl {
   void* box = nullptr;  // the check box window
@@ -37,8 +45,10 @@ struct UninstallOptionControl {
 // stays where it is once filled.
 class UninstallInfoRecord {
  public:
+  // `made[i]`: option i has its check box (the record placed the options); the others stay empty
+  // and unticked.
   void Fill(uintptr_t window, const UninstallRecord& record, const std::string& install_dir,
-            const std::string& notice, const std::vector<UninstallOptionControl>& boxes);
+            const std::string& notice, const std::vector<bool>& made);
   uintptr_t Address() const { return reinterpret_cast<uintptr_t>(&info_); }
   const plugin_abi::UninstallInfo& Info() const { return info_; }
 

@@ -47,11 +47,9 @@ TEST(UninstallRequests, InfoRecordPointsAtTextsAndOptions) {
   record.version = "2.0";
   record.options = {{"甲", true, true, "[真]a.exe"}, {"乙", false, false, "[假]b.exe"},
                     {"丙", true, false, ""}};
-  int box = 0;
   // The third option has no check box (it was never placed).
-  const std::vector<UninstallOptionControl> boxes = {{&box}, {&box}, {nullptr}};
   UninstallInfoRecord info;
-  info.Fill(0x42, record, "C:\\P", "公司", boxes);
+  info.Fill(0x42, record, "C:\\P", "公司", {true, true, false});
   const plugin_abi::UninstallInfo& i = info.Info();
   EXPECT_EQ(info.Address(), reinterpret_cast<uintptr_t>(&i));
   EXPECT_EQ(reinterpret_cast<uintptr_t>(i.window), 0x42u);

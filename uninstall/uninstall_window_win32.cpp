@@ -82,8 +82,10 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
     CreateControl(window_, ControlKind::kButton, "取消", 407, 300, 80, 22, kCancelButtonId);
     for (HWND hidden : {status_, progress_bar_, log_list_}) ShowControl(hidden, false);
     MakeOptions();
+    std::vector<bool> made;
+    for (const UninstallOptionControl& option : options_) made.push_back(option.box != nullptr);
     info_.Fill(reinterpret_cast<uintptr_t>(window_), record_, request_.install_dir,
-               NoticeText(files_.skin), options_);
+               UninstallNotice(files_.skin), made);
     request_window_ = CreateRequestWindow(reinterpret_cast<uintptr_t>(window_),
                                           kUninstallEntryPrefix, UninstallRequestEntry());
     if (mode_ & (kUninstallDirect | kUninstallBackground)) SetTimer(window_, kStartTimerId, 1, nullptr);
@@ -145,13 +147,10 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
     SetControlText(title_, "正在卸载…");
     SetControlText(subtitle_, product_name + "正在卸载，请稍候…");
   }
-  void AddListLine(const std::string& line) override {
-    SendMessageW(log_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
-  }
+  void AddListLine(const std::string& line) override { AddLogListEntry(log_list_, line); }
   void ShowLogLine(const std::string& line) override {
-    SetControlText(status_, line);
-    const LRESULT index =
-        SendMessageW(log_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
+    SetControlLogLine(status_, line);
+    const LRESULT index = AddLogListEntry(log_list_, line);
     if (index >= 0) SendMessageW(log_list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   void SetProgress(int percent) override {
@@ -172,13 +171,8 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
   }
 
  private:
-  static std::string NoticeText(const Bytes& skin) {
-    Bytes notice;
-    if (!GetItem(skin, "版权", notice) || IsEmptyItemValue(notice)) notice.clear();
-    return notice;
-  }
   static std::string NoticeLine(const Bytes& skin) {
-    std::string line = NoticeText(skin);
+    std::string line = UninstallNotice(skin);
     for (int i = 0; i < 40; ++i) line += "—";
     return line;
   }
@@ -209,13 +203,7 @@ class UninstallWindow : public UninstallObserver, public UninstallRequestTarget 
       request_.ticked.push_back(option.box &&
                                 SendMessageW(Box(option), BM_GETCHECK, 0, 0) == BST_CHECKED);
     }
-    request_.log_callback = nullptr;
-    if (callback) {
-      request_.log_callback = [callback](int percent, const std::string& line) {
-        const PluginValue args[2] = {percent, reinterpret_cast<PluginValue>(line.c_str())};
-        CallPluginProc(callback, args, 2);
-      };
-    }
+    request_.log_callback = PluginLogCallback(callback);
     const UninstallOutcome outcome = RunUninstall(request_, *this, DefaultUninstallSystem());
     exit_code_ = outcome.exit_code;
     if (!outcome.cancelled) done_ = true;

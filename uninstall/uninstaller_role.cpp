@@ -1,6 +1,9 @@
 // The uninstaller role: unpacking the record, the mode, and the run with the window or silently.
 #include "uninstall/uninstaller_role.h"
 
+#include <memory>
+#include <optional>
+
 #include "environment/system.h"
 #include "environment/variables.h"
 #include "install/uninstaller.h"
@@ -12,8 +15,10 @@
 #include "package/startup.h"
 #include "plugins/plugin_loader.h"
 #include "plugins/plugin_texts.h"
+#include "plugins/request_window.h"
 #include "runtime/files.h"
 #include "runtime/process.h"
+#include "uninstall/uninstall_requests.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_window.h"
 
@@ -78,6 +83,64 @@ std::string OwnWorkingFolder(const std::string& program_path, const std::string&
   return folder;
 }
 
+namespace {
+
+// A silent uninstall (background, or started at once with its window hidden): nobody sees a
+// window, yet the plug-ins reach the uninstaller through a hidden one, as in a background install.
+// They may keep paths (2002), set the option ticks (2004), read the UninstallInfo (2001, without a
+// window handle) and run the uninstall themselves (2010); there is no window to show (2003).
+class SilentUninstall : public UninstallRequestTarget {
+ public:
+  explicit SilentUninstall(UninstallRequest& request) : request_(request) {}
+
+  uintptr_t InfoAddress() override { return info.Address(); }
+  void KeepPaths(const std::string& text) override { request_.remove_dump = SplitText(text, ","); }
+  void ShowWindowFor(bool) override {}
+  void SetCheckStates(const std::string& text) override { request_.check_state_text = text; }
+  void RunWithLog(uintptr_t callback) override { Run(callback); }
+
+  // One run per process, never one inside another (a log callback asking again): the plug-in's,
+  // or else the one the uninstaller starts once the plug-ins are loaded.
+  void Run(uintptr_t callback) {
+    if (running_ || outcome) return;
+    running_ = true;
+    request_.log_callback = PluginLogCallback(callback);
+    UninstallObserver silent;
+    outcome = RunUninstall(request_, silent, DefaultUninstallSystem());
+    running_ = false;
+  }
+
+  UninstallInfoRecord info;
+  std::optional<UninstallOutcome> outcome;
+
+ private:
+  UninstallRequest& request_;
+  bool running_ = false;
+};
+
+unsigned RunSilentUninstall(UninstallRequest& request, const UninstallerFiles& files,
+                            const UninstallRecord& record) {
+  // Plug-ins keep the addresses they were given until the process ends.
+  static std::unique_ptr<SilentUninstall> silent;
+  silent = std::make_unique<SilentUninstall>(request);
+  std::vector<bool> made(record.options.size(), record.options_placed);
+  silent->info.Fill(0, record, request.install_dir, UninstallNotice(files.skin), made);
+  SetUninstallRequestTarget(silent.get());
+  // Without plug-ins nobody calls back: no window is made. Without a display none can be: the
+  // plug-ins are loaded all the same, with nothing to call back through.
+  if (!files.data_folder.empty() && CarriesPlugins(files.data_folder)) {
+    const uintptr_t host =
+        CreateHiddenRequestHost(record.product_name + record.version + " 卸载向导");
+    if (host) CreateRequestWindow(host, kUninstallEntryPrefix, UninstallRequestEntry());
+    LoadPlugins(kRunModeUninstaller, files.data_folder);
+  }
+  silent->Run(0);
+  SetUninstallRequestTarget(nullptr);
+  return silent->outcome->exit_code;
+}
+
+}  // namespace
+
 unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return kExitUninstallDataMissing;
   const std::string temp = SpecialFolder(kFolderTemp);
@@ -110,9 +173,7 @@ unsigned RunUninstallerRole(const std::vector<std::string>& arguments) {
   if (files.record.empty()) {
     code = kExitUninstallDataMissing;
   } else if (!visible && (mode & (kUninstallDirect | kUninstallBackground))) {
-    UninstallObserver silent;
-    if (!files.data_folder.empty()) LoadPlugins(kRunModeUninstaller, files.data_folder);
-    code = RunUninstall(request, silent, DefaultUninstallSystem()).exit_code;
+    code = RunSilentUninstall(request, files, record);
   } else {
     code = RunUninstallWindow(request, files, record, mode, visible, working);
   }

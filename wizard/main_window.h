@@ -44,9 +44,12 @@ class MainWindow : public InstallObserver {
   void SetCaption(const std::string& caption);
   void SetVisible(bool visible);
 
-  // Pages: the tab control's selection, with the controls of that page shown.
+  // Pages: the tab control's selection, with the controls of that page shown. Pages a plug-in
+  // inserted (kPageCount and above) show none of the wizard's own page controls.
   int CurrentPage() const;
   void SelectPage(int page);
+  // The wizard page (below kPageCount) selected last.
+  int LastWizardPage() const { return last_wizard_page_; }
   // Shows or hides a page control for when its page is current (now, if it is).
   void SetWanted(const std::string& name, bool wanted);
   bool IsWanted(const std::string& name) const;
@@ -158,6 +161,7 @@ class MainWindow : public InstallObserver {
   std::vector<bool> shown_ticks_;  // the ticks the tree showed after the last refresh
   Handlers handlers_;
   int progress_ = 0;
+  int last_wizard_page_ = 0;
   TaskbarProgress taskbar_;
 };
 

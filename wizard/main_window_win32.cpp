@@ -115,8 +115,10 @@ int MainWindow::CurrentPage() const {
 }
 
 void MainWindow::SelectPage(int page) {
-  if (page < 0 || page >= kPageCount) return;
-  SendMessageW(Control(kTab), TCM_SETCURSEL, page, 0);
+  HWND tab = Control(kTab);
+  if (page < 0 || page >= SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0)) return;
+  SendMessageW(tab, TCM_SETCURSEL, page, 0);
+  if (page < kPageCount) last_wizard_page_ = page;
   // The welcome page's own panel comes back whenever that page is current.
   if (page == kPageWelcome) {
     for (PageControl& c : page_controls_) {
@@ -439,15 +441,14 @@ void MainWindow::ShowInstallingPicture(const ConfigImage& picture) {
 void MainWindow::SelectInstallingPage() { SelectPage(kPageInstalling); }
 
 void MainWindow::ShowLogLine(const std::string& line, bool add_to_list) {
-  SetControlText(Control(kStatusLabel), line);
+  SetControlLogLine(Control(kStatusLabel), line);
   if (add_to_list) AddToLogList(line);
   if (handlers_.log_line) handlers_.log_line(line);
 }
 
 void MainWindow::AddToLogList(const std::string& line) {
   HWND list = Control(kLogList);
-  const LRESULT index =
-      SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(line).c_str()));
+  const LRESULT index = AddLogListEntry(list, line);
   if (index >= 0) {
     // Selecting the entry scrolls it into view.
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);

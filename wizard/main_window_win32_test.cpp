@@ -69,12 +69,19 @@ TEST_F(MainWindowTest, LogLinesProgressAndPathBox) {
   window.ShowLogLine("抽取: 目录\\b.txt", true);
   window.ShowLogLine("运行程序: c.exe", false);
   EXPECT_EQ(ControlText(window.Control(kStatusLabel)), "运行程序: c.exe");
+  // A name outside GBK, recorded in its exact form, shows as it is in the list and the label.
+  window.ShowLogLine("抽取: 目录\\Stra?00DFe.txt", true);
+  wchar_t label[64] = {};
+  GetWindowTextW(window.Control(kStatusLabel), label, 64);
+  EXPECT_STREQ(label, L"抽取: 目录\\Stra\u00DFe.txt");
   HWND list = window.Control(kLogList);
-  EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
-  EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 2);
   wchar_t entry[64] = {};
   SendMessageW(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(entry));
   EXPECT_EQ(FromWide(entry), "抽取: 目录\\b.txt");
+  SendMessageW(list, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(entry));
+  EXPECT_STREQ(entry, L"抽取: 目录\\Stra\u00DFe.txt");
 
   const int percents[][2] = {{0, 0}, {42, 42}, {100, 100}, {150, 100}, {-3, 0}};
   for (const auto& p : percents) {

@@ -28,6 +28,13 @@ bool SetUpBackgroundPlugins(const std::string& caption, const std::string& insta
 // The install folder of a background install as the plug-ins left it.
 std::string PluginInstallDir();
 
+// An install a plug-in asked for (request 1009) while it was loaded, before the wizard was set up:
+// the request was answered 0 and the install waits for the set-up to be done.
+bool PluginInstallPending();
+// The wizard is set up: the waiting install runs now through `install` (with the plug-in's
+// password); from now on request 1009 installs at once.
+void RunPendingPluginInstall(const std::function<void(const std::string& password)>& install);
+
 // Next or Back is about to change the page: true when a plug-in keeps it (1002).
 bool PluginsKeepPage(int page, int direction);
 // The installation has run (1002 with the installing page and 1).

@@ -48,6 +48,11 @@ struct PluginPoints {
   std::string install_dir;       // the install folder of a background install
   std::function<bool(const std::string&)> run_install;  // request 1009
   bool installing = false;
+  // While the wizard is set up (the plug-ins are loaded before the tree is filled and the folder
+  // put in the path box), an install a plug-in asks for waits until the set-up is done.
+  bool setting_up = false;
+  bool install_pending = false;
+  std::string pending_password;
   std::vector<uintptr_t> install_hooks;  // 1009: [0] progress, [1] log lines
   std::deque<std::string> texts;         // texts handed out by address
   SharedText exclude, include, switches, path, folder;
@@ -312,9 +317,12 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       TCITEMW item = {};
       item.mask = TCIF_TEXT;
       item.pszText = title.data();
+      // The wizard's own pages keep their indices, which the notifications, the page flags and
+      // every plug-in use: a page asked for among them goes right after them.
+      const PluginValue position = param < kPageCount ? kPageCount : param;
       wizard.inserting_page = 1;
-      const LRESULT index =
-          SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(param), reinterpret_cast<LPARAM>(&item));
+      const LRESULT index = SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(position),
+                                         reinterpret_cast<LPARAM>(&item));
       wizard.inserting_page = 0;
       return index;
     }
@@ -340,9 +348,18 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
     case QEV_WIZ_CURRENT_PAGE:
       // A background install stands on the installing page from the start.
       return window ? window->CurrentPage() : kPageInstalling;
-    case QEV_WIZ_SELECT_PAGE:
-      if (window) window->SelectPage(static_cast<int>(param));
+    case QEV_WIZ_SELECT_PAGE: {
+      if (!window) return 0;
+      const int from = window->LastWizardPage();
+      window->SelectPage(static_cast<int>(param));
+      // A page of a plug-in gets the buttons of its place in the flow.
+      if (param >= kPageCount && window->CurrentPage() == param) {
+        const ButtonStates b = InsertedPageButtons(wizard.enabled_flags(), from);
+        window->SetButtons(b.back_visible, b.back_enabled, b.next_caption, b.next_enabled,
+                           b.next_default);
+      }
       return 0;
+    }
     case QEV_WIZ_START_INSTALL: {
       const StartInstallRequest request = ParseStartInstallRequest(Text(param));
       p.install_hooks.push_back(request.progress_hook);
@@ -350,6 +367,12 @@ PluginValue WizardRequest(PluginValue code, PluginValue param) {
       if (request.stay) CurrentInstallRun().stay_on_page = true;
       // An install never starts inside another (a hook asking again while files are written).
       if (p.installing || !p.run_install) return -1;
+      if (p.setting_up) {
+        if (p.install_pending) return -1;
+        p.install_pending = true;
+        p.pending_password = request.password;
+        return 0;
+      }
       p.installing = true;
       const bool ran = p.run_install(request.password);
       p.installing = false;
@@ -401,6 +424,7 @@ void SetUpPlugins(MainWindow& window) {
   PluginPoints& p = Points();
   p.window = &window;
   p.run_install = StartInstallForPlugin;
+  p.setting_up = true;
   PublishRequests(window.handle(), window.Control(kSpareHeading));
   MainWindow::Handlers& h = window.handlers();
   h.page_shown = TellPluginsPageShown;
@@ -418,16 +442,25 @@ bool SetUpBackgroundPlugins(const std::string& caption, const std::string& insta
   p.run_install = std::move(run_install);
   // Without plug-ins nobody calls back: no window is made.
   if (!CarriesPlugins(Startup().config_dir)) return false;
-  // Plug-ins look for the entry among the children of the process's top-level windows; a hidden
-  // window is one of them and is never drawn.
-  p.host = CreateWindowExW(0, L"Static", ToWide(caption).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  p.host = reinterpret_cast<HWND>(CreateHiddenRequestHost(caption));
   if (p.host) PublishRequests(p.host, nullptr);
   LoadPlugins(kRunModeInstaller, Startup().config_dir);
   return p.host != nullptr;
 }
 
 std::string PluginInstallDir() { return InstallPathText(); }
+
+bool PluginInstallPending() { return Points().install_pending; }
+
+void RunPendingPluginInstall(const std::function<void(const std::string& password)>& install) {
+  PluginPoints& p = Points();
+  p.setting_up = false;
+  if (!p.install_pending) return;
+  p.install_pending = false;
+  p.installing = true;
+  install(p.pending_password);
+  p.installing = false;
+}
 
 bool PluginsKeepPage(int page, int direction) { return AnyVeto(PageChangeMessage(page, direction)); }
 

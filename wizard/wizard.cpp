@@ -62,6 +62,11 @@ int NavigationTarget(const int32_t* flags, int current, int direction) {
   return kPageWelcome;
 }
 
+int InsertedPageTarget(const int32_t* flags, int from, int direction) {
+  if (from < kPageWelcome || from >= kPageInstalling) return kPageFinish;
+  return direction < 0 ? from : NavigationTarget(flags, from, +1);
+}
+
 int FirstEnabledPage(const int32_t* flags) {
   for (int i = 0; i < kPageCount; ++i) {
     if (flags[i] != 0) return i;
@@ -103,6 +108,15 @@ ButtonStates RefusedInstallButtons() {
   return b;
 }
 
+ButtonStates InsertedPageButtons(const int32_t* flags, int from) {
+  ButtonStates b;
+  b.back_visible = from >= kPageWelcome && from < kPageInstalling;
+  if (InsertedPageTarget(flags, from, +1) == kPageInstalling) b.next_caption = kInstallCaption;
+  // Entered while installing: the install run goes on to the finish page itself.
+  b.next_enabled = from != kPageInstalling;
+  return b;
+}
+
 void GoToPage(int target, WizardView& view, bool agree_preset) {
   if (view.CurrentPage() == kPageFinish) {
     view.Finish();
@@ -125,7 +139,9 @@ void GoToPage(int target, WizardView& view, bool agree_preset) {
 
 void Navigate(int direction, WizardView& view, const int32_t* flags, bool agree_preset) {
   const int current = view.CurrentPage();
-  const int target = NavigationTarget(flags, current, direction);
+  const int target = current >= kPageCount
+                         ? InsertedPageTarget(flags, view.LastWizardPage(), direction)
+                         : NavigationTarget(flags, current, direction);
   if (view.PageChangeVetoed(current, direction)) return;
   GoToPage(target, view, agree_preset);
 }

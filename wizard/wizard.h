@@ -101,6 +101,15 @@ ButtonStates PageButtons(int page, bool agreed);
 // The buttons after an install start was refused: the user stays and may press Install again.
 ButtonStates RefusedInstallButtons();
 
+// A page a plug-in inserted (request 1004; index kPageCount or above) stands in the flow where the
+// person came to it from, the wizard page `from`: Back returns there and Next goes on as from
+// there. Once the install has begun (from the installing or finish page) both lead to the finish
+// page, so nothing is installed twice and the finish page is never reached without an install.
+int InsertedPageTarget(const int32_t* flags, int from, int direction);
+// The buttons on such a page: Back while it leads back before the install, Next as "安装(&I)" when
+// it starts the install.
+ButtonStates InsertedPageButtons(const int32_t* flags, int from);
+
 // What the page flow needs of the window it runs in; the main window provides it, tests record.
 class WizardView {
  public:
@@ -118,6 +127,9 @@ class WizardView {
   virtual bool PageChangeVetoed(int page, int direction) { return false; }
   // The plug-ins are told that the installation has run, before the finish page is selected.
   virtual void InstallationRan() {}
+  // The wizard page (below kPageCount) shown last: where a page a plug-in inserted was entered
+  // from.
+  virtual int LastWizardPage() { return kPageWelcome; }
 };
 
 // Every page change: the finish step when the finish page is current; otherwise the target's

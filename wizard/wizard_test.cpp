@@ -189,6 +189,40 @@ TEST(WizardFlow, PlugInsKeepThePage) {
   EXPECT_EQ(view.log, "ask5+ ");
 }
 
+// A page a plug-in inserted (index 6) stands where it was entered from: Back returns there, Next
+// goes on from there; after the install began both lead to the finish page.
+TEST(WizardFlow, InsertedPagesStandWhereTheyWereEntered) {
+  const PageFlags flags = PageEnabledFlags(Config(true, true, true));
+  struct Case {
+    int from, direction;
+    const char* log;
+    const char* buttons;
+  };
+  const Case cases[] = {
+      {kPageComponents, +1, "ask6+ B+[安装(&I)]+ select3 ", "B+[下一步(&N)]+"},
+      {kPageComponents, -1, "ask6- B+[下一步(&N)]+ select2 ", "B+[下一步(&N)]+"},
+      {kPageWelcome, +1, "ask6+ B+[我接受(&I)]- select1 ", "B+[下一步(&N)]+"},
+      {kPageWelcome, -1, "ask6- b+[下一步(&N)]+ select0 ", "B+[下一步(&N)]+"},
+      {kPageDirectory, +1, "ask6+ B-[下一步(&N)]- install ran b+[完成(&F)]+ select5 ",
+       "B+[安装(&I)]+"},
+      {kPageFinish, -1, "ask6- b+[完成(&F)]+ select5 ", "b+[下一步(&N)]+"},
+      {kPageInstalling, +1, "ask6+ b+[完成(&F)]+ select5 ", "b+[下一步(&N)]-"},
+  };
+  for (const Case& c : cases) {
+    struct View : RecordingView {
+      int from = 0;
+      int LastWizardPage() override { return from; }
+    } view;
+    view.current = 6;
+    view.from = c.from;
+    Navigate(c.direction, view, flags.data(), false);
+    EXPECT_EQ(view.log, c.log) << c.from << " " << c.direction;
+    view.log.clear();
+    view.SetButtons(InsertedPageButtons(flags.data(), c.from));
+    EXPECT_EQ(view.log, std::string(c.buttons) + " ") << c.from;
+  }
+}
+
 std::string Ticks(const ComponentTree& tree) {
   std::string s;
   for (size_t i = 0; i < tree.Size(); ++i) s += tree.At(static_cast<int>(i))->checked ? '1' : '0';

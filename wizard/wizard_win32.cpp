@@ -86,6 +86,9 @@ bool RunInstallFromWizard(MainWindow& window, const std::string& password = std:
 class WindowView : public WizardView {
  public:
   explicit WindowView(MainWindow& window) : window_(window) {}
+  // The install is started with this password (a plug-in's) instead of asking for one.
+  WindowView(MainWindow& window, const std::string& password)
+      : window_(window), password_(password), password_given_(true) {}
   int CurrentPage() override { return window_.CurrentPage(); }
   void SelectPage(int page) override { window_.SelectPage(page); }
   void SetButtons(const ButtonStates& b) override {
@@ -93,15 +96,18 @@ class WindowView : public WizardView {
                        b.next_default);
   }
   bool LicenceTicked() override { return window_.LicenceTicked(); }
-  bool StartInstall() override { return RunInstallFromWizard(window_); }
+  bool StartInstall() override { return RunInstallFromWizard(window_, password_, password_given_); }
   void Finish() override;
   bool PageChangeVetoed(int page, int direction) override {
     return PluginsKeepPage(page, direction);
   }
   void InstallationRan() override { TellPluginsInstallationRan(); }
+  int LastWizardPage() override { return window_.LastWizardPage(); }
 
  private:
   MainWindow& window_;
+  std::string password_;
+  bool password_given_ = false;
 };
 
 void WindowView::Finish() {
@@ -286,9 +292,11 @@ void SetUpWizard() {
                            FinishOptionTops(config.finish_options, config.finish_options_top));
   WritePhaseText(kPhaseComponentsFilled);
 
+  // An install a plug-in asked for while it was loaded takes the place of the direct mode's own.
+  const bool plugin_installs = PluginInstallPending();
   switch (StartActionFor(config.install_mode)) {
     case StartAction::kDirectInstall:
-      window.StartDirectTimer();
+      if (!plugin_installs) window.StartDirectTimer();
       break;
     case StartAction::kBackgroundInstall:  // runs from the entry, without the wizard
     case StartAction::kShowFirstPage:
@@ -296,6 +304,18 @@ void SetUpWizard() {
   }
   window.SetWanted(control_names::kBack, false);
   ShowFirstPage(false);
+  // It enters the installing page as Next would, with the plug-in's password, and the finish page
+  // follows once it has run.
+  RunPendingPluginInstall([&window](const std::string& password) {
+    WindowView view(window, password);
+    const bool agree_preset = CurrentWizard().agree_preset;
+    GoToPage(kPageInstalling, view, agree_preset);
+    // Refused (a wrong password, a refused folder): no Next was pressed, so the page shown keeps
+    // its own buttons rather than an Install button that would not install.
+    if (!last_outcome.started) {
+      view.SetButtons(PageButtons(window.CurrentPage(), agree_preset || window.LicenceTicked()));
+    }
+  });
 }
 
 Bytes GuiTextFile(const StartupState& startup) {

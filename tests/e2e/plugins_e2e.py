@@ -7,7 +7,7 @@ registers callbacks, starts the install with progress and log hooks, and steers 
 (exclude list, its own extraction, an alternative archive).
 A person at the wizard (the driver qevdrive) meets a plug-in that refuses a component's tick and
 a page change and rewrites the finish options; a background install (-hp) reaches the plug-in's
-requests through a hidden window.
+requests through a hidden window, and so does a silent uninstall (uninst.exe -hp).
 Usage: plugins_e2e.py QEVPACK SETUP.EXE PLUGIN.DLL QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
@@ -55,6 +55,10 @@ param = text:{rules}
     extra = {"plugin.dll": PLUGIN, "licence.txt": "许可协议\n".encode("utf-8")}
     installer, _, _ = h.package(name, description, FILES, extra=extra)
     return installer
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def log_of(name):
@@ -153,6 +157,41 @@ h.check(in_order(lines, ["hooks = -1", "hooks = 0"]) is None,
 h.check(len([l for l in logged if "抽取" in l and "app.exe" in l]) == 1, "PlugHooks: one install")
 h.check(installed("PlugHooks") == set(FILES), f"PlugHooks: installed {sorted(installed('PlugHooks'))}")
 
+# An install the plug-in asks for while it is loaded waits until the wizard is set up: the folder
+# is in the path box and the tree is filled, so the unticked "说明" leaves readme.txt out; then the
+# finish page follows, and the plug-in's press of Next there finishes.
+early_sections = ("[component]\nname = 主程序\n[component]\nname = 说明\nchecked = no\n"
+                  "install = [假]removezip(readme.txt)")
+lines = run("PlugEarly", package("PlugEarly", "load 0 0 hooks -;1005 * * !click 102",
+                                 sections=early_sections), expect=0)
+h.check(in_order(lines, ["hooks = 0", "msg 1005 0 0", "msg 1002 4 1", "msg 1001 5 0",
+                         "msg 1002 5 1"]) is None, f"PlugEarly: installed, then finished ({lines})")
+h.check(len([l for l in lines if l.startswith("log ") and "抽取" in l and "app.exe" in l]) == 1,
+        "PlugEarly: one install")
+h.check(installed("PlugEarly") == set(FILES) - {"readme.txt"},
+        f"PlugEarly: the tree's choice counted ({sorted(installed('PlugEarly'))})")
+
+# Refused (a wrong install password): the wizard stays on its first page with that page's buttons.
+installer = package("PlugEarlyNo", "load 0 0 hooks wrong", licence=False,
+                    extra_product="install_password = secret")
+steps = os.path.join(work, "PlugEarlyNo.steps")
+with open(steps, "w", encoding="utf-8") as f:
+    f.write(f'''start "{windows_path(installer)}"
+window PlugEarlyNo1.0-安装向导
+button 下一步(&N) enabled
+button 上一步(&P) hidden
+absent 安装(&I)
+click 取消(&C)
+box ~是否退出安装
+answer yes
+exit 6
+''')
+status, out = h.wine(drive, windows_path(steps), timeout=300)
+print(f"---- PlugEarlyNo\n{out.decode('utf-8', 'replace')}", end="", flush=True)
+h.check(status == 0 and "hooks = 0" in log_of("PlugEarlyNo") and not installed("PlugEarlyNo"),
+        f"PlugEarlyNo: refused, the welcome page as it was ({log_of('PlugEarlyNo')})")
+h.clean_temp()
+
 # 4. A direct install steered at load: the docs folder excluded, one file of it extracted by the
 # plug-in into a folder of its own.
 steer = ("load 0 0 ireq 1021 'docs;"
@@ -246,15 +285,50 @@ h.check("no request entry" in lines and "msg 1005 0 0" in lines,
 h.check(installed("PlugBgHeadless") == set(FILES),
         f"PlugBgHeadless: installed {sorted(installed('PlugBgHeadless'))}")
 
-# 9. A person at the wizard (qevdrive): the plug-in's check callback refuses unticking "文档" (the
+# 9. A silent uninstall (uninst.exe -hp): no window is shown, yet the plug-in reaches the
+# uninstaller at load through a hidden window. It keeps docs (2002), reads the UninstallInfo (2001:
+# no window handle), asks for the window (2003: there is none to show) and runs the removal itself
+# with its log callback (2010); a second run is refused, so the removal runs once. Without any
+# display the plug-in finds no entry and the uninstall still runs to its end. Either way the exit
+# code is the uninstall's and nothing is left in the temporary folder.
+def silent_uninstall(name, rules, headless=False):
+    run(name, package(name, rules), "-hp", expect=0)
+    before_lines = len(log_of(name))
+    before = h.temp_snapshot()
+    status, _ = h.wine(f"C:\\QevPlug\\{name}\\uninst.exe", "-hp", timeout=240, headless=headless)
+    new = h.temp_new(before)
+    h.clean_temp()
+    h.check(status == 0, f"{name}: uninst.exe -hp ends with 0 (got {status})")
+    h.check(not new, f"{name}: nothing new left in the temporary folder ({new})")
+    return log_of(name)[before_lines:]
+
+
+lines = silent_uninstall("PlugUx", "load 0 0 ureq 2002 'docs;load 0 0 info;load 0 0 ureq 2003 1;"
+                         "load 0 0 urun;load 0 0 urun")
+info = [l for l in lines if l.startswith("info ")]
+h.check(len(info) == 1 and info[0].startswith("info PlugUx|1.0|") and
+        info[0].endswith("|C:\\QevPlug\\PlugUx|0"), f"PlugUx: request 2001 ({info})")
+missing = in_order(lines, ["start", "ureq 2002 = 0", "ureq 2003 = 0", "msg 2000 1 0",
+                           "msg 2000 2 0", "urun = 0", "urun = 0"])
+h.check(missing is None and lines.count("msg 2000 1 0") == 1,
+        f"PlugUx: the plug-in ran the removal once (first missing: {missing}; log {lines})")
+ulog = [l for l in lines if l.startswith("ulog ")]
+h.check(any("app.exe" in l and "删除文件" in l for l in ulog), f"PlugUx: the log callback saw the run ({ulog[:3]})")
+h.check(installed("PlugUx") == {"docs/manual.txt", "docs/more.txt"},
+        f"PlugUx: removed all but the kept docs ({sorted(installed('PlugUx'))})")
+shutil.rmtree(os.path.join(root, "QevPlug", "PlugUx"), ignore_errors=True)
+
+lines = silent_uninstall("PlugUxHeadless", "load 0 0 ureq 2002 'docs", headless=True)
+h.check(in_order(lines, ["start", "no request entry", "msg 2000 1 0", "msg 2000 2 0"]) is None,
+        f"PlugUxHeadless: no entry, the removal told to the plug-in ({lines})")
+h.check(not os.path.isdir(os.path.join(root, "QevPlug", "PlugUxHeadless")),
+        "PlugUxHeadless: the product is removed")
+
+# 10. A person at the wizard (qevdrive): the plug-in's check callback refuses unticking "文档" (the
 # tick comes back and its files are installed) but not "说明"; it keeps the components page once
 # when Next is pressed, and puts a header of its own on the directory page (request 1000). On the finish page its changes to the finish options (request 1005: one
 # untick, one tick with a command of its own) show; the person unticks one more; Finish runs
 # what the list then holds, and the plug-in's list saw the person's click.
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 marks = {k: os.path.join(root, "QevPlug", f"PlugDrive-{k}.txt") for k in ("a", "b", "b2", "c")}
 for mark in marks.values():
     if os.path.exists(mark):
@@ -329,6 +403,49 @@ while time.monotonic() < deadline and not os.path.exists(marks["b2"]):
     time.sleep(0.2)
 ran = sorted(k for k, mark in marks.items() if os.path.exists(mark))
 h.check(ran == ["b2"], f"PlugDrive: Finish ran the plug-in's command only (ran: {ran})")
+
+# 11. A page the plug-in inserts (request 1004, asked among the wizard's pages: it goes after them)
+# is reached by request 1008 when the person presses Next on the components page, with a header of
+# the plug-in's own; Back returns to the components page, Next goes on to the directory page.
+page_rules = ("load 0 0 wreq 1004 3;1002 2 1 wreq 1008 6;1002 2 1 veto;"
+              "1001 6 * !wreq 1000 '插件页标题$，插件页说明")
+installer = package("PlugPage", page_rules, licence=False)
+steps = os.path.join(work, "PlugPage.steps")
+with open(steps, "w", encoding="utf-8") as f:
+    f.write(f'''start "{windows_path(installer)}"
+window PlugPage1.0-安装向导
+click 下一步(&N)
+wait 选择组件
+click 下一步(&N)
+wait 插件页标题
+expect 插件页说明
+absent 选择组件
+button 上一步(&P) shown enabled
+button 下一步(&N) enabled
+click 上一步(&P)
+wait 选择组件
+absent 插件页标题
+click 下一步(&N)
+wait 插件页标题
+click 下一步(&N)
+wait 选择安装位置
+absent 插件页标题
+click 安装(&I)
+wait 完成(&F) 120
+click 完成(&F)
+exit 0
+''')
+status, out = h.wine(drive, windows_path(steps), timeout=300)
+text = out.decode("utf-8", "replace")
+print(f"---- PlugPage\n{text}", end="" if text.endswith("\n") else "\n", flush=True)
+h.check(status == 0, "PlugPage: every step of the driver passed")
+h.clean_temp()
+lines = log_of("PlugPage")
+missing = in_order(lines, ["wreq 1004 = 6", "msg 1002 2 1", "msg 1001 6 0", "veto 1002",
+                           "msg 1002 6 -1", "msg 1001 2 0", "msg 1001 6 0", "msg 1002 6 1",
+                           "msg 1001 3 0", "msg 1001 5 0"])
+h.check(missing is None, f"PlugPage: the inserted page in the flow (first missing: {missing}; log {lines})")
+h.check(installed("PlugPage") == set(FILES), f"PlugPage: installed {sorted(installed('PlugPage'))}")
 
 display.close()
 sys.exit(h.exit_code())

@@ -79,11 +79,14 @@ class Harness:
     def env(self):
         return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
 
-    def wine(self, *args, cwd=None, timeout=180, headless=False):
+    def wine(self, *args, cwd=None, timeout=180, headless=False, utf8=False):
         """Runs a program in the prefix and waits for the prefix to settle; returns (exit status,
         stdout bytes). Headless: without a display, where setup.exe cannot make its wizard
-        window and so ends once its package is unpacked instead of waiting for a user."""
+        window and so ends once its package is unpacked instead of waiting for a user. utf8: Wine
+        reads the arguments as UTF-8 whatever this machine's locale (for names outside GBK)."""
         env = {k: v for k, v in os.environ.items() if not (headless and k == "DISPLAY")}
+        if utf8:
+            env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8")
         done = subprocess.run([self.run_sh, self.prefix, WINE_ARCH, *args], cwd=cwd, env=env,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         self.wait_server()

@@ -5,18 +5,21 @@ exclusion groups honoured), writes the shortcuts of the ticked components only, 
 in the configured registry view, the registry records and a .reg import, runs the before-install
 and after-extraction programs in order, removes its temporary configuration, logs to /LOG in UTF-8
 and ends with exit code 0; a refused directory and a corrupt data archive end with a non-zero code;
-test mode installs nothing.
-Usage: silent_install.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
+test mode installs nothing; an installer built with the product's icon carries it (Windows itself
+takes it from the file) and installs as any other.
+Usage: silent_install.py QEVPACK SETUP.EXE ICON-PROBE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import random
 import re
 import shutil
+import subprocess
 import sys
 import time
 
+from pe import PE
 from qevtest import Display, Harness, marker
 
-qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
+qevpack, setup, icon_probe, run_sh, prefix, work = sys.argv[1:7]
 h = Harness(qevpack, setup, run_sh, prefix, work)
 display = Display()
 root = h.unix_path("C:\\")
@@ -301,7 +304,8 @@ if h.check(log is not None, "full: /LOG wrote C:\\QevTest\\log.txt"):
 
 # ---------------------------------------------------------------------------------------------
 # Case "view32": registry view 32, only the quick-launch component ticked: the start-menu folder
-# is removed again, the desktop gets nothing.
+# is removed again, the desktop gets nothing. Its installer carries the product's icon: bitmaps of
+# 16, 32 and 48 pixels and a PNG of 256, each of its own colour, so the image Windows picks shows.
 view32_description = r"""[product]
 name = QevView32
 version = 3.2
@@ -310,6 +314,8 @@ main_program = app.exe
 switch_path = /D=
 [package]
 mode = appended
+[pictures]
+setup_icon = product.ico
 [shortcut]
 name = 三二
 target = app.exe
@@ -328,7 +334,53 @@ install = setstartmenu()
 name = 快速启动
 install = setquicklaunch()
 """
-installer32, _, _ = h.package("view32", view32_description, {"app.exe": PRODUCT["app.exe"]})
+COLOURS = {16: "C02020", 32: "20A040", 48: "2040C0", 256: "E0C020"}
+
+
+def icon_bitmap(size, rgb):
+    """A 32-bit icon image: header, colour rows (bottom up, BGRA), AND mask rows."""
+    header = (40).to_bytes(4, "little") + size.to_bytes(4, "little") + (2 * size).to_bytes(4, "little")
+    header += (1).to_bytes(2, "little") + (32).to_bytes(2, "little") + bytes(24)
+    pixel = bytes.fromhex(rgb)[::-1] + b"\xff"
+    return header + pixel * size * size + bytes((size + 31) // 32 * 4 * size)
+
+
+def icon_file(images):
+    """An icon file; its directory's sizes left 0 as careless tools write them."""
+    out = b"\0\0\1\0" + len(images).to_bytes(2, "little")
+    offset = 6 + 16 * len(images)
+    for image in images:
+        out += bytes(8) + len(image).to_bytes(4, "little") + offset.to_bytes(4, "little")
+        offset += len(image)
+    return out + b"".join(images)
+
+
+ICON_IMAGES = [icon_bitmap(s, COLOURS[s]) for s in (16, 32, 48)] + [subprocess.run(
+    ["convert", "-size", "256x256", "xc:#" + COLOURS[256], "png32:-"], capture_output=True,
+    check=True).stdout]
+installer32, _, _ = h.package("view32", view32_description, {"app.exe": PRODUCT["app.exe"]},
+                              extra={"product.ico": icon_file(ICON_IMAGES)})
+with open(installer32, "rb") as f:
+    built = PE(f.read())
+with open(setup, "rb") as f:
+    plain = PE(f.read())
+group = built.resource(14, 1)
+ids = [int.from_bytes(group[6 + 14 * i + 12:6 + 14 * i + 14], "little") for i in range(group[4])]
+h.check([built.resource(3, i) for i in ids] == ICON_IMAGES,
+        "view32: the installer's first icon group holds the product's four images")
+h.check([group[6 + 14 * i] for i in range(4)] == [16, 32, 48, 0],
+        "view32: the group names the images' real sizes")
+h.check([(t, i, b) for t, i, b in built.resources() if t not in (3, 14)] ==
+        [(t, i, b) for t, i, b in plain.resources() if t not in (3, 14)],
+        "view32: every other resource of setup.exe is kept byte for byte")
+# Windows' own look at the file: the shell's icon and the image LoadImage picks for each size.
+_, seen = h.wine(icon_probe, "Z:" + installer32.replace("/", "\\"), "16", "32", "48", "256")
+seen = seen.decode("ascii", "replace").split()
+for size in (16, 32, 48, 256):
+    h.check(f"{size}x{size}" in seen and seen[seen.index(f"{size}x{size}") + 1] == COLOURS[size],
+            f"view32: Windows takes the {size}-pixel image of the product's icon ({' '.join(seen)})")
+h.check(seen[:2] == ["icons", "1"] and "shell" in seen and
+        seen[seen.index("shell") + 2] == COLOURS[32], "view32: the shell shows the product's icon")
 status, new = h.run_setup(installer32, "-hp", "/D=C:\\QevTest\\view32")
 h.check(status == 0, f"view32: exit code 0 (got {status})")
 check_files("view32", "C:\\QevTest\\view32", {"app.exe": PRODUCT["app.exe"]})

@@ -7,7 +7,7 @@ without the mark remain, the keys the install made are removed once empty (a key
 before stays), and so are the keys a .reg import made, with the values it set in them (keys the
 import found keep what it set there), files and folders named outside GBK go like the others,
 the install folder is removed (or kept with only the user's own file), and nothing is left in the
-temporary folder.
+temporary folder, also when that folder's name is outside GBK.
 Usage: silent_uninstall.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import glob
 import os
@@ -154,12 +154,22 @@ def links():
     return found
 
 
-def round_trip(label, folder, user_file=None):
+def with_temp(temp, command):
+    """Runs a command line with the temporary folder `temp` (Windows path): (exit status, output)."""
+    return h.wine("cmd", "/c", f"set TEMP={temp}&& set TMP={temp}&& {command}", timeout=240, utf8=True)
+
+
+def round_trip(label, folder, user_file=None, temp=None):
+    """temp: the temporary folder of both runs, as a user's own whose name GBK lacks."""
     forget()
     # An empty key (made as the parent of a subkey, since "reg add" gives a key a default value).
     h.wine("cmd", "/c", f"reg add {FOUND_KEY}\\Sub /f >nul & reg delete {FOUND_KEY}\\Sub /f >nul & "
                         f"reg add {IMPORT_FOUND} /v Mine /d user /f >nul")
-    status, _ = h.run_setup(installer, "-hp", f"/D={folder}")
+    if temp:
+        os.makedirs(os.path.join(root, *temp[3:].split("\\")), exist_ok=True)
+        status, _ = with_temp(temp, f"Z:{installer.replace('/', chr(92))} -hp /D={folder}")
+    else:
+        status, _ = h.run_setup(installer, "-hp", f"/D={folder}")
     unix = h.unix_path(folder)
     h.check(status == 0 and unix is not None, f"{label}: installed (exit {status})")
     if unix is None:
@@ -178,7 +188,12 @@ def round_trip(label, folder, user_file=None):
             f.write(b"the user's own notes")
     h.clean_temp()
     before = h.temp_snapshot()
-    status, _ = h.wine(folder + "\\uninst.exe", "-hp", timeout=240)
+    if temp:
+        status, _ = with_temp(temp, folder + "\\uninst.exe -hp")
+        left = os.listdir(h.unix_path(temp))
+        h.check(left == [], f"{label}: nothing left in the temporary folder outside GBK ({left})")
+    else:
+        status, _ = h.wine(folder + "\\uninst.exe", "-hp", timeout=240)
     new = h.temp_new(before)
     h.check(status == 0, f"{label}: uninst.exe -hp ends with the uninstaller's exit code 0 (got {status})")
     remaining = sorted(os.listdir(unix)) if os.path.isdir(unix) else None
@@ -207,6 +222,9 @@ def round_trip(label, folder, user_file=None):
 
 round_trip("empty folder", "C:\\QevUninst\\Round")
 round_trip("user file", "C:\\QevUninst\\Kept", user_file="我的笔记.txt")
+# A user whose name GBK cannot hold: the installer, the launcher and the uninstaller work in a
+# temporary folder outside GBK.
+round_trip("temporary folder outside GBK", "C:\\QevUninst\\Temp", temp="C:\\QevUninst\\Jörg\\Temp")
 
 # A product whose configuration says no uninstaller gets none, and no Uninstall entry either.
 forget()

@@ -3,8 +3,8 @@
 follows "uninst.exe" (started as from the installed-programs list) into the uninstaller it starts:
 the window "<name><version> 卸载向导" shows its texts and option check boxes; [卸载] runs the option
 programs of ticked and unticked boxes (once as the package ticks them, once with both boxes
-changed), removes the product with its log, and [完成] ends the uninstaller, which leaves nothing
-in the install folder or the temporary folder.
+changed), removes the product with its log (names outside GBK shown as they are), and [完成] ends
+the uninstaller, which leaves nothing in the install folder or the temporary folder.
 Usage: uninstall_window.py QEVPACK SETUP.EXE QEVDRIVE.EXE RUN.SH PREFIX WORK-FOLDER"""
 import os
 import shutil
@@ -52,8 +52,12 @@ ICON = (bytes.fromhex("000001000100") + bytes([16, 16, 0, 0, 1, 0, 32, 0])
 # The header picture: a plain orange PNG (made with ImageMagick), shown right in the header band.
 SMALL = subprocess.run(["convert", "-size", "147x53", "xc:#FF8000", "png:-"], capture_output=True,
                        check=True).stdout
-installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "docs/a.txt": b"a"},
+installer, _, _ = h.package("window", description, {"app.exe": b"MZ app", "Straße/a.txt": b"a"},
                             extra={"uninstall.ico": ICON, "small.png": SMALL})
+with open(installer, "rb") as f:
+    carried = PE(PE(f.read()).resource("UNINST_DAT", 100))
+h.check(carried.resource(3, 1) == ICON_IMAGE,
+        "the launcher the installer carries has the product's uninstall icon already")
 
 
 def windows(path):
@@ -99,6 +103,8 @@ def case(label, folder, toggle, expected):
              "click 卸载\n"
              "wait 已完成卸载！ 60\n"
              f"list 删除文件: {folder}\\app.exe\n"
+             f"list 删除文件: {folder}\\Straße\\a.txt\n"
+             f"expect 删除目录: {folder}\\Straße\n"
              "button 完成 enabled\n"
              f"missing {folder}\n"
              f"shot \"{windows(os.path.join(work, label + '-done.bmp'))}\"\n"
