@@ -27,6 +27,9 @@ bool WriteRegistryDword(int root, const std::string& key, const std::string& nam
                         bool view64);
 
 bool DeleteRegistryValue(int root, const std::string& key, const std::string& name, bool view64);
+// The levels of `key` that do not exist, parent first ("A\B", "A\B\C" when only "A" exists);
+// empty when the key exists or cannot be looked at.
+std::vector<std::string> MissingRegistryKeys(int root, const std::string& key, bool view64);
 // Deletes the key only when it has no subkeys (as the system does).
 bool DeleteRegistryKey(int root, const std::string& key, bool view64);
 // Deletes the key only when it holds nothing: no value (not even a default one) and no subkey.

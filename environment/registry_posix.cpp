@@ -10,6 +10,8 @@ bool WriteRegistryDword(int, const std::string&, const std::string&, uint32_t, b
 
 bool DeleteRegistryValue(int, const std::string&, const std::string&, bool) { return false; }
 
+std::vector<std::string> MissingRegistryKeys(int, const std::string&, bool) { return {}; }
+
 bool DeleteRegistryKey(int, const std::string&, bool) { return false; }
 
 bool DeleteEmptyRegistryKey(int, const std::string&, bool) { return false; }

@@ -149,6 +149,20 @@ bool DeleteRegistryValue(int root, const std::string& key, const std::string& na
   return deleted;
 }
 
+std::vector<std::string> MissingRegistryKeys(int root, const std::string& key, bool view64) {
+  std::vector<std::string> missing;
+  HKEY root_key = RootKeyOf(root);
+  const std::wstring path = KeyPath(key);
+  if (!root_key || path.empty()) return missing;
+  ViewAccess view(view64);
+  if (!view.ok()) return missing;
+  const std::vector<std::wstring> levels = KeyLevels(path);
+  for (size_t i = ExistingLevels(root_key, path, view.flags()); i < levels.size(); ++i) {
+    missing.push_back(FromWide(levels[i]));
+  }
+  return missing;
+}
+
 bool DeleteRegistryKey(int root, const std::string& key, bool view64) {
   HKEY root_key = RootKeyOf(root);
   // An empty path would name the root itself.

@@ -35,6 +35,12 @@ double VersionFromWord(uint16_t low_word) {
   return major + minor / 10.0;
 }
 
+uint32_t UniqueTempCounterStart(uint32_t process_id) {
+  // An odd multiplier is a bijection of the 32-bit numbers that scatters neighbouring ids (the
+  // system hands them out in order) across the whole range.
+  return process_id * 2654435761u;
+}
+
 std::string UniqueTempNameWith(const std::string& folder, uint32_t tick, uint32_t& counter,
                                bool (*exists)(const std::string& path)) {
   std::string base = folder;

@@ -16,7 +16,9 @@ std::string SpecialFolder(int number);
 constexpr int kFolderTemp = 11;
 
 // A full path in `folder` (default: the temporary folder) whose name is a lower-case hexadecimal
-// number followed by ".tmp" and that does not exist yet. Nothing is created.
+// number followed by ".tmp" and that does not exist yet. Nothing is created, so two processes that
+// asked in the same millisecond must not be handed the same name: the process-wide counter starts
+// from a number drawn from the process id (UniqueTempCounterStart).
 std::string UniqueTempName(const std::string& folder = std::string());
 
 // First character upper-cased, one trailing backslash removed.
@@ -65,3 +67,7 @@ double VersionFromWord(uint16_t low_word);
 // ever return the same name, even when nothing was created in between.
 std::string UniqueTempNameWith(const std::string& folder, uint32_t tick, uint32_t& counter,
                                bool (*exists)(const std::string& path));
+// The counter's first value in the process of that id: distinct ids get starts far apart, so the
+// names of processes that run side by side (two installers, an installer and its uninstaller's
+// helpers) do not meet even when their clocks read the same.
+uint32_t UniqueTempCounterStart(uint32_t process_id);

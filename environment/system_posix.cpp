@@ -2,6 +2,7 @@
 // temporary folder is $TMPDIR or /tmp/, the other folders are unknown, the machine reports itself
 // as 32-bit Windows 6.1 and its registry is empty.
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -27,7 +28,7 @@ std::string SpecialFolder(int number) {
 }
 
 std::string UniqueTempName(const std::string& folder) {
-  static uint32_t counter = 0;
+  static uint32_t counter = UniqueTempCounterStart(static_cast<uint32_t>(getpid()));
   std::string base = folder.empty() ? SpecialFolder(kFolderTemp) : folder;
   return UniqueTempNameWith(base, Milliseconds(), counter, PathExists);
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -70,6 +72,18 @@ TEST(UniqueTempName, HexNamesThatNeverRepeat) {
   EXPECT_EQ(UniqueTempNameWith("/tmp/", 0xABC, counter, InSet), "/tmp/abc.tmp");
   counter = 1;
   EXPECT_EQ(UniqueTempNameWith("x", 0xFFFFFFFF, counter, InSet), "x\\0.tmp");
+  // Processes started one after another (ids in a row, or in steps of four as Windows gives them)
+  // count from starts more than three hours of ticks apart, so their names cannot meet.
+  for (uint32_t step : {1u, 4u}) {
+    std::vector<uint32_t> starts;
+    for (uint32_t id = 1000; starts.size() < 64; id += step) starts.push_back(UniqueTempCounterStart(id));
+    for (size_t i = 0; i < starts.size(); ++i) {
+      for (size_t j = i + 1; j < starts.size(); ++j) {
+        const uint32_t apart = std::min(starts[i] - starts[j], starts[j] - starts[i]);
+        EXPECT_GT(apart, 3u * 3600 * 1000) << step << " " << i << " " << j;
+      }
+    }
+  }
 }
 
 TEST(UniqueTempName, DefaultFolderIsTheTemporaryFolder) {

@@ -96,7 +96,7 @@ std::string SpecialFolder(int number) {
 }
 
 std::string UniqueTempName(const std::string& folder) {
-  static uint32_t counter = 0;
+  static uint32_t counter = UniqueTempCounterStart(GetCurrentProcessId());
   std::string base = folder.empty() ? SpecialFolder(kFolderTemp) : folder;
   if (base.empty()) return std::string();
   return UniqueTempNameWith(base, GetTickCount(), counter, PathExists);

@@ -3,6 +3,7 @@
 #include "install/registry_entries.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_map>
 
 #include "environment/registry.h"
@@ -75,6 +76,62 @@ class RecordItems {
   std::unordered_map<std::string, size_t> starts_;
   int64_t highest_ = 0;
 };
+
+// The lines of a ".reg" text as GBK, without their line ends. A UTF-16 line that GBK cannot hold
+// comes out as a key deletion line ("[-]"): neither it nor the values after it can be followed.
+std::vector<std::string> RegFileLines(std::string_view text) {
+  static constexpr std::string_view kByteOrderMark = "\xFF\xFE";
+  std::vector<std::string> lines;
+  if (StartsWith(text, kByteOrderMark)) {
+    std::u16string wide;
+    for (size_t i = kByteOrderMark.size(); i + 1 < text.size(); i += 2) {
+      wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
+                                           static_cast<unsigned char>(text[i + 1]) << 8));
+    }
+    size_t start = 0;
+    while (start <= wide.size()) {
+      size_t end = wide.find(u'\n', start);
+      if (end == std::u16string::npos) end = wide.size();
+      std::u16string_view line(wide.data() + start, end - start);
+      if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+      std::string gbk = Utf16ToGbk(line);
+      lines.push_back(GbkToUtf16(gbk) == line ? std::move(gbk) : std::string("[-]"));
+      start = end + 1;
+    }
+    return lines;
+  }
+  for (std::string line : SplitText(text, "\n")) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// The name of a value line ("name"=… or @=…), unescaped; false for any other line and for a line
+// that deletes its value.
+bool RegFileValueName(std::string_view line, std::string& name) {
+  name.clear();
+  size_t at = 0;
+  if (StartsWith(line, "@")) {
+    at = 1;
+  } else if (StartsWith(line, "\"")) {
+    for (at = 1; at < line.size() && line[at] != '"'; ++at) {
+      if (IsLeadByte(static_cast<unsigned char>(line[at])) && at + 1 < line.size()) {
+        name.append(line.substr(at, 2));
+        ++at;
+        continue;
+      }
+      if (line[at] == '\\' && at + 1 < line.size()) ++at;
+      name.push_back(line[at]);
+    }
+    if (at >= line.size()) return false;
+    ++at;
+  } else {
+    return false;
+  }
+  const std::string rest = TrimWhitespace(line.substr(at));
+  return StartsWith(rest, "=") && !StartsWith(TrimWhitespace(std::string_view(rest).substr(1)), "-");
+}
 
 RegistryAction StringValue(const std::string& key, const char* name, const std::string& text,
                            bool view64) {
@@ -205,13 +262,72 @@ std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::st
   return line;
 }
 
-std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
-                                 const std::function<void(const std::string&)>& log) {
-  std::string created;
+std::vector<RegFileKey> RegFileKeys(std::string_view text) {
+  std::vector<RegFileKey> keys;
+  bool in_key = false;  // value lines belong to the last key line, unless that one deleted its key
+  for (const std::string& raw : RegFileLines(text)) {
+    const std::string line = TrimWhitespace(raw);
+    if (StartsWith(line, "[")) {
+      // Key names may hold "]" themselves: the last one closes the line's key.
+      const size_t close = FindLastText(line, "]");
+      in_key = false;
+      if (close == std::string::npos || StartsWith(line, "[-")) continue;
+      std::string path = TrimWhitespace(std::string_view(line).substr(1, close - 1));
+      // The editor takes root names in any letter case.
+      const size_t cut = FindText(path, "\\");
+      path = AsciiUpper(path.substr(0, cut)) + (cut == std::string::npos ? "" : path.substr(cut));
+      RegistryPath parsed = ParseRegistryPath(path, false);
+      while (EndsWithBackslash(parsed.sub_key)) parsed.sub_key.pop_back();
+      if (parsed.root < 0 || parsed.sub_key.empty() ||
+          path.substr(0, cut) != RegistryRootName(parsed.root))
+        continue;
+      keys.push_back({parsed.root, parsed.sub_key, {}});
+      in_key = true;
+      continue;
+    }
+    std::string name;
+    if (in_key && RegFileValueName(line, name)) keys.back().values.push_back(std::move(name));
+  }
+  return keys;
+}
+
+RegistryStepResult CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                                        const std::function<void(const std::string&)>& log) {
+  RegistryStepResult result;
+  result.uninstall_list = plan.uninstall_list;
+  // Each key once, whichever action made it first (the registry matches names without case).
+  std::set<std::string> listed;
+  auto add_key = [&](int root, const std::string& key, bool view64) {
+    const std::string line = std::string(RegistryRootName(root)) + "\\" + key + "$," +
+                             (view64 ? "64" : "32") + "\r\n";
+    if (listed.insert(AsciiLower(line)).second) result.created_keys += line;
+  };
   for (const RegistryAction& action : plan.actions) {
     if (action.kind == RegistryAction::Kind::kImportFile) {
+      // What is missing now is what the import makes: the editor has not started yet.
+      const bool view64 = effects.ImportView64();
+      std::vector<std::pair<int, std::string>> made;
+      std::string values;
+      for (const RegFileKey& key : RegFileKeys(action.data)) {
+        const std::vector<std::string> missing = effects.MissingKeys(key.root, key.key, view64);
+        for (const std::string& level : missing) made.emplace_back(key.root, level);
+        if (missing.empty() || !EqualsIgnoreAsciiCase(missing.back(), key.key)) continue;
+        for (const std::string& name : key.values) {
+          // A name the list's line could not carry (the path is split at its last backslash) is
+          // not followed; its key then stays.
+          if (ContainsText(name, "\\") || ContainsText(name, "$,") || ContainsText(name, "\r") ||
+              ContainsText(name, "\n"))
+            continue;
+          const std::string line = std::string(RegistryRootName(key.root)) + "\\" + key.key +
+                                   "\\" + name + "$," + (view64 ? "64" : "32") + "\r\n";
+          if (listed.insert(AsciiLower(line)).second) values += line;
+        }
+      }
       const std::string file = effects.ImportRegFile(action.data);
       if (log) log(RegistryLogLine(action, !file.empty(), file));
+      if (file.empty()) continue;
+      for (const auto& [root, key] : made) add_key(root, key, view64);
+      result.uninstall_list += values;
       continue;
     }
     // A failed write stops nothing; the next record is written regardless.
@@ -219,22 +335,15 @@ std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effe
     const bool ok = effects.WriteValue(action.root, action.key, action.name, action.type,
                                        action.data, action.view64, keys);
     if (log) log(RegistryLogLine(action, ok, std::string()));
-    for (const std::string& key : keys) {
-      created += std::string(RegistryRootName(action.root)) + "\\" + key + "$," +
-                 (action.view64 ? "64" : "32") + "\r\n";
-    }
+    for (const std::string& key : keys) add_key(action.root, key, action.view64);
   }
-  return created;
+  return result;
 }
 
 RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
                                             std::string_view install_dir, RegistryEffects& effects,
                                             const std::function<void(const std::string&)>& log) {
-  RegistryPlan plan = PlanRegistryEntries(config, database, install_dir);
-  RegistryStepResult result;
-  result.created_keys = CarryOutRegistryPlan(plan, effects, log);
-  result.uninstall_list = std::move(plan.uninstall_list);
-  return result;
+  return CarryOutRegistryPlan(PlanRegistryEntries(config, database, install_dir), effects, log);
 }
 
 Bytes RegFileBytes(std::string_view gbk_text) {
@@ -268,6 +377,10 @@ class SystemEffects : public RegistryEffects {
       return std::string();
     }
     return path;
+  }
+  bool ImportView64() override { return RegistryEditorView64(); }
+  std::vector<std::string> MissingKeys(int root, const std::string& key, bool view64) override {
+    return MissingRegistryKeys(root, key, view64);
   }
 };
 

@@ -73,6 +73,17 @@ std::vector<RegistryAction> UninstallEntryActions(const InstallConfig& config,
 RegistryPlan PlanRegistryEntries(const InstallConfig& config, std::string_view database,
                                  std::string_view install_dir);
 
+// What a ".reg" text writes, in file order: each key it names (keys it deletes, "[-…]", left out)
+// with the names of the values it sets there (values it deletes, "=-", left out; "" is the default
+// value). The text is GBK, or UTF-16LE after its byte-order mark as the Registry Editor saves it;
+// a line GBK cannot hold is left out. Keys under an unknown root are left out.
+struct RegFileKey {
+  int root = -1;
+  std::string key;
+  std::vector<std::string> values;
+};
+std::vector<RegFileKey> RegFileKeys(std::string_view text);
+
 class RegistryEffects {
  public:
   virtual ~RegistryEffects() = default;
@@ -84,6 +95,10 @@ class RegistryEffects {
   // Hands a ".reg" text (GBK) to the Registry Editor without waiting for it; the path of the file
   // it was given, empty when it could not be started.
   virtual std::string ImportRegFile(const Bytes& content) = 0;
+  // Whether the Registry Editor imports into the 64-bit view (the view of its own width).
+  virtual bool ImportView64() = 0;
+  // The levels of `key` that do not exist in the view, parent first; empty when the key exists.
+  virtual std::vector<std::string> MissingKeys(int root, const std::string& key, bool view64) = 0;
 };
 RegistryEffects& SystemRegistryEffects();
 
@@ -92,17 +107,20 @@ RegistryEffects& SystemRegistryEffects();
 // "导入注册表文件: " and the file handed to the Registry Editor; a failure says so.
 std::string RegistryLogLine(const RegistryAction& action, bool ok, const std::string& reg_file);
 
-// Carries the plan out in order, each action with its log line through `log` (when given).
-// Returns the keys the writes made, one line each (root name, backslash, sub key, "$,", view "64"
-// or "32", CR LF), parent before child. The uninstaller removes those of them that hold nothing
-// once the marked values are gone: keys the install found stay.
-std::string CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
-                                 const std::function<void(const std::string&)>& log = nullptr);
-
 struct RegistryStepResult {
-  std::string uninstall_list;  // UninstallRegistryList
-  std::string created_keys;    // as CarryOutRegistryPlan returns them
+  // UninstallRegistryList: the marked values, then the values ".reg" imports set in keys they made.
+  std::string uninstall_list;
+  // The keys the step made, one line each (root name, backslash, sub key, "$,", view "64" or "32",
+  // CR LF), parent before child, each once. The uninstaller removes those of them that hold
+  // nothing once the listed values are gone: keys the install found stay.
+  std::string created_keys;
 };
+
+// Carries the plan out in order, each action with its log line through `log` (when given). The
+// keys a ".reg" import will make are those of its file that are missing before it starts; the
+// values it sets in them are listed for removal along with them, so that the keys can go.
+RegistryStepResult CarryOutRegistryPlan(const RegistryPlan& plan, RegistryEffects& effects,
+                                        const std::function<void(const std::string&)>& log = nullptr);
 // The whole step.
 RegistryStepResult WriteRegistryEntriesWith(const InstallConfig& config, std::string_view database,
                                             std::string_view install_dir, RegistryEffects& effects,
@@ -120,4 +138,7 @@ std::string RegeditCommand(const std::string& path);
 // at the installer's end once the editor has read it (it gets kRegistryImportGraceMs to finish);
 // one whose editor is still running then is left to it.
 bool StartRegistryEditor(const std::string& reg_file);
+// True where the editor StartRegistryEditor starts imports into the 64-bit view: the system folder
+// a program sees holds the editor of the program's own width.
+bool RegistryEditorView64();
 inline constexpr unsigned kRegistryImportGraceMs = 10000;

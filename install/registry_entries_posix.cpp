@@ -2,3 +2,5 @@
 #include "install/registry_entries.h"
 
 bool StartRegistryEditor(const std::string&) { return false; }
+
+bool RegistryEditorView64() { return false; }

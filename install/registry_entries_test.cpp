@@ -228,6 +228,8 @@ TEST(RegistryPlanTest, RecordsInOrder) {
       calls.push_back("import " + content);
       return "C:\\T\\1.tmp.reg";
     }
+    bool ImportView64() override { return false; }
+    std::vector<std::string> MissingKeys(int, const std::string&, bool) override { return {}; }
     std::vector<std::string> calls;
   } recorder;
   std::vector<std::string> log;
@@ -253,6 +255,114 @@ TEST(RegistryPlanTest, RecordsInOrder) {
   EXPECT_EQ(log[6], "写入注册项失败: HKEY_USERS\\U\\V\\a");
   EXPECT_EQ(log[7], "写入注册项失败: HKEY_USERS\\U\\W\\b (64位)");
   EXPECT_EQ(log[8], "导入注册表文件: C:\\T\\1.tmp.reg");
+}
+
+// The keys and values a ".reg" file writes, in either of the editor's text forms.
+TEST(RegFileKeysTest, KeysAndValuesTheFileWrites) {
+  auto utf16 = [](const std::string& gbk) {
+    Bytes out("\xFF\xFE");
+    for (char16_t c : GbkToUtf16(gbk)) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return out;
+  };
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\公司\\产品]\r\n"
+      "@=\"default\"\r\n"
+      "\"Path\"=\"C:\\\\App\"\r\n"
+      "  \"Quoted \\\"name\\\" \\\\ x\" = dword:00000001\r\n"
+      "\"Bin\"=hex:01,02,\\\r\n"
+      "  03,04\r\n"
+      "\"Gone\"=-\r\n"
+      "; a comment\r\n"
+      "\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
+      "\"Orphan\"=\"of a deleted key\"\r\n"
+      "[hkey_local_machine\\SOFTWARE\\Maker]\n"   // any letter case, a bare LF
+      "[HKEY_CLASSES_ROOT\\.qev\\]\r\n"           // a final backslash names the key itself
+      "[HKEY_NOWHERE\\X]\r\n"
+      "\"Lost\"=\"under no root\"\r\n"
+      "[HKEY_USERS]\r\n"                            // a root alone is no key
+      "[HKEY_CURRENT_USER\\Software\\Br]ack]et]\r\n"
+      "\"v\"=\"\"";
+  auto describe = [](const std::vector<RegFileKey>& keys) {
+    std::vector<std::string> out;
+    for (const RegFileKey& k : keys) {
+      std::string line = std::to_string(k.root) + "|" + k.key;
+      for (const std::string& v : k.values) line += "|" + v;
+      out.push_back(line);
+    }
+    return out;
+  };
+  const std::vector<std::string> expected = {
+      "3|Software\\公司\\产品||Path|Quoted \"name\" \\ x|Bin",
+      "4|SOFTWARE\\Maker",
+      "1|.qev",
+      "3|Software\\Br]ack]et|v",
+  };
+  EXPECT_EQ(describe(RegFileKeys(text)), expected);
+  EXPECT_EQ(describe(RegFileKeys(utf16(text))), expected);
+  // A UTF-16 line GBK cannot hold names nothing, and the values after it are not taken for the
+  // key before.
+  Bytes outside = utf16("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"a\"=\"1\"\r\n");
+  outside += std::string("[\0\xDF\0]\0\r\0\n\0\"\0b\0\"\0=\0\"\0\"\0", 22);
+  EXPECT_EQ(describe(RegFileKeys(outside)), (std::vector<std::string>{"3|Software\\A|a"}));
+}
+
+// A ".reg" import made keys when they were missing before it started: they are listed with the
+// values the file sets in them, so the uninstaller can empty and remove them; keys that were there
+// stay, and so do the values set in them.
+TEST(RegistryPlanTest, ImportsListTheKeysTheyMake) {
+  class Registry : public RegistryEffects {
+   public:
+    bool WriteValue(int root, const std::string& key, const std::string&, uint32_t, const Bytes&,
+                    bool view64, std::vector<std::string>& created) override {
+      created = MissingKeys(root, key, view64);
+      return true;
+    }
+    std::string ImportRegFile(const Bytes&) override { return started ? "C:\\T\\2.tmp.reg" : ""; }
+    bool ImportView64() override { return view64; }
+    std::vector<std::string> MissingKeys(int root, const std::string& key, bool) override {
+      // Only "Software" exists; each level of the key is missing below it.
+      std::vector<std::string> missing;
+      if (root != 3) return missing;
+      for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
+        if (!EqualsIgnoreAsciiCase(key.substr(0, at), "Software")) missing.push_back(key.substr(0, at));
+      if (!EqualsIgnoreAsciiCase(key, "Software")) missing.push_back(key);
+      return missing;
+    }
+    bool view64 = false, started = true;
+  } registry;
+  const std::string reg =
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software]\r\n\"Kept\"=\"in a key that was there\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Made\\Deep]\r\n@=\"d\"\r\n\"a\\\\b\"=\"not followed\"\r\n"
+      "\"v\"=\"1\"\r\n[HKEY_CURRENT_USER\\software\\made\\deep]\r\n\"w\"=\"2\"\r\n\"v\"=\"again\"\r\n";
+  const Bytes db = Database("3", {{"HKEY_CURRENT_USER\\Software\\Made\\Deep", "REG_SZ", "x", "真", "n", ""},
+                                  {"", "file", reg, "", "", ""},
+                                  {"HKEY_CURRENT_USER\\Software\\Other", "REG_SZ", "x", "", "o", ""}});
+  for (bool view64 : {false, true}) {
+    registry.view64 = view64;
+    const std::string v = view64 ? "64" : "32";
+    const RegistryStepResult result = WriteRegistryEntriesWith(Product(0, 32), db, "C:\\App", registry);
+    // The plain write made Made and Made\Deep in the 32-bit view first; the import's own view adds
+    // them again only when it differs.
+    std::string keys = "HKEY_CURRENT_USER\\Software\\Made$,32\r\nHKEY_CURRENT_USER\\Software\\Made\\Deep$,32\r\n";
+    if (view64) keys += "HKEY_CURRENT_USER\\Software\\Made$,64\r\nHKEY_CURRENT_USER\\Software\\Made\\Deep$,64\r\n";
+    keys += "HKEY_CURRENT_USER\\Software\\Other$,32\r\n";
+    EXPECT_EQ(result.created_keys, keys) << v;
+    EXPECT_EQ(result.uninstall_list,
+              "HKEY_CURRENT_USER\\Software\\Made\\Deep\\n$,\r\n"
+              "HKEY_CURRENT_USER\\Software\\Made\\Deep\\$," + v + "\r\n"
+              "HKEY_CURRENT_USER\\Software\\Made\\Deep\\v$," + v + "\r\n"
+              "HKEY_CURRENT_USER\\software\\made\\deep\\w$," + v + "\r\n")
+        << v;
+  }
+  // An import that could not start made nothing.
+  registry.started = false;
+  registry.view64 = false;
+  const RegistryStepResult none = WriteRegistryEntriesWith(
+      Product(0, 32), Database("1", {{"", "file", reg, "", "", ""}}), "C:\\App", registry);
+  EXPECT_EQ(none.created_keys, "");
+  EXPECT_EQ(none.uninstall_list, "");
 }
 
 TEST(RegistryPlanTest, RegFileBytesAndCommand) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "environment/system.h"
 #include "install/registry_entries.h"
 #include "package/cleanup.h"
 #include "runtime/files.h"
@@ -26,6 +27,8 @@ std::wstring RegistryEditorPath() {
 }
 
 }  // namespace
+
+bool RegistryEditorView64() { return sizeof(void*) == 8 && IsWindows64(); }
 
 bool StartRegistryEditor(const std::string& reg_file) {
   const std::wstring program = RegistryEditorPath();

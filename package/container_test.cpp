@@ -3,6 +3,7 @@
 #include "package/container.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -14,8 +15,10 @@
 
 namespace {
 
+// Named per process: the native and sanitizer trees (and other checkouts) share the temporary
+// folder, and may run this test at the same time.
 std::string TempPath(const std::string& name) {
-  return SpecialFolder(kFolderTemp) + "qev_package_test_" + name;
+  return SpecialFolder(kFolderTemp) + "qev_package_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 Bytes Filler(size_t size, unsigned seed) {

@@ -3,6 +3,7 @@
 #include "package/extract.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
@@ -120,7 +121,8 @@ TEST(RestoreArchiveSignature, WritesOnlyWhereTheSignatureIsBroken) {
       {"after the data block marker", marker + Bytes(2, '\0') + sig.substr(2), 19, marker + sig, true},
       {"too short for the offset", "ab", 19, "ab", false},
   };
-  const std::string path = SpecialFolder(kFolderTemp) + "qev_restore_signature_test";
+  const std::string path = SpecialFolder(kFolderTemp) + "qev_restore_signature_test_" +
+                           std::to_string(getpid());
   for (const Case& c : cases) {
     ASSERT_TRUE(WriteWholeFile(path, c.file));
     EXPECT_EQ(RestoreArchiveSignature(path, c.offset), c.ok) << c.what;

@@ -4,6 +4,7 @@
 
 #include "environment/system.h"
 #include "install/install_log.h"
+#include "package/cleanup.h"
 #include "package/startup.h"
 #include "plugins/plugin_loader.h"
 #include "runtime/files.h"
@@ -14,7 +15,20 @@ namespace {
 class RealPluginSystem : public PluginSystem {
  public:
   std::string Folder() override { return SpecialFolder(kFolderTemp) + "qev_dll"; }
-  bool ResetFolder(const std::string& folder) override { return ResetPrivateFolder(folder); }
+  bool ResetFolder(const std::string& folder) override {
+    const bool ready = ResetPrivateFolder(folder);
+    // The folder goes when the run ends, like every other temporary file: the images of the
+    // loaded plug-ins cannot be deleted while this process holds them, so whatever is left then
+    // is removed by a helper once the process has ended.
+    if (ready && !removal_registered_) {
+      removal_registered_ = true;
+      RegisterCleanupAction([folder] {
+        RemoveFolderTree(folder);
+        if (FolderExists(folder)) RemoveFolderAfterExit(folder, std::string());
+      });
+    }
+    return ready;
+  }
   bool WriteImage(const std::string& path, std::string_view image) override {
     return WriteWholeFile(path, image);
   }
@@ -31,6 +45,9 @@ class RealPluginSystem : public PluginSystem {
   }
   void Wait(unsigned milliseconds) override { SleepMilliseconds(milliseconds); }
   void Log(const std::string& line) override { AppendLogFile(Startup().log_path, line); }
+
+ private:
+  bool removal_registered_ = false;
 };
 
 }  // namespace

@@ -15,6 +15,7 @@ void SleepMilliseconds(unsigned milliseconds);
 // program has ended: a hidden command shell (standing in the temporary folder) waits on a pipe
 // whose only writing end this process holds, so the wait ends exactly when the process has
 // ended, however long that takes; it then removes `folder` (a few tries a second apart, while
-// the system may still hold the ended program's file), and `parent` when that is left empty.
+// the system may still hold the ended program's file), and `parent` (when given) if that is left
+// empty.
 // Nothing happens on the native build.
 void RemoveFolderAfterExit(const std::string& folder, const std::string& parent);

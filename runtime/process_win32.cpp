@@ -104,8 +104,8 @@ void RemoveFolderAfterExit(const std::string& folder, const std::string& parent)
   // "if" takes the rest of the line as its command: every later try runs only while the folder
   // is still there.
   const std::wstring quoted = L"\"" + PathToWide(folder) + L"\"";
-  const std::wstring try_once = L"rd /s /q " + quoted + L" >nul 2>&1 & rd \"" +
-                                PathToWide(parent) + L"\" >nul 2>&1";
+  std::wstring try_once = L"rd /s /q " + quoted + L" >nul 2>&1";
+  if (!parent.empty()) try_once += L" & rd \"" + PathToWide(parent) + L"\" >nul 2>&1";
   std::wstring line = L"\"" + shell + L"\" /d /q /c set /p qev= & " + try_once;
   for (int i = 0; i < 10; ++i) {
     line += L" & if exist " + quoted + L" ping -n 2 127.0.0.1 >nul & " + try_once;

@@ -13,7 +13,9 @@
 //
 // Steps (words separated by blanks; "double quotes" keep blanks; # starts a comment line). The
 // TEXT of expect, absent, list, type and field is the rest of the line as it stands. TEXT may
-// start with "~" to match any text containing the rest.
+// start with "~" to match any text containing the rest. The checks of what a step brings about
+// (expect, button, field, ticked, unticked, list) wait up to ten seconds for it; absent and nobox
+// look once.
 //   start COMMAND-LINE...      start a program (the rest of the line, quotes kept, is its
 //                              command line); it is the program the other steps look at
 //   window TITLE [SECONDS]     wait (default 30 s) for a visible top-level window of the program
@@ -54,9 +56,11 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -240,6 +244,14 @@ struct Driver {
     }
   }
 
+  // A state the program reaches in answer to a posted click or key is looked at until it holds: a
+  // busy machine may take seconds, and the check then fails only when the state never comes.
+  // (What must not happen, "absent" and "nobox", is looked at once.)
+  template <typename F>
+  bool Settles(F f) {
+    return WaitFor(10, f);
+  }
+
   HWND MessageBoxWindow(const std::wstring& text, const std::wstring& title) const {
     for (HWND w : TopWindows()) {
       if (ClassOf(w) != L"#32770") continue;
@@ -376,7 +388,7 @@ struct Driver {
         Abort("nothing shows " + words[1]);
       }
     } else if (op == "expect") {
-      Check(FindControl(arg(1)) != nullptr, "shows " + words[1]);
+      Check(Settles([&] { return FindControl(arg(1)) != nullptr; }), "shows " + words[1]);
     } else if (op == "absent") {
       Check(FindControl(arg(1)) == nullptr, "does not show " + words[1]);
     } else if (op == "button") {
@@ -387,17 +399,22 @@ struct Driver {
       }
       for (size_t i = 2; i < words.size(); ++i) {
         const std::string& s = words[i];
-        const LONG_PTR style = GetWindowLongPtrW(b, GWL_STYLE);
-        bool ok = false;
-        if (s == "shown") ok = IsWindowVisible(b);
-        else if (s == "hidden") ok = !IsWindowVisible(b);
-        else if (s == "enabled") ok = IsWindowEnabled(b);
-        else if (s == "disabled") ok = !IsWindowEnabled(b);
-        else if (s == "checked") ok = SendMessageW(b, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        else if (s == "unchecked") ok = SendMessageW(b, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
-        else if (s == "default") ok = (style & 0x0F) == BS_DEFPUSHBUTTON;
-        else if (s == "notdefault") ok = (style & 0x0F) != BS_DEFPUSHBUTTON;
-        else Abort("unknown button state " + s);
+        static const char* const kStates[] = {"shown",     "hidden",  "enabled",   "disabled",
+                                              "checked",   "unchecked", "default", "notdefault"};
+        if (std::find(std::begin(kStates), std::end(kStates), s) == std::end(kStates)) {
+          Abort("unknown button state " + s);
+        }
+        const bool ok = Settles([&] {
+          const LONG_PTR style = GetWindowLongPtrW(b, GWL_STYLE);
+          if (s == "shown") return IsWindowVisible(b) != FALSE;
+          if (s == "hidden") return !IsWindowVisible(b);
+          if (s == "enabled") return IsWindowEnabled(b) != FALSE;
+          if (s == "disabled") return !IsWindowEnabled(b);
+          if (s == "checked") return SendMessageW(b, BM_GETCHECK, 0, 0) == BST_CHECKED;
+          if (s == "unchecked") return SendMessageW(b, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
+          if (s == "default") return (style & 0x0F) == BS_DEFPUSHBUTTON;
+          return (style & 0x0F) != BS_DEFPUSHBUTTON;
+        });
         Check(ok, "button " + words[1] + " " + s);
       }
     } else if (op == "click") {
@@ -420,6 +437,7 @@ struct Driver {
       if (op == "type") {
         SendMessageW(edits[n - 1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(2).c_str()));
       } else {
+        Settles([&] { return WindowText(edits[n - 1]) == arg(2); });
         const std::wstring now = WindowText(edits[n - 1]);
         Check(now == arg(2), "edit box " + words[1] + " holds " + (words.size() > 2 ? words[2] : "") +
                                  " (it holds " + Quoted(now) + ")");
@@ -431,7 +449,7 @@ struct Driver {
       HTREEITEM item = FindItem(tree, arg(1));
       if (!item) Abort("no tree item " + words[1]);
       if (op == "ticked" || op == "unticked") {
-        Check(IsTicked(tree, item) == (op == "ticked"), op + " " + words[1]);
+        Check(Settles([&] { return IsTicked(tree, item) == (op == "ticked"); }), op + " " + words[1]);
         return;
       }
       SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
@@ -502,18 +520,20 @@ struct Driver {
       }
       std::fflush(stdout);
     } else if (op == "list") {
-      bool found = false;
-      for (HWND list : OfClass(L"ListBox")) {
-        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count && !found; ++i) {
-          const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-          if (length < 0 || length > 4000) continue;
-          std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
-          SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
-          entry.resize(static_cast<size_t>(length));
-          found = Matches(entry, arg(1));
+      const bool found = Settles([&] {
+        for (HWND list : OfClass(L"ListBox")) {
+          const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+          for (LRESULT i = 0; i < count; ++i) {
+            const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+            if (length < 0 || length > 4000) continue;
+            std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
+            entry.resize(static_cast<size_t>(length));
+            if (Matches(entry, arg(1))) return true;
+          }
         }
-      }
+        return false;
+      });
       Check(found, "list holds " + words[1]);
     } else if (op == "shot") {
       if (!window) Abort("no window to take");

@@ -81,7 +81,7 @@ if os.path.exists(TRACE):
 ready, stop = os.path.join(work, "held.ready"), os.path.join(work, "held.stop")
 holder = h.start(hold_file, "Z:" + planted.replace("/", "\\"), "Z:" + ready.replace("/", "\\"),
                  "Z:" + stop.replace("/", "\\"))
-deadline = time.monotonic() + 60
+deadline = time.monotonic() + 120
 while not os.path.exists(ready) and holder.poll() is None and time.monotonic() < deadline:
     time.sleep(0.2)
 try:

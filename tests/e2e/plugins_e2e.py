@@ -108,8 +108,7 @@ def run(name, installer, *args, expect, limit=120, headless=False):
             status = f"none: still running after {limit} s ({shot})"
     h.wait_server()
     new = h.temp_new(before)
-    if "-hp" in args:
-        h.check(not new, f"{name}: nothing new left in the temporary folder ({new})")
+    h.check(not new, f"{name}: nothing new left in the temporary folder ({new})")
     h.check(status == expect, f"{name}: exit code {status} (expected {expect})")
     lines = log_of(name)
     h.check(bool(lines) and lines[0] == "start", f"{name}: the plug-in was loaded and started")
@@ -224,7 +223,10 @@ installer = package("PlugUninst", uninstall_rules, mode="direct")
 run("PlugUninst", installer, expect=0)
 before = len(log_of("PlugUninst"))
 h.check(installed("PlugUninst") == set(FILES), "PlugUninst: installed")
+before_uninstall = h.temp_snapshot()
 status, _ = h.wine("C:\\QevPlug\\PlugUninst\\uninst.exe", "-hideend", timeout=240)
+new = h.temp_new(before_uninstall)
+h.check(not new, f"PlugUninst: the uninstaller left nothing in the temporary folder ({new})")
 h.clean_temp()
 lines = log_of("PlugUninst")[before:]
 info = [l for l in lines if l.startswith("info ")]
@@ -379,10 +381,13 @@ button 选项丙 unchecked
 click 完成(&F)
 exit 0
 ''')
+before_drive = h.temp_snapshot()
 status, out = h.wine(drive, windows_path(steps), timeout=300)
 text = out.decode("utf-8", "replace")
 print(f"---- PlugDrive\n{text}", end="" if text.endswith("\n") else "\n", flush=True)
 h.check(status == 0, "PlugDrive: every step of the driver passed")
+new = h.temp_new(before_drive)
+h.check(not new, f"PlugDrive: nothing new left in the temporary folder ({new})")
 h.clean_temp()
 lines = log_of("PlugDrive")
 missing = in_order(lines, ["callbacks", "check 1 0", "check 2 0", "veto 1002", "msg 1005 0 0",

@@ -428,11 +428,12 @@ for (label, want), got in zip(registry_expected, found):
 # ---------------------------------------------------------------------------------------------
 def run_silently(installer, arguments, label, box=None):
     """Runs an installer that must end by itself; returns its exit status, or None when it still
-    ran after a minute (it is then photographed and ended). `box`: the title of a message box the
+    ran after three minutes, far beyond what a slow machine needs (it is then photographed and
+    ended). `box`: the title of a message box the
     run is expected to show, which is photographed and answered with Enter."""
     before = h.temp_snapshot()
     process = h.start(installer, *arguments, cwd=os.path.dirname(installer))
-    deadline = time.monotonic() + 60
+    deadline = time.monotonic() + 180
     answered = False
     while process.poll() is None and time.monotonic() < deadline:
         # The box bears the main window's title: it is there once two windows bear it.
@@ -444,7 +445,7 @@ def run_silently(installer, arguments, label, box=None):
     if status is None:
         shot = os.path.join(work, label + "-stuck.png")
         display.screenshot(shot)
-        h.check(False, f"{label}: the run still waits after a minute ({display.window_titles()}, {shot})")
+        h.check(False, f"{label}: the run still waits after three minutes ({display.window_titles()}, {shot})")
         h.stop(process)
     if box:
         h.check(answered, f"{label}: a message box titled {box} was shown and answered")

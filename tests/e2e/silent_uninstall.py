@@ -4,16 +4,17 @@ installs silently (`setup.exe -hp /D=...`), then "uninst.exe -hp" in the install
 silently. The launcher waits and ends with the uninstaller's exit code; the product's files, its
 shortcuts, the Uninstall entry and every registry value marked for removal are gone, values
 without the mark remain, the keys the install made are removed once empty (a key that was there
-before stays), files and folders named outside GBK go like the others, the install folder is
-removed (or kept with only the user's own file), and nothing is left in the temporary folder, also
-when that folder's name is outside GBK.
+before stays), and so are the keys a .reg import made, with the values it set in them (keys the
+import found keep what it set there), files and folders named outside GBK go like the others,
+the install folder is removed (or kept with only the user's own file), and nothing is left in the
+temporary folder, also when that folder's name is outside GBK.
 Usage: silent_uninstall.py QEVPACK SETUP.EXE RUN.SH PREFIX WORK-FOLDER"""
 import glob
 import os
 import shutil
 import sys
 
-from qevtest import Display, Harness
+from qevtest import WINE_ARCH, Display, Harness
 
 qevpack, setup, run_sh, prefix, work = sys.argv[1:6]
 h = Harness(qevpack, setup, run_sh, prefix, work)
@@ -24,6 +25,10 @@ USER_KEY = "HKCU\\Software\\QevUninstallTest"
 MADE_KEY = "HKCU\\Software\\QevUninstallMade"      # made by the install, emptied by the removal
 FOUND_KEY = "HKCU\\Software\\QevUninstallFound"    # there before the install, emptied as well
 UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QevRound"
+IMPORTED = "HKCU\\Software\\QevUninstallImported"         # made by the .reg import
+IMPORT_FOUND = "HKCU\\Software\\QevUninstallImportFound"  # there before; the import adds to it
+IMPORTED_MACHINE = "HKLM\\SOFTWARE\\QevUninstallImported"  # in the view of the editor's width
+EDITOR_VIEW = 32 if WINE_ARCH == "wow64" else 64
 
 PRODUCT = {
     "app.exe": b"MZ app" * 1000,
@@ -91,19 +96,52 @@ path = HKEY_CURRENT_USER\Software\QevUninstallFound
 name = Removed
 data = 1
 remove_on_uninstall = yes
+[registry]
+type = file
+file = import.reg
 """
-installer, _, _ = h.package("round", description, PRODUCT)
+# As the Registry Editor saves a file: UTF-16 with its byte-order mark.
+IMPORT_REG = ("Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\QevUninstallImported\\深层]\r\n"
+              "@=\"默认\"\r\n\"Path\"=\"C:\\\\QevUninst\"\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\QevUninstallImportFound]\r\n"
+              "\"ImportedHere\"=\"stays\"\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\QevUninstallImportFound\\Imported]\r\n"
+              "\"Made\"=dword:00000001\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QevUninstallImported]\r\n"
+              "\"View\"=\"editor\"\r\n").encode("utf-16")
+installer, _, _ = h.package("round", description, PRODUCT, extra={"import.reg": IMPORT_REG})
 launcher_copy = os.path.join(work, "uninst.exe")
 
 
 def forget():
     h.wine("cmd", "/c", f"reg delete {USER_KEY} /f >nul 2>nul & reg delete {UNINSTALL} /f /reg:32 "
                         f">nul 2>nul & reg delete {UNINSTALL} /f /reg:64 >nul 2>nul & "
-                        f"reg delete {MADE_KEY} /f >nul 2>nul & reg delete {FOUND_KEY} /f >nul 2>nul")
+                        f"reg delete {MADE_KEY} /f >nul 2>nul & reg delete {FOUND_KEY} /f >nul 2>nul & "
+                        f"reg delete {IMPORTED} /f >nul 2>nul & reg delete {IMPORT_FOUND} /f >nul 2>nul & "
+                        f"reg delete {IMPORTED_MACHINE} /f /reg:32 >nul 2>nul & "
+                        f"reg delete {IMPORTED_MACHINE} /f /reg:64 >nul 2>nul")
 
 
-def key_exists(key):
-    return h.wine("reg", "query", key)[0] == 0
+def key_exists(key, view=None):
+    return h.wine("reg", "query", key, *([f"/reg:{view}"] if view else []))[0] == 0
+
+
+def imported_keys():
+    """Which keys of the .reg import exist, looked at in one wine start: its own key and the parent
+    it made, the key it adds to a found one, its machine key in the editor's view and in the
+    other view."""
+    queries = [(IMPORTED + "\\深层", ""), (IMPORTED, ""), (IMPORT_FOUND + "\\Imported", ""),
+               (IMPORTED_MACHINE, f"/reg:{EDITOR_VIEW}"), (IMPORTED_MACHINE, f"/reg:{96 - EDITOR_VIEW}")]
+    # A key that exists is listed under its own name; a missing one prints nothing but its error.
+    lines = h.cmd_lines(" & ".join(f'reg query {k} {v} 2>nul & echo qev-next' for k, v in queries))
+    found, listed = [], False
+    for line in lines:
+        if line == "qev-next":
+            found.append(listed)
+            listed = False
+        listed = listed or line.startswith("HKEY_")
+    return found
 
 
 def links():
@@ -125,7 +163,8 @@ def round_trip(label, folder, user_file=None, temp=None):
     """temp: the temporary folder of both runs, as a user's own whose name GBK lacks."""
     forget()
     # An empty key (made as the parent of a subkey, since "reg add" gives a key a default value).
-    h.wine("cmd", "/c", f"reg add {FOUND_KEY}\\Sub /f >nul & reg delete {FOUND_KEY}\\Sub /f >nul")
+    h.wine("cmd", "/c", f"reg add {FOUND_KEY}\\Sub /f >nul & reg delete {FOUND_KEY}\\Sub /f >nul & "
+                        f"reg add {IMPORT_FOUND} /v Mine /d user /f >nul")
     if temp:
         os.makedirs(os.path.join(root, *temp[3:].split("\\")), exist_ok=True)
         status, _ = with_temp(temp, f"Z:{installer.replace('/', chr(92))} -hp /D={folder}")
@@ -141,6 +180,8 @@ def round_trip(label, folder, user_file=None, temp=None):
     entry = h.reg_values(UNINSTALL, 32)
     h.check(entry.get("UninstallString", ("", ""))[1].lower() == (folder + "\\uninst.exe").lower(),
             f"{label}: the Uninstall entry starts uninst.exe ({entry.get('UninstallString')})")
+    h.check(imported_keys() == [True, True, True, True, False],
+            f"{label}: the .reg import wrote its keys, in the editor's view ({imported_keys()})")
     shutil.copy(os.path.join(unix, "uninst.exe"), launcher_copy)
     if user_file:
         with open(os.path.join(unix, user_file), "wb") as f:
@@ -178,6 +219,11 @@ def round_trip(label, folder, user_file=None, temp=None):
     h.check(not key_exists(MADE_KEY), f"{label}: the keys the install made are gone once empty")
     h.check(key_exists(FOUND_KEY) and h.reg_values(FOUND_KEY) == {},
             f"{label}: an emptied key that was there before the install stays")
+    h.check(imported_keys() == [False] * 5,
+            f"{label}: the keys the .reg import made are gone ({imported_keys()})")
+    found = h.reg_values(IMPORT_FOUND)
+    h.check(set(found) == {"Mine", "ImportedHere"},
+            f"{label}: a key the import found stays with what it held and what it got ({sorted(found)})")
     h.check(new == [], f"{label}: nothing left in the temporary folder ({new})")
     h.clean_temp()
 
@@ -191,7 +237,7 @@ round_trip("temporary folder outside GBK", "C:\\QevUninst\\Temp", temp="C:\\QevU
 # A product whose configuration says no uninstaller gets none, and no Uninstall entry either.
 forget()
 plain, _, _ = h.package("plain", description.replace("switch_path = /D=", "switch_path = /D=\nuninstaller = no"),
-                        PRODUCT)
+                        PRODUCT, extra={"import.reg": IMPORT_REG})
 status, _ = h.run_setup(plain, "-hp", "/D=C:\\QevUninst\\Plain")
 unix = h.unix_path("C:\\QevUninst\\Plain")
 h.check(status == 0 and unix is not None and not os.path.exists(os.path.join(unix, "uninst.exe"))
