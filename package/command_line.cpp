@@ -78,6 +78,43 @@ bool StartsWithLowered(std::string_view text, std::string_view lowered) {
   return text.size() >= lowered.size() && AsciiLower(text.substr(0, lowered.size())) == lowered;
 }
 
+// The argument quoted whole that opens at `open`, read as Windows programs read their arguments:
+// backslashes before a quote are halved and an odd one makes the quote part of the text
+// ("/D=\"C:\Program Files\A\"" is how a value with its own quotes comes); the first other quote
+// closes it. `end`: just past the closing quote, or the text's end.
+std::string QuotedArgument(std::string_view text, size_t open, size_t* end) {
+  std::string out;
+  size_t i = open + 1;
+  const size_t n = text.size();
+  while (i < n) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (TakesTrailByte(c) && i + 1 < n) {  // a trail byte may be a backslash
+      out.append(text.substr(i, 2));
+      i += 2;
+    } else if (c == '\\') {
+      size_t k = 0;
+      while (i + k < n && text[i + k] == '\\') ++k;
+      if (i + k < n && text[i + k] == '"') {
+        out.append(k / 2, '\\');
+        i += k;
+        if (k % 2 == 0) break;  // the closing quote
+        out.push_back('"');
+        ++i;
+      } else {
+        out.append(k, '\\');
+        i += k;
+      }
+    } else if (c == '"') {
+      break;
+    } else {
+      out.push_back(static_cast<char>(c));
+      ++i;
+    }
+  }
+  *end = i < n ? i + 1 : n;
+  return out;
+}
+
 // Where the log switch starts: the first "/LOG=" (letters in any case) that begins an argument,
 // outside every double-quoted stretch (a quoted value such as /D="C:\x /LOG=y" holds no switch;
 // an unclosed quote runs to the end). npos when there is none.
@@ -114,9 +151,7 @@ std::string TakeLogSwitch(std::string& text) {
   size_t end;
   std::string path;
   if (text[at] == '"') {
-    const size_t close = text.find('"', begin + 1);
-    end = close == std::string::npos ? text.size() : close + 1;
-    path = text.substr(begin + 1, (close == std::string::npos ? text.size() : close) - begin - 1);
+    path = ReplaceAll(QuotedArgument(text, at, &end).substr(kSwitch.size()), "\"", "");
   } else if (begin < text.size() && text[begin] == '"') {
     const size_t close = text.find('"', begin + 1);
     end = close == std::string::npos ? text.size() : close + 1;
@@ -149,8 +184,9 @@ std::pair<size_t, size_t> PathSwitchSpan(std::string_view text, std::string_view
   if (at == std::string_view::npos) return {at, at};
   const size_t value = at + path_switch.size();
   if (at > 0 && text[at - 1] == '"' && StartsArgument(text, at - 1)) {
-    const size_t close = text.find('"', value);
-    return {at - 1, close == std::string_view::npos ? text.size() : close + 1};
+    size_t end = 0;
+    QuotedArgument(text, at - 1, &end);
+    return {at - 1, end};
   }
   const size_t last_quote = text.rfind('"');
   if (last_quote != std::string_view::npos && last_quote >= value) return {at, last_quote + 1};
@@ -164,9 +200,9 @@ std::string PathSwitchValue(std::string_view text, std::string_view path_switch)
   const auto [at, end] = PathSwitchSpan(text, path_switch);
   if (at == std::string_view::npos) return std::string();
   if (text[at] == '"' && text.substr(at + 1, path_switch.size()) == path_switch) {
-    std::string_view value = text.substr(at + 1 + path_switch.size(), end - at - 1 - path_switch.size());
-    if (!value.empty() && value.back() == '"') value.remove_suffix(1);
-    return std::string(value);
+    // Quotes of the value's own (/D="C:\x y" quoted whole once more) are dropped, as below.
+    size_t ignored = 0;
+    return ReplaceAll(QuotedArgument(text, at, &ignored).substr(path_switch.size()), "\"", "");
   }
   std::string_view rest = text.substr(at + path_switch.size(), end - at - path_switch.size());
   if (rest.find('"') != std::string_view::npos) {

@@ -101,6 +101,14 @@ TEST(CommandLine, SwitchesAndTheirConfiguredTexts) {
       {"a switch inside the path quoted whole", "-jp \"/D=C:\\a -hp\"", path_d, "C:\\a -hp",
        kInstallModeDirect, 0},
       {"path quoted whole, unclosed", "\"/D=C:\\a b", path_d, "C:\\a b", "", 0},
+      // A value with its own quotes, quoted whole once more (how Wine's loader and the C runtime
+      // pass the argument /D="C:\Program Files\Hello").
+      {"quoted value quoted whole", "-hp \"/D=\\\"C:\\Program Files\\Hello\\\"\"", path_d,
+       "C:\\Program Files\\Hello", kInstallModeBackground, 0},
+      {"escaped backslashes before the closing quote", "\"/D=C:\\a b\\\\\" -jp", path_d,
+       "C:\\a b\\", kInstallModeDirect, 0},
+      {"double-byte characters quoted whole", "\"/D=C:\\表 格\" -hp", path_d, "C:\\表 格",
+       kInstallModeBackground, 0},
   };
   for (const Case& c : cases) {
     SwitchDecision d = DecideSwitches(c.text, c.settings);
@@ -175,6 +183,7 @@ TEST(CommandLine, TakesTheLogSwitch) {
       {"\"/LOG=q\" x", "q", "x"},
       {"-hp \"/Log=C:\\l g.log\" -jp", "C:\\l g.log", "-hp -jp"},
       {"\"/LOG=C:\\unclosed", "C:\\unclosed", ""},
+      {"\"/LOG=\\\"C:\\my logs\\i.log\\\"\" -hp", "C:\\my logs\\i.log", "-hp"},
       {"x\"/LOG=q\"", "", "x\"/LOG=q\""},
       {"\"a b\"/LOG=c", "", "\"a b\"/LOG=c"},
       {"/D=目录 /LOG=日志.log", "日志.log", "/D=目录"},
